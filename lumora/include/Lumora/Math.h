@@ -1,0 +1,33 @@
+// Lumora/Math.h: the small float vectors the engine takes and gives.
+//
+// Units are the caller's: world units for positions, 0..1 for colour channels. Angles
+// elsewhere in the engine use 65536 to a full turn.
+#pragma once
+
+namespace Lumora::Math {
+
+struct Vector3D {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+
+    constexpr Vector3D() = default;
+    constexpr Vector3D(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
+
+    constexpr bool operator==(const Vector3D&) const = default;
+};
+
+// Colours are (red, green, blue, alpha) in x, y, z, w.
+struct Vector4D {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    float w = 0.0f;
+
+    constexpr Vector4D() = default;
+    constexpr Vector4D(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
+
+    constexpr bool operator==(const Vector4D&) const = default;
+};
+
+} // namespace Lumora::Math
