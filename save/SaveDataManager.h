@@ -1,0 +1,63 @@
+// save/SaveDataManager.h: best records and settings in the SQLite file "tomarugi.save".
+//
+// Every operation opens the file in the current directory, runs one statement and closes
+// it again; nothing is cached between calls. The program has one RealSaveDataManager at a
+// time, reached through SaveDataManager::Real() while at least one SaveDataManager handle
+// lives. Used from the main thread only.
+//
+//     SaveDataManager save;                      // keeps the manager alive
+//     int32_t best = save->GetBestRecord(StageKind::Normal, name);
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Which result table a stage's record lives in. Any value other than Extra selects the
+// normal table.
+enum StageKind : std::int32_t {
+    Normal = 0,
+    Extra = 1,
+};
+
+class RealSaveDataManager {
+public:
+    // Best record of a stage (0 = none yet). A stage seen for the first time gets a row
+    // with record 0. `name` is the stage's file name in Shift-JIS bytes, stored as is.
+    std::int32_t GetBestRecord(std::int32_t kind, const std::string& name);
+    // Replaces the stored record of a stage that has a row; writes nothing otherwise.
+    void SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
+
+    std::int32_t GetCameraMode();
+    void SetCameraMode(std::int32_t value);
+    std::int32_t GetCameraZDist();
+    void SetCameraZDist(std::int32_t value);
+    std::int32_t GetCameraHeight();
+    void SetCameraHeight(std::int32_t value);
+    bool GetDaemonStageView();
+    void SetDaemonStageView(bool on);
+    std::int32_t GetVolumeBgm();
+    void SetVolumeBgm(std::int32_t value);
+    std::int32_t GetVolumeSe();
+    void SetVolumeSe(std::int32_t value);
+
+    // The results of the last query, one entry per column value of each row.
+    std::vector<std::int32_t> results;
+};
+
+// A handle that keeps the program's one RealSaveDataManager alive while it exists.
+class SaveDataManager {
+public:
+    SaveDataManager();
+    ~SaveDataManager();
+    SaveDataManager(const SaveDataManager&) = delete;
+    SaveDataManager& operator=(const SaveDataManager&) = delete;
+
+    RealSaveDataManager* operator->() const { return Real().get(); }
+
+    // The program-wide manager; empty before the first handle is made.
+    static const std::shared_ptr<RealSaveDataManager>& Real();
+    // How many handles live now.
+    static std::int32_t UseCount();
+};
