@@ -11,21 +11,20 @@
 # The game's pack:
 #   tomarugi_add_pack(NAME data_pack OUTPUT ${TOMARUGI_GAME_DIR}/data.lpk
 #                     DIRECTORY ${CMAKE_BINARY_DIR}/staged-data DEPENDS <content targets> ALL)
-set(TOMARUGI_GAME_PACK_PASSWORD "hasunohanagasaku")
-
 function(tomarugi_add_pack)
   cmake_parse_arguments(ARG "ALL" "NAME;OUTPUT;DIRECTORY;PASSWORD" "DEPENDS" ${ARGN})
   if(NOT ARG_NAME OR NOT ARG_OUTPUT OR NOT ARG_DIRECTORY)
     message(FATAL_ERROR "tomarugi_add_pack needs NAME, OUTPUT and DIRECTORY")
   endif()
   if(NOT DEFINED ARG_PASSWORD)
-    set(ARG_PASSWORD ${TOMARUGI_GAME_PACK_PASSWORD})
+    set(ARG_PASSWORD "hasunohanagasaku") # the password the game opens its pack with
   endif()
   get_filename_component(output_name ${ARG_OUTPUT} NAME)
+  get_filename_component(output_directory ${ARG_OUTPUT} DIRECTORY)
   set(depfile ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.d)
   add_custom_command(
     OUTPUT ${ARG_OUTPUT}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${ARG_DIRECTORY}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ARG_DIRECTORY} ${output_directory}
     COMMAND tomarugi-pack create ${ARG_OUTPUT} --password ${ARG_PASSWORD}
             --depfile ${depfile} ${ARG_DIRECTORY}
     DEPENDS tomarugi-pack ${ARG_DEPENDS}
