@@ -1,12 +1,14 @@
 # tomarugi_add_pack(NAME <target> OUTPUT <file.lpk> DIRECTORY <staged dir>
-#                   [PASSWORD <password>] [DEPENDS <targets or files...>] [ALL])
+#                   [PASSWORD <password>] [DEPENDS <targets...>] [ALL])
 #
 # Builds a data pack at build time from a staged directory: every file under DIRECTORY
-# goes in under its path relative to DIRECTORY (converted to Shift-JIS). The packer
-# writes a dependency file naming every file and folder it read, so changing, adding or
-# removing a staged file rebuilds the pack on the next build. DEPENDS names the targets
-# (or files) that fill the staged directory; they run first. PASSWORD defaults to the
-# game's own. With ALL the pack is part of the default build.
+# goes in under its path relative to DIRECTORY (converted to Shift-JIS). DEPENDS names the
+# targets that fill the staged directory; they run first. PASSWORD defaults to the game's
+# own. With ALL the pack is part of the default build.
+#
+# The target runs on every build, because files may appear in or vanish from the staged
+# directory without any rule knowing; the packer (--update) compares the staged files with
+# the pack and leaves an up-to-date pack untouched, time stamp included.
 #
 # The game's pack:
 #   tomarugi_add_pack(NAME data_pack OUTPUT ${TOMARUGI_GAME_DIR}/data.lpk
@@ -19,21 +21,17 @@ function(tomarugi_add_pack)
   if(NOT DEFINED ARG_PASSWORD)
     set(ARG_PASSWORD "hasunohanagasaku") # the password the game opens its pack with
   endif()
+  set(all_flag)
+  if(ARG_ALL)
+    set(all_flag ALL)
+  endif()
   get_filename_component(output_name ${ARG_OUTPUT} NAME)
   get_filename_component(output_directory ${ARG_OUTPUT} DIRECTORY)
-  set(depfile ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.d)
-  add_custom_command(
-    OUTPUT ${ARG_OUTPUT}
+  add_custom_target(${ARG_NAME} ${all_flag}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${ARG_DIRECTORY} ${output_directory}
-    COMMAND tomarugi-pack create ${ARG_OUTPUT} --password ${ARG_PASSWORD}
-            --depfile ${depfile} ${ARG_DIRECTORY}
-    DEPENDS tomarugi-pack ${ARG_DEPENDS}
-    DEPFILE ${depfile}
+    COMMAND tomarugi-pack create ${ARG_OUTPUT} --password ${ARG_PASSWORD} --update ${ARG_DIRECTORY}
+    BYPRODUCTS ${ARG_OUTPUT}
     COMMENT "Packing ${ARG_DIRECTORY} into ${output_name}"
     VERBATIM)
-  if(ARG_ALL)
-    add_custom_target(${ARG_NAME} ALL DEPENDS ${ARG_OUTPUT})
-  else()
-    add_custom_target(${ARG_NAME} DEPENDS ${ARG_OUTPUT})
-  endif()
+  add_dependencies(${ARG_NAME} tomarugi-pack ${ARG_DEPENDS})
 endfunction()

@@ -1,6 +1,7 @@
 #include "PackWriter.h"
 
 #include "PackPath.h"
+#include "PackReader.h"
 
 #include <Lumora/Text.h>
 
@@ -157,8 +158,39 @@ bool WritePack(const std::filesystem::path& outPath, const std::vector<PackInput
     return true;
 }
 
+bool PackHolds(const std::filesystem::path& packPath, const std::vector<PackInputFile>& files,
+               std::string_view password, const PackWriterOptions& options)
+{
+    std::string error;
+    std::unique_ptr<PackSource> source = OpenPackFileSource(packPath.string(), error);
+    if (source == nullptr) {
+        return false;
+    }
+    std::array<std::uint8_t, kPackHeaderSize> headerBytes{};
+    PackHeader header;
+    if (!source->ReadAt(0, headerBytes.data(), headerBytes.size()) ||
+        !DecodePackHeader(headerBytes, source->Size(), header, error) ||
+        header.kdfOps != options.kdfOps || header.kdfMemoryKiB != options.kdfMemoryKiB) {
+        return false;
+    }
+    const auto reader = PackReader::Open(std::move(source), password, error);
+    if (reader == nullptr || reader->Entries().size() != files.size()) {
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const PackEntry& entry = reader->Entries()[i];
+        if (entry.name != NormalisePackPath(files[i].name) ||
+            entry.originalSize != files[i].bytes.size() ||
+            !reader->ReadEntry(entry, bytes, error) || bytes != files[i].bytes) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool CollectDirectory(const std::filesystem::path& directory, std::vector<PackInputFile>& files,
-                      std::vector<std::filesystem::path>& visitedPaths, std::string& error)
+                      std::string& error)
 {
     namespace fs = std::filesystem;
     std::error_code failure;
@@ -166,15 +198,12 @@ bool CollectDirectory(const std::filesystem::path& directory, std::vector<PackIn
         error = "'" + directory.string() + "' is not a directory";
         return false;
     }
-    visitedPaths.push_back(directory);
     std::vector<fs::path> found;
     fs::recursive_directory_iterator walk(directory, fs::directory_options::follow_directory_symlink,
                                           failure);
     for (; !failure && walk != fs::recursive_directory_iterator(); walk.increment(failure)) {
         const fs::directory_entry& item = *walk;
-        if (item.is_directory(failure)) {
-            visitedPaths.push_back(item.path());
-        } else if (item.is_regular_file(failure)) {
+        if (item.is_regular_file(failure)) {
             found.push_back(item.path());
         }
     }
@@ -204,7 +233,6 @@ bool CollectDirectory(const std::filesystem::path& directory, std::vector<PackIn
             error = "cannot read '" + path.string() + "'";
             return false;
         }
-        visitedPaths.push_back(path);
         files.push_back(std::move(file));
     }
     return true;

@@ -35,11 +35,17 @@ bool BuildPack(const std::vector<PackInputFile>& files, std::string_view passwor
 bool WritePack(const std::filesystem::path& outPath, const std::vector<PackInputFile>& files,
                std::string_view password, const PackWriterOptions& options, std::string& error);
 
+// True when the pack at `packPath` opens with `password`, was made with the key
+// derivation cost in `options`, and holds exactly `files` (same normalised names in the
+// same order, same bytes). Used to leave an up-to-date pack untouched, so that builds that
+// depend on its time stamp do not redo work.
+bool PackHolds(const std::filesystem::path& packPath, const std::vector<PackInputFile>& files,
+               std::string_view password, const PackWriterOptions& options);
+
 // Reads every regular file under `directory` (recursively, in byte order of their paths).
 // Each file's name is its path relative to `directory`, converted from UTF-8 to Shift-JIS;
-// a name that Shift-JIS cannot hold is an error. `visitedPaths` receives every file and
-// folder looked at (for build dependency files).
+// a name that Shift-JIS cannot hold is an error.
 bool CollectDirectory(const std::filesystem::path& directory, std::vector<PackInputFile>& files,
-                      std::vector<std::filesystem::path>& visitedPaths, std::string& error);
+                      std::string& error);
 
 } // namespace Tomarugi::Pack

@@ -1,11 +1,13 @@
 // tomarugi-pack: builds, lists, checks and unpacks data packs (.lpk).
 //
 //   tomarugi-pack create OUT.lpk --password P [--kdf-ops N] [--kdf-memory KiB]
-//                 [--level 1..9] [--depfile FILE] DIR
+//                 [--level 1..9] [--update] DIR
 //   tomarugi-pack list    PACK --password P
 //   tomarugi-pack verify  PACK --password P
 //   tomarugi-pack extract PACK --password P DIR
 //
+// --update leaves OUT untouched when it already holds exactly the files of DIR (same
+// password and key derivation cost), so build steps that depend on it do not rerun.
 // Without --password the environment variable TOMARUGI_PACK_PASSWORD is used. Exit status:
 // 0 done, 1 failed (one line on stderr says why), 2 bad command line.
 #include "PackReader.h"
@@ -30,7 +32,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tomarugi-pack create OUT.lpk --password P [--kdf-ops N] [--kdf-memory KiB]\n"
-    "                     [--level 1..9] [--depfile FILE] DIR\n"
+    "                     [--level 1..9] [--update] DIR\n"
     "       tomarugi-pack list    PACK --password P\n"
     "       tomarugi-pack verify  PACK --password P\n"
     "       tomarugi-pack extract PACK --password P DIR\n";
@@ -39,7 +41,7 @@ struct CommandLine {
     std::string command;
     std::vector<std::string> positional;
     std::optional<std::string> password;
-    std::optional<std::string> depfile;
+    bool update = false;
     PackWriterOptions options;
 };
 
@@ -82,9 +84,8 @@ std::optional<std::string> ParseCommandLine(int argc, char** argv, CommandLine& 
         if (argument == "--password") {
             if (!takeValue(value)) return "--password needs a value";
             line.password = value;
-        } else if (argument == "--depfile") {
-            if (!takeValue(value)) return "--depfile needs a file name";
-            line.depfile = value;
+        } else if (argument == "--update") {
+            line.update = true;
         } else if (argument == "--kdf-ops") {
             if (!takeValue(value) || !ParseNumber(value, line.options.kdfOps)) {
                 return "--kdf-ops needs a number";
@@ -115,32 +116,6 @@ std::optional<std::string> ParseCommandLine(int argc, char** argv, CommandLine& 
     return std::nullopt;
 }
 
-// Make-style dependency file: the pack depends on every file and folder that went in, so
-// a changed, added or removed file rebuilds it.
-bool WriteDepfile(const std::string& depfile, const std::string& target,
-                  const std::vector<fs::path>& inputs)
-{
-    auto escape = [](const std::string& path) {
-        std::string out;
-        for (char c : path) {
-            if (c == ' ' || c == '#' || c == '\\') {
-                out.push_back('\\');
-            } else if (c == '$') {
-                out.push_back('$');
-            }
-            out.push_back(c);
-        }
-        return out;
-    };
-    std::ofstream out(depfile, std::ios::trunc);
-    out << escape(target) << ":";
-    for (const fs::path& input : inputs) {
-        out << " \\\n  " << escape(fs::absolute(input).generic_string());
-    }
-    out << "\n";
-    return static_cast<bool>(out);
-}
-
 int Create(const CommandLine& line)
 {
     if (line.positional.size() != 2) {
@@ -149,14 +124,16 @@ int Create(const CommandLine& line)
     const fs::path out = line.positional[0];
     const fs::path directory = line.positional[1];
     std::vector<PackInputFile> files;
-    std::vector<fs::path> inputs;
     std::string error;
-    if (!CollectDirectory(directory, files, inputs, error) ||
-        !WritePack(out, files, *line.password, line.options, error)) {
+    if (!CollectDirectory(directory, files, error)) {
         return Fail(error);
     }
-    if (line.depfile && !WriteDepfile(*line.depfile, out.string(), inputs)) {
-        return Fail("cannot write '" + *line.depfile + "'");
+    // With --update a pack that already holds exactly these files keeps its time stamp.
+    if (line.update && PackHolds(out, files, *line.password, line.options)) {
+        return 0;
+    }
+    if (!WritePack(out, files, *line.password, line.options, error)) {
+        return Fail(error);
     }
     return 0;
 }
