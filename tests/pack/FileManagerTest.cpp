@@ -99,7 +99,7 @@ TEST_F(FileManagerTest, LookupIsAnExactByteMatch)
     // The UTF-8 spelling of a Shift-JIS name is a different name.
     EXPECT_EQ(manager_->OpenFile("stage/normal/練習問題１.pzd"), nullptr);
     // Reading 0x5C as a separator would split "表" and miss the file.
-    EXPECT_EQ(manager_->OpenFile(Utf8ToShiftJis("font/表.tga").c_str()) != nullptr, true);
+    EXPECT_EQ(OpenAndRead(manager_.manager, Utf8ToShiftJis("font/表.tga")), Bytes("name ending in 0x5C"));
 }
 
 TEST_F(FileManagerTest, ReadAndSeekFollowTheFileContract)
