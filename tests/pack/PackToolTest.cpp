@@ -14,8 +14,12 @@ using namespace Tomarugi::Pack;
 // Runs the tomarugi-pack program; returns its exit status, stderr in `errors`.
 int RunPacker(const std::string& arguments, std::string* errors = nullptr)
 {
-    const std::string errorFile = (fs::current_path() / "scratch" / "packer-stderr.txt").string();
-    fs::create_directories(fs::current_path() / "scratch");
+    // One file per test: CTest runs the test cases as parallel processes.
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path folder = fs::current_path() / "scratch";
+    fs::create_directories(folder);
+    const std::string errorFile =
+        (folder / (std::string(test->test_suite_name()) + "." + test->name() + ".stderr")).string();
     const std::string command = std::string("'") + TOMARUGI_PACK_PROGRAM + "' " + arguments +
                                 " >/dev/null 2>'" + errorFile + "'";
     const int status = std::system(command.c_str());
@@ -23,6 +27,7 @@ int RunPacker(const std::string& arguments, std::string* errors = nullptr)
         const auto bytes = ReadWhole(errorFile);
         errors->assign(bytes.begin(), bytes.end());
     }
+    fs::remove(errorFile);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
