@@ -88,22 +88,29 @@ struct RenderedGlyph {
     int y = 0;
 };
 
-// Outline coverage: every pixel takes the largest glyph coverage within the brush,
-// weighted by how much of that pixel a disc of radius `radius` (plus half a pixel of
-// antialiasing) covers. This is a grey-scale dilation; it includes the glyph itself, so
-// outline >= fill everywhere and the fill is always drawn over solid outline.
+// Outline coverage: the glyph's shape grown by `radius` pixels. A pixel of coverage c
+// (as a fraction) is taken to hold shape reaching c pixels out from it; grown by the
+// radius, that covers a pixel d pixels away by about clamp(radius + c - d, 0, 1), and each
+// pixel takes the largest such value over its neighbours. Thin, antialiased strokes thus still get a solid outline (a plain
+// grey dilation would give them a faint one), the outline includes the glyph itself
+// (outline >= fill everywhere), and it reaches at most radius + 1 pixels past the
+// glyph's bitmap: the margin RenderGlyph leaves around it.
+int OutlineMargin(int radius) {
+    return radius > 0 ? radius + 1 : 0;
+}
+
 void Dilate(RenderedGlyph& glyph, int radius) {
     glyph.outline.assign(glyph.fill.size(), 0);
     struct Tap {
-        int dx, dy, weight;  // weight 0..256
+        int dx, dy, base;  // base: (radius - distance) in 1/255 units
     };
     std::vector<Tap> taps;
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
+    const int reach = OutlineMargin(radius);
+    for (int dy = -reach; dy <= reach; ++dy) {
+        for (int dx = -reach; dx <= reach; ++dx) {
             const double distance = std::sqrt(double(dx * dx + dy * dy));
-            const double weight = std::clamp(radius + 0.5 - distance, 0.0, 1.0);
-            if (weight > 0.0) {
-                taps.push_back({dx, dy, static_cast<int>(std::lround(weight * 256.0))});
+            if (distance < radius + 1.0) {
+                taps.push_back({dx, dy, static_cast<int>(std::lround((radius - distance) * 255.0))});
             }
         }
     }
@@ -119,9 +126,9 @@ void Dilate(RenderedGlyph& glyph, int radius) {
                 if (tx < 0 || ty < 0 || tx >= glyph.width || ty >= glyph.height) {
                     continue;
                 }
-                const int value = (coverage * tap.weight + 128) >> 8;
+                const int value = std::clamp(tap.base + coverage, 0, 255);
                 std::uint8_t& target = glyph.outline[static_cast<std::size_t>(ty * glyph.width + tx)];
-                target = static_cast<std::uint8_t>(std::max<int>(target, std::min(value, 255)));
+                target = static_cast<std::uint8_t>(std::max<int>(target, value));
             }
         }
     }
@@ -158,15 +165,16 @@ bool RenderGlyph(FT_Face face, char32_t unicode, int radius, RenderedGlyph& glyp
     if (bitmap.width == 0 || bitmap.rows == 0 || bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
         return true;  // no pixels (a space): advance only
     }
-    glyph.width = static_cast<int>(bitmap.width) + 2 * radius;
-    glyph.height = static_cast<int>(bitmap.rows) + 2 * radius;
-    glyph.bearingX = slot->bitmap_left - radius;
-    glyph.bearingY = slot->bitmap_top + radius;
+    const int margin = OutlineMargin(radius);
+    glyph.width = static_cast<int>(bitmap.width) + 2 * margin;
+    glyph.height = static_cast<int>(bitmap.rows) + 2 * margin;
+    glyph.bearingX = slot->bitmap_left - margin;
+    glyph.bearingY = slot->bitmap_top + margin;
     glyph.fill.assign(static_cast<std::size_t>(glyph.width * glyph.height), 0);
     for (unsigned row = 0; row < bitmap.rows; ++row) {
         const unsigned char* source = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
         std::uint8_t* target =
-            glyph.fill.data() + static_cast<std::size_t>((static_cast<int>(row) + radius) * glyph.width + radius);
+            glyph.fill.data() + static_cast<std::size_t>((static_cast<int>(row) + margin) * glyph.width + margin);
         std::copy(source, source + bitmap.width, target);
     }
     Dilate(glyph, radius);
