@@ -3,8 +3,8 @@
 //   tomarugi-fontbake --font FILE --size PX --outline PX (--charset cp932 | --charset-file FILE)
 //                     [--page-size PX] [--face N] --output BASE
 //
-// Writes BASE.lft and BASE_<n>.tga, then one summary line (glyphs, pages, bytes, time) on
-// standard output. Exit status 0 on success, 1 with a message on standard error otherwise.
+// Writes BASE.lft and BASE_<n>.tga, then a summary (glyphs, pages, bytes, time, and the
+// first characters the face lacks) on standard output. Exit status 0 on success, 1 with a message on standard error otherwise.
 #include "FontBaker.h"
 
 #include <chrono>
@@ -117,6 +117,11 @@ int main(int argc, char** argv) {
     if (!WriteBakedFont(baked, output, error)) {
         std::fprintf(stderr, "tomarugi-fontbake: %s\n", error.c_str());
         return 1;
+    }
+    // Name the first few characters the face lacks: they will show as the fallback glyph.
+    for (std::size_t i = 0; i < baked.missing.size() && i < 16; ++i) {
+        std::printf("  not in the font: code 0x%04X (U+%04X)\n", baked.missing[i].code,
+                    static_cast<unsigned>(baked.missing[i].unicode));
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
