@@ -57,6 +57,21 @@ TEST(LftFormat, FindsSingleAndDoubleByteCodesAndNothingElse) {
     EXPECT_EQ(font.GlyphOrFallback(0x889F).code, '?');
 }
 
+TEST(LftFormat, CopiesOfAFontOwnTheirGlyphs) {
+    std::vector<LftFont> fonts;
+    {
+        const LftFont original(FontTest::MakeTestFont());
+        fonts.push_back(original);
+    }
+    fonts.reserve(16);  // moves the copy as well
+    const LftFont& copy = fonts.front();
+    const LftGlyph& fallback = copy.GlyphOrFallback('Z');
+    EXPECT_EQ(fallback.code, '?');
+    EXPECT_GE(&fallback, copy.Data().glyphs.data());
+    EXPECT_LT(&fallback, copy.Data().glyphs.data() + copy.Data().glyphs.size());
+    EXPECT_EQ(&copy.GlyphOrFallback('A'), copy.FindGlyph('A'));
+}
+
 TEST(LftFormat, ShiftJisCodeRanges) {
     EXPECT_TRUE(IsValidSjisCode(0x00));
     EXPECT_TRUE(IsValidSjisCode(0x7F));

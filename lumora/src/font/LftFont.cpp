@@ -268,7 +268,9 @@ LftFont::LftFont(LftFontData data) : data_(std::move(data)) {
     for (std::size_t i = 0; i < data_.glyphs.size() && data_.glyphs[i].code <= 0xFF; ++i) {
         singleByte_[data_.glyphs[i].code] = static_cast<std::int32_t>(i);
     }
-    fallback_ = FindGlyph(data_.fallbackCode);
+    if (const LftGlyph* fallback = FindGlyph(data_.fallbackCode)) {
+        fallback_ = static_cast<std::int32_t>(fallback - data_.glyphs.data());
+    }
 }
 
 const LftGlyph* LftFont::FindGlyph(SjisCode code) const {
@@ -286,9 +288,13 @@ const LftGlyph& LftFont::GlyphOrFallback(SjisCode code) const {
     if (const LftGlyph* glyph = FindGlyph(code)) {
         return *glyph;
     }
-    // Fonts come from ParseLft or from data that passed ValidateLft, which both require
-    // the fallback glyph; the first glyph stands in only for hand-built, unchecked data.
-    return fallback_ != nullptr ? *fallback_ : data_.glyphs.front();
+    if (fallback_ >= 0) {
+        return data_.glyphs[static_cast<std::size_t>(fallback_)];
+    }
+    // Fonts from ParseLft, or built from data that passed ValidateLft, always have their
+    // fallback glyph; hand-built, unchecked data gets the first glyph or nothing.
+    static const LftGlyph kNoGlyph{};
+    return data_.glyphs.empty() ? kNoGlyph : data_.glyphs.front();
 }
 
 void LftFont::LayoutText(std::string_view text, float x, float y, std::vector<LftQuad>& quads) const {

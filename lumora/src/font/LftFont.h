@@ -112,7 +112,8 @@ public:
 
     // The glyph of `code`, or null when the font lacks it.
     const LftGlyph* FindGlyph(SjisCode code) const;
-    // The glyph drawn for `code`: its own, or the fallback glyph. Never null.
+    // The glyph drawn for `code`: its own, or the fallback glyph (an empty glyph for a
+    // table without glyphs, which ParseLft never returns).
     const LftGlyph& GlyphOrFallback(SjisCode code) const;
 
     // Appends to `quads` one quad per visible glyph of the Shift-JIS string `text`, whose
@@ -136,7 +137,9 @@ private:
     // Index into data_.glyphs for every single-byte code, -1 where the font lacks it:
     // most text is ASCII, so those skip the binary search.
     std::int32_t singleByte_[256];
-    const LftGlyph* fallback_ = nullptr;
+    // Index of the fallback glyph, -1 when the table lacks it. An index, not a pointer,
+    // so that copies of a font stay self-contained.
+    std::int32_t fallback_ = -1;
 };
 
 struct LftParseResult {
