@@ -58,23 +58,19 @@ int FindSetIndex(const Lumora::ModelShaderOptions& options)
 void* LoadCommonLibrary()
 {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&LoadCommonLibrary), &info) != 0 && info.dli_fname != nullptr) {
-        const char* lastSlash = std::strrchr(info.dli_fname, '/');
-        const std::size_t directoryLength = lastSlash != nullptr ? lastSlash - info.dli_fname + 1 : 0;
-        char path[PATH_MAX];
-        if (directoryLength + sizeof(CommonLibraryName) <= sizeof(path)) {
-            std::memcpy(path, info.dli_fname, directoryLength);
-            std::memcpy(path + directoryLength, CommonLibraryName, sizeof(CommonLibraryName));
-            // A name without a slash would be searched for on the library path, not here.
-            if (directoryLength > 0) {
-                return dlopen(path, RTLD_NOW | RTLD_LOCAL);
-            }
-        }
-        else {
-            return nullptr;
-        }
+    const bool located = dladdr(reinterpret_cast<const void*>(&LoadCommonLibrary), &info) != 0 &&
+                         info.dli_fname != nullptr && std::strchr(info.dli_fname, '/') != nullptr;
+    if (!located) {
+        return dlopen(CommonLibraryName, RTLD_NOW | RTLD_LOCAL);
     }
-    return dlopen(CommonLibraryName, RTLD_NOW | RTLD_LOCAL);
+    const std::size_t directoryLength = std::strrchr(info.dli_fname, '/') - info.dli_fname + 1;
+    char path[PATH_MAX];
+    if (directoryLength + sizeof(CommonLibraryName) > sizeof(path)) {
+        return nullptr;
+    }
+    std::memcpy(path, info.dli_fname, directoryLength);
+    std::memcpy(path + directoryLength, CommonLibraryName, sizeof(CommonLibraryName));
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -145,41 +146,30 @@ protected:
         return program;
     }
 
-    static std::set<std::string> ActiveNames(GLuint program, GLenum countQuery, bool attributes)
+    // The active attributes or uniforms of a program, by name, with their array sizes.
+    static std::map<std::string, GLint> ActiveInputs(GLuint program, bool attributes)
     {
         GLint count = 0;
-        glGetProgramiv(program, countQuery, &count);
-        std::set<std::string> names;
+        glGetProgramiv(program, attributes ? GL_ACTIVE_ATTRIBUTES : GL_ACTIVE_UNIFORMS, &count);
+        std::map<std::string, GLint> inputs;
         for (GLint index = 0; index < count; ++index) {
             std::array<char, 256> name{};
             GLint arraySize = 0;
             GLenum type = 0;
-            if (attributes) {
-                glGetActiveAttrib(program, index, name.size(), nullptr, &arraySize, &type, name.data());
-            }
-            else {
-                glGetActiveUniform(program, index, name.size(), nullptr, &arraySize, &type, name.data());
-            }
-            names.insert(name.data());
+            (attributes ? glGetActiveAttrib : glGetActiveUniform)(program, index, name.size(), nullptr, &arraySize,
+                                                                  &type, name.data());
+            inputs[name.data()] = arraySize;
         }
-        return names;
+        return inputs;
     }
 
-    // The element count of an active uniform, or 0 when it is not active.
-    static GLint ActiveUniformArraySize(GLuint program, const std::string& wanted)
+    static std::set<std::string> NamesOf(const std::map<std::string, GLint>& inputs)
     {
-        GLint count = 0;
-        glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
-        for (GLint index = 0; index < count; ++index) {
-            std::array<char, 256> name{};
-            GLint arraySize = 0;
-            GLenum type = 0;
-            glGetActiveUniform(program, index, name.size(), nullptr, &arraySize, &type, name.data());
-            if (wanted == name.data()) {
-                return arraySize;
-            }
+        std::set<std::string> names;
+        for (const auto& input : inputs) {
+            names.insert(input.first);
         }
-        return 0;
+        return names;
     }
 };
 
@@ -215,8 +205,9 @@ TEST_F(ModelShaderGl, EveryVariantLinksWithExactlyTheInputsItsOptionsPromise)
         if (options.fog) {
             uniforms.insert({"uFogColor", "uFogRange"});
         }
-        EXPECT_EQ(ActiveNames(program, GL_ACTIVE_ATTRIBUTES, true), attributes);
-        EXPECT_EQ(ActiveNames(program, GL_ACTIVE_UNIFORMS, false), uniforms);
+        const std::map<std::string, GLint> activeUniforms = ActiveInputs(program, false);
+        EXPECT_EQ(NamesOf(ActiveInputs(program, true)), attributes);
+        EXPECT_EQ(NamesOf(activeUniforms), uniforms);
 
         const std::pair<const char*, GLint> locations[] = {
             {"aPosition", Lumora::ModelShaderAttributePosition},
@@ -231,8 +222,7 @@ TEST_F(ModelShaderGl, EveryVariantLinksWithExactlyTheInputsItsOptionsPromise)
             }
         }
         if (options.skinned) {
-            EXPECT_EQ(ActiveUniformArraySize(program, "uBones[0]"),
-                      static_cast<GLint>(Lumora::ModelShaderBonePaletteSize));
+            EXPECT_EQ(activeUniforms.at("uBones[0]"), static_cast<GLint>(Lumora::ModelShaderBonePaletteSize));
         }
         glDeleteProgram(program);
     }

@@ -132,17 +132,6 @@ TEST_F(TesseraWithRecorder, EveryOptionCombinationHandsItsOwnBlobToTheDecoder)
     }
 }
 
-TEST_F(TesseraWithRecorder, TheTablesNamedCasesPickTheirBlobs)
-{
-    const auto blob = [](int set, int variant) {
-        return BlobBytes(Tessera::BlobSets[set].addresses[variant], Tessera::BlobSets[set].sizes[variant]);
-    };
-    EXPECT_EQ(DecodedBlobFor(MakeOptions(0)), blob(0, 0)) << "all off: set 0, variant 0";
-    EXPECT_EQ(DecodedBlobFor(MakeOptions(0x7F)), blob(15, 6)) << "all on: set 15, variant 6";
-    EXPECT_EQ(DecodedBlobFor(MakeOptions(0b101)), blob(0, 7)) << "options 0 and 2: key 11, variant 7";
-    EXPECT_EQ(DecodedBlobFor(MakeOptions(0b0101000)), blob(6, 0)) << "options 3 and 5: set 6";
-}
-
 TEST_F(TesseraWithRecorder, AnyNonZeroOptionByteCountsAsOn)
 {
     for (const std::uint8_t onValue : {2, 0x7F, 0x80, 0xFF}) {
