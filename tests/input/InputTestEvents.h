@@ -1,5 +1,6 @@
 // Hand-made SDL events for the input tests (no SDL initialisation or window needed), and a
-// fixture with a controller mapped as the game maps it.
+// controller mapped as the game's start-up maps it: (0, 60, 15); Z X C V on 16..19, the
+// arrows on 0..3, pad buttons 0..3 on 16..19, the left stick and the D-pad on 0..3.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,14 +11,15 @@
 
 namespace InputTest {
 
-inline void Key(SDL_Scancode key, bool down, bool osRepeat = false)
+inline void Feed(SDL_Event event) { Lumora::Internal::HandleInputEvent(event); }
+
+inline void Key(SDL_Scancode key, bool down, bool systemRepeat = false)
 {
     SDL_Event event{};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.repeat = osRepeat ? 1 : 0;
+    event.key.repeat = systemRepeat ? 1 : 0;
     event.key.keysym.scancode = key;
-    Lumora::Internal::HandleInputEvent(event);
+    Feed(event);
 }
 
 inline void PadButton(SDL_JoystickID pad, SDL_GameControllerButton button, bool down)
@@ -26,8 +28,7 @@ inline void PadButton(SDL_JoystickID pad, SDL_GameControllerButton button, bool 
     event.type = down ? SDL_CONTROLLERBUTTONDOWN : SDL_CONTROLLERBUTTONUP;
     event.cbutton.which = pad;
     event.cbutton.button = static_cast<Uint8>(button);
-    event.cbutton.state = down ? SDL_PRESSED : SDL_RELEASED;
-    Lumora::Internal::HandleInputEvent(event);
+    Feed(event);
 }
 
 inline void PadAxis(SDL_JoystickID pad, SDL_GameControllerAxis axis, std::int16_t value)
@@ -37,27 +38,11 @@ inline void PadAxis(SDL_JoystickID pad, SDL_GameControllerAxis axis, std::int16_
     event.caxis.which = pad;
     event.caxis.axis = static_cast<Uint8>(axis);
     event.caxis.value = value;
-    Lumora::Internal::HandleInputEvent(event);
+    Feed(event);
 }
 
-inline void PadRemoved(SDL_JoystickID pad)
-{
-    SDL_Event event{};
-    event.type = SDL_CONTROLLERDEVICEREMOVED;
-    event.cdevice.which = pad;
-    Lumora::Internal::HandleInputEvent(event);
-}
+constexpr std::uint32_t Bit(std::int32_t button) { return std::uint32_t{1} << button; }
 
-inline void FocusLost()
-{
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    Lumora::Internal::HandleInputEvent(event);
-}
-
-// A controller set up as the game's start-up sets it up: (0, 60, 15), Z X C V on 16..19,
-// the arrows on 0..3, pad buttons 0..3 on 16..19, the left stick and D-pad on 0..3.
 class GameController : public ::testing::Test {
 protected:
     void SetUp() override
@@ -85,21 +70,23 @@ protected:
         Lumora::Internal::ResetInput();
     }
 
-    // Every held (kind 1) or went-down (kind 2) button of the snapshot, bit n for button n.
+    // Refreshes, then gives every button held (kind 1) or gone down (kind 2), bit n for n.
+    std::uint32_t Next(std::int32_t kind = 1)
+    {
+        input->Refresh();
+        return Mask(kind);
+    }
+
     std::uint32_t Mask(std::int32_t kind)
     {
         std::uint32_t mask = 0;
         for (std::int32_t button = 0; button < 32; ++button) {
-            if (input->GetState(kind, button)) {
-                mask |= std::uint32_t{1} << button;
-            }
+            mask |= input->GetState(kind, button) ? Bit(button) : 0;
         }
         return mask;
     }
 
     Lumora::IInputController* input = nullptr;
 };
-
-constexpr std::uint32_t Bit(std::int32_t button) { return std::uint32_t{1} << button; }
 
 } // namespace InputTest
