@@ -198,8 +198,9 @@ bool WaveDecoder::ReadFormatChunk(std::int32_t chunkSize)
     if (got < chunkSize) {
         source->Skip(chunkSize - got);
     }
+    // A chunk too short to hold its whole tag declares no format at all.
     const auto formatTag = static_cast<std::uint16_t>(record[0] | (record[1] << 8));
-    if (formatTag != kFormatTagPcm) {
+    if (got < 2 || formatTag != kFormatTagPcm) {
         return false;
     }
     // The record is stored little-endian, as in the file; our targets are little-endian.
