@@ -67,6 +67,7 @@ TEST(WaveRead, SeekMovesWithinTheDataOnly)
 
     // Out-of-range positions are clamped to the data; the header is never played.
     EXPECT_TRUE(wave.decoder->Seek(-30));
+    EXPECT_EQ(wave.source.GetPosition(), 44);
     EXPECT_EQ(wave.Read(3), Slice(samples, 0, 3));
     EXPECT_TRUE(wave.decoder->Seek(100000));
     EXPECT_EQ(wave.Read(3), Slice(samples, 0, 3)) << "past the end is the end, which loops";

@@ -45,7 +45,7 @@ inline DecoderPtr CreateDecoder()
 }
 
 // A source stream over bytes in memory that keeps the engine's promises: Read delivers fewer
-// bytes than asked only at the end, Seek and Skip clamp to the stream. `readLimit` bounds the
+// bytes than asked only at the end, Seek and Skip clamp to the stream. `callLimit` bounds the
 // calls it answers so that a decoder that spins fails the test instead of hanging it.
 class MemoryStreamSource final : public Lumora::IStreamSource {
 public:
@@ -57,9 +57,7 @@ public:
     std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes.size()); }
     std::int32_t Read(void* buffer, std::int32_t count) override
     {
-        if (++readCalls > readLimit) {
-            throw std::runtime_error("decoder keeps reading a source that has nothing for it");
-        }
+        CountCall();
         if (failing || count <= 0) {
             return 0;
         }
@@ -68,25 +66,37 @@ public:
         position += n;
         return static_cast<std::int32_t>(n);
     }
-    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position); }
+    std::int32_t GetPosition() override
+    {
+        CountCall();
+        return static_cast<std::int32_t>(position);
+    }
     void Seek(std::int32_t to) override
     {
+        CountCall();
         position = static_cast<std::size_t>(std::clamp<std::int64_t>(to, 0, GetSize()));
     }
     bool IsEnd() override { return position == bytes.size(); }
     void Skip(std::int32_t count) override
     {
+        CountCall();
         position = static_cast<std::size_t>(
             std::clamp<std::int64_t>(static_cast<std::int64_t>(position) + count, 0, GetSize()));
     }
 
-    std::int64_t readLimit = 100000;
-
 private:
+    void CountCall()
+    {
+        if (++calls > callLimit) {
+            throw std::runtime_error("decoder keeps using a source that has nothing for it");
+        }
+    }
+
+    static constexpr std::int64_t callLimit = 1000000;
     Bytes bytes;
     std::size_t position = 0;
     bool failing = false;
-    std::int64_t readCalls = 0;
+    std::int64_t calls = 0;
 };
 
 inline void Append32(Bytes& out, std::uint32_t value)
