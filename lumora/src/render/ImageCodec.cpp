@@ -165,6 +165,21 @@ void PremultiplyAlpha(DecodedImage& image)
     }
 }
 
+std::vector<std::uint8_t> EncodePng(std::int32_t width, std::int32_t height, const std::uint8_t* rgba)
+{
+    std::vector<std::uint8_t> bytes;
+    if (width <= 0 || height <= 0 || rgba == nullptr) {
+        return bytes;
+    }
+    int length = 0;
+    unsigned char* encoded = stbi_write_png_to_mem(rgba, width * 4, width, height, 4, &length);
+    if (encoded != nullptr) {
+        bytes.assign(encoded, encoded + length);
+        STBIW_FREE(encoded);
+    }
+    return bytes;
+}
+
 bool WritePng(const char* utf8Path, std::int32_t width, std::int32_t height, const std::uint8_t* rgba)
 {
     if (utf8Path == nullptr || width <= 0 || height <= 0 || rgba == nullptr) {

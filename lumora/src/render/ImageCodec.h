@@ -26,6 +26,9 @@ std::optional<DecodedImage> DecodeImage(const std::uint8_t* bytes, std::size_t s
 // Multiplies each texel's colour by its alpha.
 void PremultiplyAlpha(DecodedImage& image);
 
+// Encodes RGBA rows (from the top) as PNG bytes; empty on failure.
+std::vector<std::uint8_t> EncodePng(std::int32_t width, std::int32_t height, const std::uint8_t* rgba);
+
 // Writes RGBA rows (from the top) as a PNG file; false when it cannot be written.
 bool WritePng(const char* utf8Path, std::int32_t width, std::int32_t height, const std::uint8_t* rgba);
 
