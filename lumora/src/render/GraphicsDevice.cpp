@@ -41,6 +41,21 @@ GraphicsDevice::GraphicsDevice(std::unique_ptr<RenderBackend> backend, FileOpene
                                std::shared_ptr<ScreenState> screen)
     : backend_(std::move(backend)), opener_(std::move(opener)), screen_(std::move(screen))
 {
+    const RuntimeMode mode = GetRuntimeMode();
+    if (mode.headless && mode.headlessPixels) {
+        RenderBackend* backend = backend_.get();
+        SetPixelSource([backend](std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) {
+            return backend->ReadPixels(rgba, width, height);
+        });
+        publishesPixels_ = true;
+    }
+}
+
+GraphicsDevice::~GraphicsDevice()
+{
+    if (publishesPixels_) {
+        SetPixelSource(nullptr);
+    }
 }
 
 std::int32_t GraphicsDevice::Release()
@@ -64,20 +79,12 @@ void GraphicsDevice::ShowFrame(const FrameList& frame)
     backend_->DrawFrame(frame, width, height);
 
     const RuntimeMode mode = GetRuntimeMode();
-    const bool wantScreenshot = !screen_->screenshotPath.empty();
-    const bool wantPixels = mode.headless && mode.headlessPixels;
-    if (wantScreenshot || wantPixels) {
+    if (!screen_->screenshotPath.empty()) {
         std::int32_t readWidth = 0;
         std::int32_t readHeight = 0;
-        if (backend_->ReadPixels(pixels_, readWidth, readHeight)) {
-            if (wantScreenshot) {
-                if (!WritePng(screen_->screenshotPath.c_str(), readWidth, readHeight, pixels_.data())) {
-                    std::fprintf(stderr, "Lumora: cannot write screenshot \"%s\"\n", screen_->screenshotPath.c_str());
-                }
-            }
-            if (wantPixels) {
-                StorePixels(pixels_, readWidth, readHeight);
-            }
+        if (!backend_->ReadPixels(pixels_, readWidth, readHeight) ||
+            !WritePng(screen_->screenshotPath.c_str(), readWidth, readHeight, pixels_.data())) {
+            std::fprintf(stderr, "Lumora: cannot write screenshot \"%s\"\n", screen_->screenshotPath.c_str());
         }
         screen_->screenshotPath.clear();
     }

@@ -43,13 +43,14 @@ public:
     void ShowFrame(const FrameList& frame);
 
 private:
-    ~GraphicsDevice() override = default;
+    ~GraphicsDevice() override;
 
     std::atomic<std::int32_t> references_{1};
     std::unique_ptr<RenderBackend> backend_;
     FileOpener opener_;
     std::shared_ptr<ScreenState> screen_;
-    std::vector<std::uint8_t> pixels_; // reused for screenshots and headless read-back
+    std::vector<std::uint8_t> pixels_; // reused for screenshots
+    bool publishesPixels_ = false;     // registered as the headless pixel source
 };
 
 class Render final : public IRender {

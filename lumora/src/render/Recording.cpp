@@ -15,9 +15,7 @@ struct Record {
     std::vector<Testing::RecordedDraw> draws;
     std::uint32_t clearColor = 0;
     std::uint64_t frames = 0;
-    std::vector<std::uint8_t> pixels;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
+    PixelSource pixelSource;
 };
 
 Record& TheRecord()
@@ -78,13 +76,11 @@ void RecordFrame(const FrameList& frame)
     ++record.frames;
 }
 
-void StorePixels(const std::vector<std::uint8_t>& rgba, std::int32_t width, std::int32_t height)
+void SetPixelSource(PixelSource source)
 {
     Record& record = TheRecord();
     std::lock_guard lock(record.lock);
-    record.pixels = rgba;
-    record.width = width;
-    record.height = height;
+    record.pixelSource = std::move(source);
 }
 
 void ClearRecording()
@@ -94,9 +90,6 @@ void ClearRecording()
     record.draws.clear();
     record.clearColor = 0;
     record.frames = 0;
-    record.pixels.clear();
-    record.width = 0;
-    record.height = 0;
 }
 
 } // namespace Lumora::Internal
@@ -128,23 +121,32 @@ std::vector<std::uint8_t> ReadPixels(std::int32_t* width, std::int32_t* height)
 {
     auto& record = Internal::TheRecord();
     std::lock_guard lock(record.lock);
+    std::vector<std::uint8_t> pixels;
+    std::int32_t readWidth = 0;
+    std::int32_t readHeight = 0;
+    if (record.frames == 0 || !record.pixelSource || !record.pixelSource(pixels, readWidth, readHeight)) {
+        pixels.clear();
+        readWidth = 0;
+        readHeight = 0;
+    }
     if (width != nullptr) {
-        *width = record.width;
+        *width = readWidth;
     }
     if (height != nullptr) {
-        *height = record.height;
+        *height = readHeight;
     }
-    return record.pixels;
+    return pixels;
 }
 
 bool SavePixelsPng(const char* utf8Path)
 {
-    auto& record = Internal::TheRecord();
-    std::lock_guard lock(record.lock);
-    if (record.pixels.empty()) {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    const std::vector<std::uint8_t> pixels = ReadPixels(&width, &height);
+    if (pixels.empty()) {
         return false;
     }
-    return Internal::WritePng(utf8Path, record.width, record.height, record.pixels.data());
+    return Internal::WritePng(utf8Path, width, height, pixels.data());
 }
 
 } // namespace Lumora::Testing

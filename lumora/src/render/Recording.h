@@ -4,14 +4,17 @@
 #include "FrameList.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace Lumora::Internal {
 
 // Replaces the record with this frame's draws; counts the frame.
 void RecordFrame(const FrameList& frame);
-// Replaces the stored read-back pixels (RGBA rows from the top).
-void StorePixels(const std::vector<std::uint8_t>& rgba, std::int32_t width, std::int32_t height);
+// Where Testing::ReadPixels reads the last frame from (the device in headless pixel mode);
+// null forgets it. Reading happens only when asked, so frames stay cheap.
+using PixelSource = std::function<bool(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height)>;
+void SetPixelSource(PixelSource source);
 // Forgets the record (at System::Finalize).
 void ClearRecording();
 
