@@ -1,6 +1,7 @@
 // Real pixels through offscreen OpenGL: fills, blending, order and the read-back.
 #include "HeadlessEngine.h"
 
+#include "GraphicsDevice.h"
 #include "ImageCodec.h"
 
 #include <cstdio>
@@ -171,6 +172,39 @@ TEST_F(Pixels, SavedPngHoldsTheFrameTopRowFirst)
     EXPECT_EQ(image->rgba[640 * 4], 0); // second row black
     std::remove(path.c_str());
     white->Release();
+}
+
+} // namespace
+
+namespace {
+
+// The screenshot key's path: the device writes the next frame where the core asked.
+TEST_F(Pixels, AScreenshotRequestWritesTheNextFrameOnceAsPng)
+{
+    auto screen = std::make_shared<Lumora::Internal::ScreenState>();
+    const std::string path = ::testing::TempDir() + "lumora-screenshot.png";
+    screen->screenshotPath = path;
+    Lumora::Internal::GraphicsDevice* own = Lumora::Internal::CreateGraphicsDevice(
+        Lumora::Internal::CreateGlBackend(nullptr), [this](const char* name) { return files->OpenFile(name); }, screen);
+    ASSERT_NE(own, nullptr);
+    Lumora::IRender* shooter = own->CreateRender(0, 1);
+    shooter->SetClearColor(0xFF336699);
+    shooter->BeginFrame();
+    shooter->EndFrame();
+    EXPECT_TRUE(screen->screenshotPath.empty());
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string error;
+    auto image = Lumora::Internal::DecodeImage(bytes.data(), bytes.size(), error);
+    ASSERT_TRUE(image.has_value()) << error;
+    EXPECT_EQ(image->width, 640);
+    EXPECT_EQ(image->height, 480);
+    EXPECT_EQ(image->rgba[0], 0x33);
+    EXPECT_EQ(image->rgba[2], 0x99);
+    EXPECT_EQ(image->rgba[3], 0xFF);
+    std::remove(path.c_str());
+    shooter->Release();
+    own->Release();
 }
 
 } // namespace

@@ -42,20 +42,12 @@ GraphicsDevice::GraphicsDevice(std::unique_ptr<RenderBackend> backend, FileOpene
     : backend_(std::move(backend)), opener_(std::move(opener)), screen_(std::move(screen))
 {
     const RuntimeMode mode = GetRuntimeMode();
-    if (mode.headless && mode.headlessPixels) {
-        RenderBackend* backend = backend_.get();
-        SetPixelSource([backend](std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) {
-            return backend->ReadPixels(rgba, width, height);
-        });
-        publishesPixels_ = true;
-    }
+    publishesPixels_ = mode.headless && mode.headlessPixels;
 }
 
 GraphicsDevice::~GraphicsDevice()
 {
-    if (publishesPixels_) {
-        SetPixelSource(nullptr);
-    }
+    WithdrawPixelSource(this);
 }
 
 std::int32_t GraphicsDevice::Release()
@@ -89,6 +81,12 @@ void GraphicsDevice::ShowFrame(const FrameList& frame)
         screen_->screenshotPath.clear();
     }
     if (mode.headless) {
+        if (publishesPixels_) {
+            RenderBackend* backend = backend_.get();
+            SetPixelSource(this, [backend](std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) {
+                return backend->ReadPixels(rgba, width, height);
+            });
+        }
         RecordFrame(frame);
     } else {
         backend_->Present();

@@ -16,6 +16,7 @@ struct Record {
     std::uint32_t clearColor = 0;
     std::uint64_t frames = 0;
     PixelSource pixelSource;
+    const void* pixelOwner = nullptr;
 };
 
 Record& TheRecord()
@@ -76,11 +77,22 @@ void RecordFrame(const FrameList& frame)
     ++record.frames;
 }
 
-void SetPixelSource(PixelSource source)
+void SetPixelSource(const void* owner, PixelSource source)
 {
     Record& record = TheRecord();
     std::lock_guard lock(record.lock);
     record.pixelSource = std::move(source);
+    record.pixelOwner = owner;
+}
+
+void WithdrawPixelSource(const void* owner)
+{
+    Record& record = TheRecord();
+    std::lock_guard lock(record.lock);
+    if (record.pixelOwner == owner) {
+        record.pixelSource = nullptr;
+        record.pixelOwner = nullptr;
+    }
 }
 
 void ClearRecording()
