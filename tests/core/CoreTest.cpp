@@ -2,6 +2,7 @@
 #include "TitleText.h"
 
 #include <Lumora/ICore.h>
+#include <Lumora/IInputController.h>
 #include <Lumora/System.h>
 #include <Lumora/Testing.h>
 
@@ -78,7 +79,7 @@ TEST_F(HeadlessCore, ClocksMoveOnlyWithTheVirtualClock)
     EXPECT_EQ((core->GetPerformanceCounter() - start) / (core->GetPerformanceFrequency() / 60), 60u);
 }
 
-TEST_F(HeadlessCore, WithoutTheOtherModulesTheirFactoriesSayNoRatherThanPretend)
+TEST_F(HeadlessCore, SoundFactoriesRefuseMissingFilesNamingThem)
 {
     core = Lumora::System::CreateCore();
     ASSERT_NE(core->Initialize("t", 0), 0);
@@ -88,6 +89,26 @@ TEST_F(HeadlessCore, WithoutTheOtherModulesTheirFactoriesSayNoRatherThanPretend)
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(sound, nullptr);
     EXPECT_NE(said.find("decision.wav"), std::string::npos);
+}
+
+TEST_F(HeadlessCore, ScriptedButtonsReachTheInputController)
+{
+    core = Lumora::System::CreateCore();
+    ASSERT_NE(core->Initialize("t", 0), 0);
+    Lumora::IInputController* input = core->CreateInputController(0, 60, 15);
+    ASSERT_NE(input, nullptr);
+    Lumora::Testing::SetHeldButtons(1u << 16);
+    core->Run(0);
+    input->Refresh();
+    EXPECT_TRUE(input->GetState(Lumora::InputPressed, 16));
+    EXPECT_FALSE(input->GetState(Lumora::InputHeld, 17));
+    input->Refresh();
+    EXPECT_TRUE(input->GetState(Lumora::InputHeld, 16));
+    EXPECT_FALSE(input->GetState(Lumora::InputPressed, 16)); // held, not pressed again
+    Lumora::Testing::SetHeldButtons(0);
+    input->Refresh();
+    EXPECT_FALSE(input->GetState(Lumora::InputHeld, 16));
+    input->Release();
 }
 
 TEST(RealClock, MillisecondsAdvanceWithTime)

@@ -31,6 +31,10 @@ bool IsHeadless();
 void AdvanceClock(std::uint64_t microseconds);
 std::uint64_t GetClockMicroseconds();
 
+// Scripted input: the virtual buttons held from the next IInputController::Refresh on (bit n
+// is button n). Keyboard and pads are not read in headless mode.
+void SetHeldButtons(std::uint32_t heldMask);
+
 // One draw of the last frame, in frame order.
 struct RecordedDraw {
     enum class Kind { Texture, Sprite, Text };

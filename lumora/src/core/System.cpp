@@ -3,6 +3,7 @@
 #include "Runtime.h"
 
 #include <Lumora/System.h>
+#include <Lumora/Testing.h>
 
 #include <SDL.h>
 
@@ -96,8 +97,24 @@ void Finalize()
     }
 #endif
     soundStarted = false;
+#if LUMORA_HAVE_INPUT
+    Internal::ResetInput();
+#endif
     SDL_Quit();
     initialized = false;
 }
 
 } // namespace Lumora::System
+
+namespace Lumora::Testing {
+
+void SetHeldButtons(std::uint32_t heldMask)
+{
+#if LUMORA_HAVE_INPUT
+    Internal::SetScriptedButtons(heldMask);
+#else
+    (void)heldMask; // no input module in this build: there are no buttons to hold
+#endif
+}
+
+} // namespace Lumora::Testing
