@@ -11,6 +11,10 @@ void HeadlessSound::SetUp()
 
 void HeadlessSound::TearDown()
 {
+    for (Lumora::IInterface* sound : held_) {
+        sound->Release();
+    }
+    held_.clear();
     Lumora::Internal::SetPluginDirectory(nullptr);
     Lumora::Internal::StopSound();
 }
@@ -21,6 +25,9 @@ Lumora::ISound* HeadlessSound::MakeEffect(const std::string& name, const Lumora:
     MemoryFile* file = MemoryFile::Create(name, TestPcmBytes(format, samples));
     Lumora::ISound* sound = Lumora::Internal::CreateSoundWithDecoder(file, "TestPcm");
     file->Release();
+    if (sound != nullptr) {
+        held_.push_back(sound);
+    }
     return sound;
 }
 
@@ -30,6 +37,9 @@ Lumora::IStreamSound* HeadlessSound::MakeStream(const std::string& name, const L
     MemoryFile* file = MemoryFile::Create(name, TestPcmBytes(format, samples));
     Lumora::IStreamSound* sound = Lumora::Internal::CreateStreamSound(file, "TestPcm");
     file->Release();
+    if (sound != nullptr) {
+        held_.push_back(sound);
+    }
     return sound;
 }
 
