@@ -48,7 +48,6 @@ TEST(SoundDevice, SoundsPlayStopAndReleaseWhileTheAudioThreadMixes)
     }
     Lumora::Internal::StopSound();
     Lumora::Internal::SetPluginDirectory(nullptr);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 } // namespace
