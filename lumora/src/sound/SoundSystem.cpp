@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::uint32_t kHeadlessRate = 48000;
 constexpr std::int32_t kHeadlessChunkFrames = 480;       // 10 ms: the feeder's pace on a device
-constexpr std::int64_t kLargestEffectBytes = 256ll << 20; // about 23 minutes of 48 kHz stereo
+constexpr std::int64_t kLargestEffectBytes = 64ll << 20; // about 6 minutes of 48 kHz stereo; longer is music
 constexpr auto kFeederPeriod = std::chrono::milliseconds(5);
 
 // Output state. `outputMutex` guards the device, the feeder thread and the headless flag
