@@ -73,7 +73,7 @@ TEST_F(EffectVolume, OutOfRangeVolumesAreClampedAndAVolumeSetBeforePlayHolds)
     EXPECT_NEAR(GetLastMixLevels().peak, 0.5f * 0.25f, 1e-4f);
 }
 
-TEST_F(EffectFormats, EightBitUnsignedMonoFeedsBothSides)
+TEST_F(EffectFormats, EightBitIsUnsignedAroundTheMidpointAndMonoFeedsBothSides)
 {
     std::vector<std::uint8_t> samples(2000, 192); // 192 - 128 = +0.5 of full scale
     Lumora::ISound* sound = MakeEffect("u8.wav", PcmFormat(1, 48000, 8), samples);
@@ -83,14 +83,10 @@ TEST_F(EffectFormats, EightBitUnsignedMonoFeedsBothSides)
     for (std::size_t i = 0; i < mix.size(); ++i) {
         ASSERT_NEAR(mix[i], 0.5f, 1e-6f) << "sample " << i;
     }
-}
-
-TEST_F(EffectFormats, EightBitSilenceIsTheMidpoint)
-{
-    std::vector<std::uint8_t> samples(2000, 128);
-    Lumora::ISound* sound = MakeEffect("u8.wav", PcmFormat(2, 48000, 8), samples);
-    ASSERT_NE(sound, nullptr);
-    sound->Play(0, 1);
+    Lumora::ISound* silence = MakeEffect("u8.wav", PcmFormat(2, 48000, 8), std::vector<std::uint8_t>(2000, 128));
+    ASSERT_NE(silence, nullptr);
+    sound->Stop(0);
+    silence->Play(0, 1);
     Mix(200);
     EXPECT_EQ(GetLastMixLevels().peak, 0.0f);
 }
