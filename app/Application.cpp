@@ -184,8 +184,10 @@ void Application::BeginMainLoop()
         sceneRoot_ = new SceneRoot(this);
     }
     updatePeriod_ = core_->GetPerformanceFrequency() / kUpdatesPerSecond;
-    // Half a period in the past, so the first pass already updates once.
-    nextUpdateTime_ = core_->GetPerformanceCounter() - updatePeriod_ / 2;
+    // Half a period in the past, so the first pass already updates once. A counter that
+    // starts near 0 (a fresh virtual clock) must not wrap round to a time far ahead.
+    const std::uint64_t now = core_->GetPerformanceCounter();
+    nextUpdateTime_ = now >= updatePeriod_ / 2 ? now - updatePeriod_ / 2 : 0;
 }
 
 std::int32_t Application::RunPass()
