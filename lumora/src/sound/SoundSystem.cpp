@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -28,6 +29,7 @@ SDL_AudioDeviceID device = 0;
 bool audioSubsystemOpenedHere = false;
 std::int32_t deviceChannels = 2;
 std::vector<float> callbackScratch; // stereo frames, sized when the device opens
+std::atomic<std::int64_t> deviceFramesMixed{0};
 
 std::mutex eventMutex;
 bool recordEvents = false;
@@ -93,6 +95,7 @@ void AudioCallback(void*, Uint8* stream, int length)
             out += channels;
         }
         frames -= chunk;
+        deviceFramesMixed.fetch_add(chunk, std::memory_order_relaxed);
     }
 }
 
@@ -115,6 +118,7 @@ void CloseOutputLocked()
         audioSubsystemOpenedHere = false;
     }
     headless = false;
+    deviceFramesMixed.store(0);
     std::lock_guard lock(eventMutex);
     recordEvents = false;
     events.clear();
@@ -290,6 +294,7 @@ bool StartSound(bool headlessOutput)
         feederQuit = false;
     }
     feeder = std::thread(FeederLoop);
+    deviceFramesMixed.store(0);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
@@ -303,6 +308,11 @@ void StopSound()
 void SetPluginDirectory(const char* directory)
 {
     SetDecoderDirectory(directory);
+}
+
+std::int64_t GetDeviceFramesMixed()
+{
+    return deviceFramesMixed.load();
 }
 
 std::int32_t GetMixRate()
