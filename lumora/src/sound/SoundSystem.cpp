@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -17,8 +18,12 @@ namespace Lumora::Internal {
 namespace {
 
 constexpr std::uint32_t kHeadlessRate = 48000;
-constexpr std::int32_t kHeadlessChunkFrames = 480;       // 10 ms: the feeder's pace on a device
-constexpr std::int64_t kLargestEffectBytes = 64ll << 20; // about 6 minutes of 48 kHz stereo; longer is music
+// Headless mixing feeds the streams, then mixes 10 ms, about one device buffer, and repeats.
+constexpr std::int32_t kHeadlessChunkFrames = 480;
+// An effect is held whole in memory: 64 MiB of PCM is about 6 minutes of 48 kHz stereo.
+// Anything longer is music and belongs in a stream.
+constexpr std::int64_t kLargestEffectBytes = 64ll << 20;
+// How often the feeder tops up the stream rings (each holds half a second).
 constexpr auto kFeederPeriod = std::chrono::milliseconds(5);
 
 // Output state. `outputMutex` guards the device, the feeder thread and the headless flag
