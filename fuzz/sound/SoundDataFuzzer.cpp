@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the sound module as an effect and as OggVorbis music, then mixes a
-// little of each headless. Refusals are expected; crashes, leaks and endless loops are not.
+// Feeds arbitrary bytes to the sound module as an effect (WAVE or Ogg, by the data) and as
+// OggVorbis music, then mixes a little of each headless. Refusals are expected; crashes,
+// leaks and endless loops are not.
 #include "SoundSystem.h"
 
 #include <algorithm>

@@ -38,6 +38,10 @@ TEST(SoundDevice, SoundsPlayStopAndReleaseWhileTheAudioThreadMixes)
             effects.erase(effects.begin());
         }
     }
+    for (int wait = 0; wait < 200 && Lumora::Internal::GetDeviceFramesMixed() == 0; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GT(Lumora::Internal::GetDeviceFramesMixed(), 0) << "the audio thread mixes";
     EXPECT_TRUE(Lumora::Internal::TakeSoundEvents().empty()) << "events are recorded headless only";
     Lumora::Internal::MixHeadless(480); // does nothing with a device open
     for (Lumora::IStreamSound* stream : streams) {
@@ -47,6 +51,7 @@ TEST(SoundDevice, SoundsPlayStopAndReleaseWhileTheAudioThreadMixes)
         effect->Release();
     }
     Lumora::Internal::StopSound();
+    EXPECT_EQ(Lumora::Internal::GetDeviceFramesMixed(), 0);
     Lumora::Internal::SetPluginDirectory(nullptr);
 }
 

@@ -56,9 +56,8 @@ protected:
     void SetUp() override
     {
         HeadlessSound::SetUp();
-        if (!std::filesystem::exists(std::string(SOUND_GAME_DIR) + "/Wave.lmp")) {
-            GTEST_SKIP() << "Wave.lmp is not built in this tree";
-        }
+        ASSERT_TRUE(std::filesystem::exists(std::string(SOUND_GAME_DIR) + "/Wave.lmp"))
+            << "Wave.lmp is built into the game folder with the tests";
         Lumora::Internal::SetPluginDirectory(SOUND_GAME_DIR);
     }
 

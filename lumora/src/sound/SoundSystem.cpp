@@ -5,6 +5,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -16,8 +18,12 @@ namespace Lumora::Internal {
 namespace {
 
 constexpr std::uint32_t kHeadlessRate = 48000;
-constexpr std::int32_t kHeadlessChunkFrames = 480;       // 10 ms: the feeder's pace on a device
-constexpr std::int64_t kLargestEffectBytes = 64ll << 20; // about 6 minutes of 48 kHz stereo; longer is music
+// Headless mixing feeds the streams, then mixes 10 ms, about one device buffer, and repeats.
+constexpr std::int32_t kHeadlessChunkFrames = 480;
+// An effect is held whole in memory: 64 MiB of PCM is about 6 minutes of 48 kHz stereo.
+// Anything longer is music and belongs in a stream.
+constexpr std::int64_t kLargestEffectBytes = 64ll << 20;
+// How often the feeder tops up the stream rings (each holds half a second).
 constexpr auto kFeederPeriod = std::chrono::milliseconds(5);
 
 // Output state. `outputMutex` guards the device, the feeder thread and the headless flag
@@ -28,6 +34,7 @@ SDL_AudioDeviceID device = 0;
 bool audioSubsystemOpenedHere = false;
 std::int32_t deviceChannels = 2;
 std::vector<float> callbackScratch; // stereo frames, sized when the device opens
+std::atomic<std::int64_t> deviceFramesMixed{0};
 
 std::mutex eventMutex;
 bool recordEvents = false;
@@ -93,6 +100,7 @@ void AudioCallback(void*, Uint8* stream, int length)
             out += channels;
         }
         frames -= chunk;
+        deviceFramesMixed.fetch_add(chunk, std::memory_order_relaxed);
     }
 }
 
@@ -115,6 +123,7 @@ void CloseOutputLocked()
         audioSubsystemOpenedHere = false;
     }
     headless = false;
+    deviceFramesMixed.store(0);
     std::lock_guard lock(eventMutex);
     recordEvents = false;
     events.clear();
@@ -290,6 +299,7 @@ bool StartSound(bool headlessOutput)
         feederQuit = false;
     }
     feeder = std::thread(FeederLoop);
+    deviceFramesMixed.store(0);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
@@ -303,6 +313,11 @@ void StopSound()
 void SetPluginDirectory(const char* directory)
 {
     SetDecoderDirectory(directory);
+}
+
+std::int64_t GetDeviceFramesMixed()
+{
+    return deviceFramesMixed.load();
 }
 
 std::int32_t GetMixRate()

@@ -55,6 +55,10 @@ void SetPluginDirectory(const char* directory);
 // The rate, in frames per second, that the mixer produces (the device's, 48000 headless).
 std::int32_t GetMixRate();
 
+// Frames the audio device has asked for and been given since StartSound opened it: shows
+// that the device is really being fed (0 headless).
+std::int64_t GetDeviceFramesMixed();
+
 // A recorded call on a sound, headless mode only.
 struct SoundEvent {
     enum class Kind { Play, Stop, Volume };
