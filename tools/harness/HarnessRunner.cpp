@@ -60,7 +60,9 @@ private:
             Lumora::Testing::AdvanceClock(period_);
         }
         application_.RunPass();
-        CollectSoundEvents(sounds_);
+        const std::size_t known = history_.size();
+        CollectSoundEvents(history_);
+        sounds_.insert(sounds_.end(), history_.begin() + static_cast<std::ptrdiff_t>(known), history_.end());
         return true;
     }
 
@@ -119,7 +121,11 @@ private:
             return true;
         }
         case Kind::Press:
-            Update(command.buttons);
+            // Held for one update, then released for one, so that the next press of the
+            // same button is seen going down again.
+            if (Update(command.buttons)) {
+                Update(0);
+            }
             return true;
         case Kind::Hold:
             for (std::int64_t i = 0; i < command.count; ++i) {
@@ -127,6 +133,7 @@ private:
                     return true;
                 }
             }
+            Update(0);
             return true;
         case Kind::Shot: {
             std::filesystem::path path(command.name);
@@ -165,7 +172,7 @@ private:
         case Kind::ExpectSound:
             return ExpectSound(command);
         case Kind::ExpectPlaying: {
-            for (auto event = sounds_.rbegin(); event != sounds_.rend(); ++event) {
+            for (auto event = history_.rbegin(); event != history_.rend(); ++event) {
                 if (event->name != command.name || event->kind == HarnessSoundEvent::Kind::Volume) {
                     continue;
                 }
@@ -174,7 +181,7 @@ private:
                 }
                 return Fail(command.name + " was stopped after it last played");
             }
-            return Fail(command.name + " never played since the last clear-sounds");
+            return Fail(command.name + " never played");
         }
         case Kind::ClearSounds:
             sounds_.clear();
@@ -264,7 +271,8 @@ private:
     std::uint64_t period_ = 0;
     std::int32_t line_ = 0;
     bool quit_ = false;
-    std::vector<HarnessSoundEvent> sounds_;
+    std::vector<HarnessSoundEvent> sounds_;  // since the last clear-sounds
+    std::vector<HarnessSoundEvent> history_; // since the start
 };
 
 } // namespace

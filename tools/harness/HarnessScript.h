@@ -4,9 +4,10 @@
 //   wait N                  N updates (each: the clock moves 1/60 s, one draw, one update)
 //   frames N                N draws without an update (the clock stands still)
 //   idle                    updates until the loader is idle, then one more so screens see it
-//   press B...              buttons held together for one update (0-3, 16-19, or the names
-//                           up down left right confirm cancel c v)
-//   hold B N                one button held for N updates
+//   press B...              buttons held together for one update, then one update with
+//                           them released (0-3, 16-19, or the names up down left right
+//                           confirm cancel c v)
+//   hold B N                one button held for N updates, then one update released
 //   shot FILE.png           the last drawn frame's pixels as a PNG
 //   expect-scene ID         the current screen (the root's first child) has identifier ID
 //   expect-quit N           the game ends within N updates
@@ -14,7 +15,7 @@
 //                           a sound event since the last clear-sounds: KIND play, stop or
 //                           volume; NAME the sound's file name; VALUE the loop flag (play) or
 //                           the volume percent (volume, within 0.01)
-//   expect-playing NAME     the last play or stop event recorded for NAME was a play
+//   expect-playing NAME     the last play or stop event for NAME since the start was a play
 //   clear-sounds            forgets the sound events recorded so far
 //   expect-save KEY VALUE   a setting in "tomarugi.save": volume-bgm, volume-se,
 //                           stage-view, camera-mode, camera-distance, camera-height
