@@ -1,6 +1,7 @@
 #include "HarnessRunner.h"
 
 #include "Application.h"
+#include "CurrentStage.h"
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 #include "SceneConfig.h"
@@ -188,6 +189,12 @@ private:
             return true;
         case Kind::ExpectSave:
             return ExpectSave(command);
+        case Kind::ExpectStageKind:
+            if (currentStageKind != command.count) {
+                return Fail(std::string("the current stage kind is ") +
+                            (currentStageKind == StageKind::Extra ? "extra" : "normal"));
+            }
+            return true;
         case Kind::EnterScene:
             return EnterScene(static_cast<std::int32_t>(command.count));
         }

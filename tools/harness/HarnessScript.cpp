@@ -145,6 +145,12 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 }
                 command.hasValue = true;
             }
+        } else if (verb == "expect-stage-kind") {
+            command.kind = HarnessCommand::Kind::ExpectStageKind;
+            if (arguments != 1 || (words[1] != "normal" && words[1] != "extra")) {
+                return fail("expect-stage-kind takes normal or extra");
+            }
+            command.count = words[1] == "extra" ? 1 : 0;
         } else if (verb == "expect-playing") {
             command.kind = HarnessCommand::Kind::ExpectPlaying;
             if (arguments != 1) {

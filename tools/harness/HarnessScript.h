@@ -19,6 +19,7 @@
 //   clear-sounds            forgets the sound events recorded so far
 //   expect-save KEY VALUE   a setting in "tomarugi.save": volume-bgm, volume-se,
 //                           stage-view, camera-mode, camera-distance, camera-height
+//   expect-stage-kind K     the program-wide current stage kind is K (normal or extra)
 //   enter-scene ID          test-only: ends the current screen and starts a fresh one of
 //                           identifier ID (1 start-up, 2 title, 5 configuration, 6 retry wait)
 #pragma once
@@ -41,6 +42,7 @@ struct HarnessCommand {
         ExpectPlaying,
         ClearSounds,
         ExpectSave,
+        ExpectStageKind,
         EnterScene,
     };
     Kind kind = Kind::Wait;
