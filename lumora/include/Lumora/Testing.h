@@ -39,7 +39,7 @@ void SetHeldButtons(std::uint32_t heldMask);
 struct RecordedDraw {
     enum class Kind { Texture, Sprite, Text };
     Kind kind = Kind::Texture;
-    std::string texture;           // the texture's file name ("" when it has none)
+    std::string texture;           // the texture's file name (text: the font's file name)
     Math::Rect destination;        // screen pixels (text: x, y of the text, size 0)
     Math::Rect source;             // texels (text: zero)
     std::uint32_t argb = 0;        // colour (text: fill colour)

@@ -1,7 +1,8 @@
 #include "Core.h"
 
 #include "Runtime.h"
-#include "TitleText.h"
+
+#include <Lumora/Text.h>
 
 #include <SDL.h>
 
@@ -69,7 +70,7 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
     if (mode.headless) {
         windowFlags |= SDL_WINDOW_HIDDEN;
     }
-    const std::string utf8Title = ShiftJisToUtf8(title);
+    const std::string utf8Title = Lumora::ShiftJisToUtf8(title != nullptr ? title : "");
     window_ = SDL_CreateWindow(utf8Title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                screen_->logicalWidth, screen_->logicalHeight, windowFlags);
     if (window_ == nullptr) {
