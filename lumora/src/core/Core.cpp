@@ -224,10 +224,12 @@ IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)
             return nullptr;
         }
     }
-    // The device lives no longer than the core that made it (the game releases the device
-    // first), so it may call back into the core for files.
-    return Internal::CreateGraphicsDevice(std::move(backend), [this](const char* name) { return OpenFile(name); },
-                                          screen_);
+    // The device reads files through the core, so it keeps the core alive: a reference
+    // held by its file opener, given back when the device goes.
+    AddRef();
+    std::shared_ptr<Core> keepAlive(this, [](Core* core) { core->Release(); });
+    return Internal::CreateGraphicsDevice(
+        std::move(backend), [keepAlive](const char* name) { return keepAlive->OpenFile(name); }, screen_);
 }
 
 IFile* Core::OpenFile(const char* name)
