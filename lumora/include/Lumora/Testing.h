@@ -51,7 +51,7 @@ struct RecordedDraw {
 // The draws of the last EndFrame of any render, and its clear colour (ARGB).
 std::vector<RecordedDraw> GetLastFrame();
 std::uint32_t GetLastClearColor();
-// Frames ended since EnableHeadless.
+// Frames ended since System::Initialize.
 std::uint64_t GetFrameCount();
 
 // The last frame's pixels as RGBA bytes, rows from the top, logical screen size; empty
