@@ -1,6 +1,4 @@
-// The core in headless mode: life cycle, loop control, clocks and the window title.
-#include "TitleText.h"
-
+// The core in headless mode: life cycle, loop control, clocks and scripted input.
 #include <Lumora/ICore.h>
 #include <Lumora/IInputController.h>
 #include <Lumora/System.h>
@@ -118,17 +116,6 @@ TEST(RealClock, MillisecondsAdvanceWithTime)
     const std::uint32_t after = Lumora::System::GetMilliseconds();
     EXPECT_GE(after - before, 19u);
     EXPECT_LT(after - before, 2000u);
-}
-
-TEST(WindowTitle, ShiftJisBecomesUtf8AndBadBytesAreMarked)
-{
-    // "トマルギ！[体験版]" as the game stores it.
-    const char* title = "\x83\x67\x83\x7D\x83\x8B\x83\x4D\x81\x49[\x91\xCC\x8C\xB1\x94\xC5]";
-    EXPECT_EQ(Lumora::Internal::ShiftJisToUtf8(title), "トマルギ！[体験版]");
-    EXPECT_EQ(Lumora::Internal::ShiftJisToUtf8("abc"), "abc");
-    // A lead byte cut off at the end, and a byte no Shift-JIS text holds.
-    EXPECT_EQ(Lumora::Internal::ShiftJisToUtf8("A\x83"), "A\xEF\xBF\xBD");
-    EXPECT_EQ(Lumora::Internal::ShiftJisToUtf8(nullptr), "");
 }
 
 } // namespace

@@ -208,3 +208,24 @@ TEST_F(Pixels, AScreenshotRequestWritesTheNextFrameOnceAsPng)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Pixels, RotationTurnsThePictureAboutItsCentre)
+{
+    Lumora::ITexture* strip = LoadPng("strip.png", 3, 1, Strip());
+    render->SetClearColor(0xFF000000);
+    render->BeginFrame();
+    // 90 degrees: the red-green-blue strip, 300 wide and 100 high, stands upright about
+    // (320, 240); with screen y downwards, the red left end turns to the top.
+    render->DrawTexture(Rect(170, 190, 300, 100), 0xFFFFFFFF, Rect(0, 0, 3, 1), strip, 16384, {});
+    render->EndFrame();
+    const auto pixels = Frame();
+    EXPECT_EQ(At(pixels, 320, 100), 0xFF0000u);
+    EXPECT_EQ(At(pixels, 320, 240), 0x00FF00u);
+    EXPECT_EQ(At(pixels, 320, 380), 0x0000FFu);
+    EXPECT_EQ(At(pixels, 200, 240), 0x000000u); // where the unturned strip would have been
+    strip->Release();
+}
+
+} // namespace

@@ -137,3 +137,21 @@ TEST_F(TextureLoading, ALoaderThreadDecodesWhileTheMainThreadDraws)
 }
 
 } // namespace
+
+namespace {
+
+class DeviceLifetime : public RenderTest::HeadlessEngine {
+protected:
+    void SetUp() override { Boot(false); }
+};
+
+TEST_F(DeviceLifetime, ADeviceKeepsReadingFilesAfterTheGameLetsGoOfTheCore)
+{
+    files->Put("late.png", RenderTest::Png(2, 2, RenderTest::SolidRgba(2, 2, 0xFFFFFFFF)));
+    Lumora::SafeRelease(core);
+    Lumora::ITexture* texture = render->CreateTextureFromFile("late.png");
+    EXPECT_NE(texture, nullptr);
+    Lumora::SafeRelease(texture);
+}
+
+} // namespace

@@ -1,15 +1,23 @@
-// tomarugi-demo [--frames N] [--offscreen-png PATH]
+// tomarugi-demo [--frames N] [--offscreen-png PATH] [--font-dir DIR] [--hold MASK]
 //
 // Opens a resizable window (Alt+Enter or F11: fullscreen, F12: screenshot beside the
 // program, closing the window ends it) and draws a scene made of pictures generated here:
 // a drifting tiled background, a panel filled from one texel, a sprite batch of labels, a
 // rotating and a fading picture. --frames ends after N frames; --offscreen-png renders
-// without a display (SDL's offscreen driver) and saves the last frame as a PNG.
+// without a display (SDL's offscreen driver) and saves the last frame as a PNG. --font-dir
+// names a folder of baked fonts (build/content/font): a list of names is drawn with
+// Font_Azuki_32.lft as the stage select draws its list, and the loading dots with Font.lft.
+// A row of eight lamps at the bottom lights for each virtual button held (arrows, Z, X, C, V
+// or a game pad, mapped as the game maps them); offscreen, --hold gives the held buttons as
+// a mask (bit n = button n).
+#include "FileSystem.h"
 #include "ImageCodec.h"
 
 #include <Lumora/ICore.h>
+#include <Lumora/IInputController.h>
 #include <Lumora/System.h>
 #include <Lumora/Testing.h>
+#include <Lumora/Text.h>
 
 #include <algorithm>
 #include <atomic>
@@ -79,8 +87,16 @@ public:
     Lumora::IFile* OpenFile(const char* name) override
     {
         const auto found = files_.find(name != nullptr ? name : "");
-        return found == files_.end() ? nullptr : new MemoryFile(found->first, found->second);
+        if (found != files_.end()) {
+            return new MemoryFile(found->first, found->second);
+        }
+        if (!diskDirectory.empty() && name != nullptr) {
+            return Lumora::Internal::OpenDiskFile((diskDirectory + "/" + Lumora::ShiftJisToUtf8(name)).c_str());
+        }
+        return nullptr;
     }
+
+    std::string diskDirectory; // pictures not generated here are read from this folder
 
 private:
     using Shader = std::uint32_t (*)(int x, int y); // RGBA
@@ -157,13 +173,19 @@ int main(int argc, char** argv)
 {
     long frames = -1;
     const char* offscreenPng = nullptr;
+    const char* fontDirectory = nullptr;
+    std::uint32_t heldMask = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
             frames = std::strtol(argv[++i], nullptr, 10);
         } else if (std::strcmp(argv[i], "--offscreen-png") == 0 && i + 1 < argc) {
             offscreenPng = argv[++i];
+        } else if (std::strcmp(argv[i], "--font-dir") == 0 && i + 1 < argc) {
+            fontDirectory = argv[++i];
+        } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
+            heldMask = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 0));
         } else {
-            std::fprintf(stderr, "usage: %s [--frames N] [--offscreen-png PATH]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--frames N] [--offscreen-png PATH] [--font-dir DIR] [--hold MASK]\n", argv[0]);
             return 2;
         }
     }
@@ -185,8 +207,14 @@ int main(int argc, char** argv)
     Lumora::ITexture* labels = nullptr;
     Lumora::ITexture* star = nullptr;
     Lumora::ISprite2D* labelSprite = nullptr;
+    Lumora::IFont* listFont = nullptr;
+    Lumora::IFont* systemFont = nullptr;
+    Lumora::IInputController* input = nullptr;
     if (core != nullptr && core->Initialize("Lumora demo \x81\x9A", 0) != 0) {
         auto* pictures = new GeneratedPictures();
+        if (fontDirectory != nullptr) {
+            pictures->diskDirectory = fontDirectory;
+        }
         core->SetFileManager(pictures);
         pictures->Release();
         device = core->CreateGraphicsDevice(0);
@@ -202,6 +230,29 @@ int main(int argc, char** argv)
         render->SetTextureLoadOptions(1, 0, 0, 0);
         labels = render->CreateTextureFromFile("labels.png");
         labelSprite = render->CreateSprite2D(6 * 4, labels, 0, 0, 0, 0);
+        if (fontDirectory != nullptr) {
+            listFont = render->CreateFont("Font_Azuki_32.lft", "tga", 1024, 1, 1024);
+            systemFont = render->CreateFont("Font.lft", "tga", 32, 1, 256);
+        }
+        // The game's mapping: DirectInput key codes and pad buttons 0..3.
+        input = core->CreateInputController(0, 60, 15);
+        if (input != nullptr) {
+            const std::int32_t keys[8][2] = {{16, 0x2C}, {17, 0x2D}, {18, 0x2E}, {19, 0x2F},
+                                             {0, 0xC8},  {1, 0xD0},  {2, 0xCB},  {3, 0xCD}};
+            for (const auto& key : keys) {
+                input->SetKeyboardButton(key[0], key[1]);
+            }
+            for (std::int32_t pad = 0; pad < 4; ++pad) {
+                input->SetJoystickButton(16 + pad, pad);
+            }
+            input->SetAxisX(0, 0, 0);
+            input->SetAxisY(0, 0, 1);
+        }
+        if (offscreenPng != nullptr) {
+            Lumora::Testing::SetHeldButtons(heldMask);
+        }
+        const std::string names[4] = {Lumora::Utf8ToShiftJis("練習問題１"), Lumora::Utf8ToShiftJis("体験版Easy"),
+                                      Lumora::Utf8ToShiftJis("氷の湖 (Hard)"), Lumora::Utf8ToShiftJis("トマルギ！")};
 
         const std::uint64_t period = core->GetPerformanceFrequency() / 60;
         std::uint64_t next = core->GetPerformanceCounter();
@@ -232,6 +283,33 @@ int main(int argc, char** argv)
                                 static_cast<std::int32_t>(frame * 256), {});
             const std::uint32_t fade = static_cast<std::uint32_t>(127.5 + 127.5 * std::sin(frame * 0.05));
             render->DrawTexture(Rect(352, 352, 64, 64), (fade << 24) | 0xFFFFFF, Rect(0, 0, 96, 96), star, 0, {});
+            if (listFont != nullptr && listFont->IsInvalid() == 0) {
+                render->SetBlendMode(0);
+                listFont->Begin(0);
+                for (int line = 0; line < 4; ++line) {
+                    listFont->DrawText(names[line].c_str(), 336, 32 + 32 * line, line == 0 ? 0xFF000000 : 0x88000000,
+                                       0xFFFFFFFF);
+                }
+                listFont->End();
+                listFont->Render();
+            }
+            if (systemFont != nullptr && systemFont->IsInvalid() == 0) {
+                static const char* const dots[3] = {".     ", "..    ", "...   "};
+                systemFont->Begin(0);
+                systemFont->DrawText(dots[core->GetSyncCount() / 10 % 3], 222, 56, 0xFFFFFFFF, 0xFF000000);
+                systemFont->End();
+                systemFont->Render();
+            }
+            if (input != nullptr) {
+                input->Refresh();
+                const std::int32_t buttons[8] = {0, 1, 2, 3, 16, 17, 18, 19};
+                render->SetBlendMode(0);
+                for (int lamp = 0; lamp < 8; ++lamp) {
+                    const bool held = input->GetState(Lumora::InputHeld, buttons[lamp]);
+                    render->DrawTexture(Rect(16.0f + 36.0f * lamp, 446, 28, 20), held ? 0xFFFF8020 : 0xFF606878,
+                                        Rect(320, 0, 1, 1), circle, 0, {});
+                }
+            }
             render->EndFrame();
             ++frame;
             if (offscreenPng == nullptr) {
@@ -250,6 +328,9 @@ int main(int argc, char** argv)
             status = 1;
         }
     }
+    Lumora::SafeRelease(input);
+    Lumora::SafeRelease(listFont);
+    Lumora::SafeRelease(systemFont);
     Lumora::SafeRelease(labelSprite);
     Lumora::SafeRelease(labels);
     Lumora::SafeRelease(star);

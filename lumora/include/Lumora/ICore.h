@@ -66,9 +66,10 @@ public:
     // The file manager set last, without adding a reference (null when none).
     virtual IFileManager* GetFileManager() = 0;
 
-    // A sound effect from `fileName` (the file manager's current directory), decoded whole.
-    // `layers` is how many plays may overlap (1: Play restarts it); `flags` is 0. Null, with a
-    // line on stderr, when the file is missing or cannot be decoded.
+    // A sound effect from `fileName` (the file manager's current directory), decoded whole
+    // (WAVE through "Wave.lmp", Ogg Vorbis through "OggVorbis.lmp", chosen by the data).
+    // `layers` is 1: one play at a time, Play restarts it; `flags` is 0. Null, with a line on
+    // stderr, when the file is missing or cannot be decoded.
     virtual ISound* CreateSound(const char* fileName, std::int32_t layers,
                                 std::int32_t flags) = 0;
     // Music streamed from `fileName` through the decoder plug-in "<decoderName>.lmp".

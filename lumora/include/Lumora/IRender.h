@@ -76,8 +76,9 @@ public:
     // Sets the blend mode for the draws that follow (see above).
     virtual void SetBlendMode(std::int32_t mode) = 0;
     // Draws `source` of `texture` stretched over `destination`, tinted by `argb`. `rotation`
-    // turns the picture about its centre plus `pivotOffset` (engine angle unit, 65536 to a
-    // turn; the game passes 0 and (0, 0)). A null texture draws nothing.
+    // turns the picture clockwise on the screen about its centre plus `pivotOffset` (engine
+    // angle unit, 65536 to a turn; the game passes 0 and (0, 0)). A null texture draws
+    // nothing.
     virtual void DrawTexture(const Math::Rect& destination, std::uint32_t argb,
                              const Math::Rect& source, ITexture* texture, std::int32_t rotation,
                              const Math::Point2D& pivotOffset) = 0;

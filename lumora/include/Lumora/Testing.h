@@ -35,11 +35,24 @@ std::uint64_t GetClockMicroseconds();
 // is button n). Keyboard and pads are not read in headless mode.
 void SetHeldButtons(std::uint32_t heldMask);
 
+// Sound in headless mode: nothing is heard; every Play, Stop and SetVolume is recorded.
+struct SoundEvent {
+    enum class Kind { Play, Stop, Volume };
+    Kind kind = Kind::Play;
+    std::string name;      // the sound's file name
+    std::int32_t loop = 0; // Play: the effect's loop flag, or the music's loop count (-1 for ever)
+    float volume = 0.0f;   // Volume: the percentage asked for
+};
+// The sound events since the previous call, oldest first.
+std::vector<SoundEvent> TakeSoundEvents();
+// Runs the real mixer for `frames` stereo frames (48000 a second), as the audio device would.
+void MixSound(std::int32_t frames);
+
 // One draw of the last frame, in frame order.
 struct RecordedDraw {
     enum class Kind { Texture, Sprite, Text };
     Kind kind = Kind::Texture;
-    std::string texture;           // the texture's file name ("" when it has none)
+    std::string texture;           // the texture's file name (text: the font's file name)
     Math::Rect destination;        // screen pixels (text: x, y of the text, size 0)
     Math::Rect source;             // texels (text: zero)
     std::uint32_t argb = 0;        // colour (text: fill colour)
@@ -51,11 +64,12 @@ struct RecordedDraw {
 // The draws of the last EndFrame of any render, and its clear colour (ARGB).
 std::vector<RecordedDraw> GetLastFrame();
 std::uint32_t GetLastClearColor();
-// Frames ended since EnableHeadless.
+// Frames ended since System::Initialize.
 std::uint64_t GetFrameCount();
 
 // The last frame's pixels as RGBA bytes, rows from the top, logical screen size; empty
 // unless headless with pixels and a frame has been drawn. `width`/`height` receive the size.
+// Call it from the thread that draws (the GL context is current there).
 std::vector<std::uint8_t> ReadPixels(std::int32_t* width = nullptr, std::int32_t* height = nullptr);
 // Writes the last frame's pixels as a PNG file; false when there are none or it fails.
 bool SavePixelsPng(const char* utf8Path);

@@ -1,7 +1,8 @@
 #include "Core.h"
 
 #include "Runtime.h"
-#include "TitleText.h"
+
+#include <Lumora/Text.h>
 
 #include <SDL.h>
 
@@ -69,7 +70,7 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
     if (mode.headless) {
         windowFlags |= SDL_WINDOW_HIDDEN;
     }
-    const std::string utf8Title = ShiftJisToUtf8(title);
+    const std::string utf8Title = Lumora::ShiftJisToUtf8(title != nullptr ? title : "");
     window_ = SDL_CreateWindow(utf8Title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                screen_->logicalWidth, screen_->logicalHeight, windowFlags);
     if (window_ == nullptr) {
@@ -223,10 +224,12 @@ IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)
             return nullptr;
         }
     }
-    // The device lives no longer than the core that made it (the game releases the device
-    // first), so it may call back into the core for files.
-    return Internal::CreateGraphicsDevice(std::move(backend), [this](const char* name) { return OpenFile(name); },
-                                          screen_);
+    // The device reads files through the core, so it keeps the core alive: a reference
+    // held by its file opener, given back when the device goes.
+    AddRef();
+    std::shared_ptr<Core> keepAlive(this, [](Core* core) { core->Release(); });
+    return Internal::CreateGraphicsDevice(
+        std::move(backend), [keepAlive](const char* name) { return keepAlive->OpenFile(name); }, screen_);
 }
 
 IFile* Core::OpenFile(const char* name)

@@ -65,6 +65,10 @@ std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t inp
             headlessSound = true;
         }
         soundStarted = Internal::StartSound(headlessSound);
+        if (!soundStarted && !headlessSound) {
+            std::fprintf(stderr, "Lumora: the sound device cannot be opened; playing silently\n");
+            soundStarted = Internal::StartSound(true);
+        }
     }
 #else
     (void)audio;
@@ -114,6 +118,35 @@ void SetHeldButtons(std::uint32_t heldMask)
     Internal::SetScriptedButtons(heldMask);
 #else
     (void)heldMask; // no input module in this build: there are no buttons to hold
+#endif
+}
+
+std::vector<SoundEvent> TakeSoundEvents()
+{
+    std::vector<SoundEvent> events;
+#if LUMORA_HAVE_SOUND
+    for (Internal::SoundEvent& recorded : Internal::TakeSoundEvents()) {
+        SoundEvent event;
+        switch (recorded.kind) {
+        case Internal::SoundEvent::Kind::Play: event.kind = SoundEvent::Kind::Play; break;
+        case Internal::SoundEvent::Kind::Stop: event.kind = SoundEvent::Kind::Stop; break;
+        case Internal::SoundEvent::Kind::Volume: event.kind = SoundEvent::Kind::Volume; break;
+        }
+        event.name = std::move(recorded.name);
+        event.loop = recorded.loop;
+        event.volume = recorded.volume;
+        events.push_back(std::move(event));
+    }
+#endif
+    return events;
+}
+
+void MixSound(std::int32_t frames)
+{
+#if LUMORA_HAVE_SOUND
+    Internal::MixHeadless(frames);
+#else
+    (void)frames;
 #endif
 }
 

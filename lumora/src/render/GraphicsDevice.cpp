@@ -129,6 +129,22 @@ void Render::SetTextureLoadOptions(std::uint32_t filter, std::uint32_t wrap, std
 
 ITexture* Render::CreateTextureFromFile(const char* fileName)
 {
+    return LoadTexture(fileName, loadOptions_);
+}
+
+bool Render::ReadFile(const char* fileName, std::vector<std::uint8_t>& bytes)
+{
+    IFile* file = device_->OpenFile(fileName != nullptr ? fileName : "");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool complete = ReadWholeFile(*file, bytes);
+    file->Release();
+    return complete;
+}
+
+Texture* Render::LoadTexture(const char* fileName, const TextureOptions& options)
+{
     const char* name = fileName != nullptr ? fileName : "";
     IFile* file = device_->OpenFile(name);
     if (file == nullptr) {
@@ -148,10 +164,10 @@ ITexture* Render::CreateTextureFromFile(const char* fileName)
         std::fprintf(stderr, "Lumora: texture \"%s\": %s\n", name, error.c_str());
         return nullptr;
     }
-    if (loadOptions_.premultiply) {
+    if (options.premultiply) {
         PremultiplyAlpha(*image);
     }
-    return new Texture(name, std::move(*image), loadOptions_);
+    return new Texture(name, std::move(*image), options);
 }
 
 ISprite2D* Render::CreateSprite2D(std::int32_t vertexCount, ITexture* texture, std::int32_t, std::int32_t,
@@ -197,6 +213,7 @@ void Render::AddQuad(Quad quad)
 
 void Render::AddText(TextDraw text)
 {
+    // Only the headless record reads texts; glyph quads carry the drawing.
     text.blendMode = blendMode_;
     text.firstQuad = frame_.Quads().size();
     frame_.AddText(std::move(text));

@@ -74,6 +74,12 @@ public:
     void DrawTexture(const Math::Rect& destination, std::uint32_t argb, const Math::Rect& source,
                      ITexture* texture, std::int32_t rotation, const Math::Point2D& pivotOffset) override;
 
+    // Loads a texture with explicit options (fonts load their pages this way); null, with a
+    // line on stderr naming the file, when it is missing or cannot be decoded.
+    Texture* LoadTexture(const char* fileName, const TextureOptions& options);
+    // Reads a whole file through the core's file manager; false when missing or unreadable.
+    bool ReadFile(const char* fileName, std::vector<std::uint8_t>& bytes);
+
     // Used by sprites and fonts: append to this frame with the current blend mode.
     void AddQuad(Quad quad);
     void AddText(TextDraw text);
