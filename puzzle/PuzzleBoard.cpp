@@ -45,6 +45,10 @@ void PuzzleBoard::BuildBoard(const StageDataReader& stage)
             break;
         }
     }
+    // The model stands on its start cell from the start. Left at the world origin, a slide
+    // pressed in the very first update would start from the wrong place, never meet its
+    // target exactly and leave the player Moving for good.
+    player->position = PositionOfCell(player->GetCell());
 }
 
 void PuzzleBoard::BuildBoard(Lumora::IFile* stageFile)

@@ -23,7 +23,8 @@ public:
     PuzzleBoard();
 
     // Builds width, height, tiles, icicles and frogs from a stage and puts the player on its
-    // start cell (the last PlayerStart in file order; (0, 0) when there is none). Cell i of
+    // start cell (the last PlayerStart in file order; (0, 0) when there is none), its world
+    // position on that cell. Cell i of
     // the stage lies at (i % width, i / width). Object codes other than 1, 2, 3 are ignored.
     void BuildBoard(const StageDataReader& stage);
     // The same from a stage file object, read from its current position; the caller keeps

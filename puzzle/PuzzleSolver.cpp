@@ -260,7 +260,7 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
                 const auto frogSlot = std::find(current.begin() + 1, current.begin() + 1 + frogs, frontIndex);
                 // Push: the frog slides on past itself; a blocked push changes nothing.
                 const Cell frogEnd = SlideOver(grid, front, direction, true);
-                if (frogEnd != front) {
+                if (options.allowPushes && frogEnd != front) {
                     std::copy(current.begin(), current.end(), key.begin());
                     key[frogSlot - current.begin()] = static_cast<std::uint16_t>(grid.Index(frogEnd));
                     std::sort(key.begin() + 1, key.begin() + 1 + frogs);

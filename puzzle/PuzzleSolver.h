@@ -42,6 +42,7 @@ enum class SolveOutcome {
 struct SolveOptions {
     std::size_t maxStates = 4'000'000; // states kept in memory before giving up
     bool useLowerBound = true;         // false: plain breadth-first order
+    bool allowPushes = true;           // false: solve by slides and defrosts only
 };
 
 struct SolveResult {

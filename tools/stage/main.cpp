@@ -185,7 +185,7 @@ int Solve(std::vector<std::string> args)
     std::string title;
     PuzzleBoard board;
     board.BuildBoard(LoadStage(args[0], title));
-    const SolveResult result = SolvePuzzle(board, {maxStates, true});
+    const SolveResult result = SolvePuzzle(board, {maxStates, true, true});
     if (result.outcome == SolveOutcome::Solved) {
         std::cout << "fewest turns: " << result.moves.size() << "\n" << FormatMoves(result.moves) << "\n";
     } else {
@@ -232,9 +232,16 @@ int Validate(std::vector<std::string> args)
               << (board.IsHole(board.player->GetCell()) ? " on a hole: the player cannot move" : "") << "\n";
     std::cout << "frogs: " << board.frogs.size() << "\n";
     std::cout << "icicles: " << board.icicles.size() << "\n";
-    const SolveResult result = SolvePuzzle(board, {maxStates, true});
+    const SolveResult result = SolvePuzzle(board, {maxStates, true, true});
     if (result.outcome == SolveOutcome::Solved) {
         std::cout << "clearable: yes, in " << result.moves.size() << " turns\n";
+        const SolveResult withoutPushes = SolvePuzzle(board, {maxStates, true, false});
+        std::cout << "without pushing: ";
+        if (withoutPushes.outcome == SolveOutcome::Solved) {
+            std::cout << withoutPushes.moves.size() << " turns\n";
+        } else {
+            std::cout << (withoutPushes.outcome == SolveOutcome::Unsolvable ? "not clearable\n" : "unknown\n");
+        }
     } else if (result.outcome == SolveOutcome::Unsolvable) {
         std::cout << "clearable: no\n";
     } else {
