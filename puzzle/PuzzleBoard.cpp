@@ -16,6 +16,21 @@ namespace {
 
 PuzzleBoard::PuzzleBoard() : player(std::make_shared<PuzzlerNuiko>()) {}
 
+PuzzleBoard::PuzzleBoard(const PuzzleBoard& other)
+    : width(other.width), height(other.height), tiles(other.tiles), icicles(other.icicles), frogs(other.frogs),
+      player(std::make_shared<PuzzlerNuiko>(*other.player))
+{
+}
+
+PuzzleBoard& PuzzleBoard::operator=(const PuzzleBoard& other)
+{
+    if (this != &other) {
+        PuzzleBoard copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
 void PuzzleBoard::BuildBoard(const StageDataReader& stage)
 {
     width = stage.width;

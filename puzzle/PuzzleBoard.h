@@ -21,6 +21,11 @@ class IFile;
 class PuzzleBoard {
 public:
     PuzzleBoard();
+    // A copy is a separate position: it gets its own player, not a share of this one's.
+    PuzzleBoard(const PuzzleBoard& other);
+    PuzzleBoard& operator=(const PuzzleBoard& other);
+    PuzzleBoard(PuzzleBoard&&) noexcept = default;
+    PuzzleBoard& operator=(PuzzleBoard&&) noexcept = default;
 
     // Builds width, height, tiles, icicles and frogs from a stage and puts the player on its
     // start cell (the last PlayerStart in file order; (0, 0) when there is none), its world

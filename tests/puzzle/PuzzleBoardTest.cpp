@@ -98,6 +98,20 @@ TEST(BuildBoard, IndexAccessIsRangeChecked)
     EXPECT_THROW(constant.Frog(7), std::out_of_range);
 }
 
+TEST(BuildBoard, CopiesAreSeparatePositions)
+{
+    PuzzleBoard board;
+    board.BuildBoard(StageFromRows({"@.F"}));
+    PuzzleBoard copy = board;
+    copy.player->x = 1;
+    copy.frogs[0].x = 1;
+    EXPECT_EQ(board.player->x, 0u);
+    EXPECT_EQ(board.frogs[0].x, 2u);
+    board = copy;
+    EXPECT_EQ(board.player->x, 1u);
+    EXPECT_NE(board.player, copy.player);
+}
+
 TEST(CellMaths, SignAndCellOfPosition)
 {
     EXPECT_EQ(Sign({0, -7}), (Direction{0, -1}));
