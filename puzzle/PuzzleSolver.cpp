@@ -18,30 +18,33 @@ constexpr std::uint16_t NoFrog = 0xFFFF; // pad word of a removed frog; sorts la
 class CompactGrid {
 public:
     explicit CompactGrid(const PuzzleBoard& board)
-        : width(board.width), height(board.height), hole(std::size_t{width} * height, 0),
-          icicle(std::size_t{width} * height, 0), frog(std::size_t{width} * height, 0)
+        : width(board.width), height(board.height), flags(std::size_t{width} * height, 0)
     {
         for (std::uint32_t y = 0; y < height; ++y) {
             for (std::uint32_t x = 0; x < width; ++x) {
-                hole[Index({x, y})] = board.IsHole({x, y}) ? 1 : 0;
-                icicle[Index({x, y})] = board.IcicleBlocks({x, y}) ? 1 : 0;
+                flags[Index({x, y})] = static_cast<std::uint8_t>((board.IsHole({x, y}) ? HoleFlag : 0) |
+                                                                 (board.IcicleBlocks({x, y}) ? IcicleFlag : 0));
             }
         }
     }
 
+    // The slide only asks about cells on the board (it stops at the edge first).
     std::uint32_t Width() const { return width; }
     std::uint32_t Height() const { return height; }
-    bool OnBoard(Cell cell) const { return cell.x < width && cell.y < height; }
-    bool IsHole(Cell cell) const { return !OnBoard(cell) || hole[Index(cell)] != 0; }
-    bool IcicleBlocks(Cell cell) const { return OnBoard(cell) && icicle[Index(cell)] != 0; }
-    bool FrogBlocks(Cell cell) const { return OnBoard(cell) && frog[Index(cell)] != 0; }
+    bool IsHole(Cell cell) const { return (flags[Index(cell)] & HoleFlag) != 0; }
+    bool IcicleBlocks(Cell cell) const { return (flags[Index(cell)] & IcicleFlag) != 0; }
+    bool FrogBlocks(Cell cell) const { return (flags[Index(cell)] & FrogFlag) != 0; }
 
+    bool OnBoard(Cell cell) const { return cell.x < width && cell.y < height; }
     std::size_t Index(Cell cell) const { return std::size_t{cell.y} * width + cell.x; }
     Cell CellOf(std::size_t index) const
     {
         return {static_cast<std::uint32_t>(index % width), static_cast<std::uint32_t>(index / width)};
     }
-    void MarkFrog(std::uint16_t index, bool on) { frog[index] = on ? 1 : 0; }
+    void MarkFrog(std::uint16_t index, bool on)
+    {
+        flags[index] = static_cast<std::uint8_t>(on ? flags[index] | FrogFlag : flags[index] & ~FrogFlag);
+    }
 
     // The neighbour of `cell` along `direction`, if it lies on the board.
     bool Neighbour(Cell cell, Direction direction, Cell& out) const
@@ -56,16 +59,19 @@ public:
     }
 
 private:
+    static constexpr std::uint8_t HoleFlag = 1;
+    static constexpr std::uint8_t IcicleFlag = 2;
+    static constexpr std::uint8_t FrogFlag = 4;
+
     std::uint32_t width;
     std::uint32_t height;
-    std::vector<std::uint8_t> hole;
-    std::vector<std::uint8_t> icicle;
-    std::vector<std::uint8_t> frog;
+    std::vector<std::uint8_t> flags; // per cell
 };
 
 // Every state is `stride` 16-bit words in one arena: the player's cell, then the frog
-// cells in ascending order padded with NoFrog. An open-addressing table of state numbers
-// finds duplicates.
+// cells in ascending order padded with NoFrog. An open-addressing table finds duplicates;
+// each slot keeps the state's 32-bit hash beside its number, so most probes and every
+// regrowth touch no state words.
 class StateStore {
 public:
     explicit StateStore(std::size_t stride_) : stride(stride_), table(1024, 0) {}
@@ -79,43 +85,48 @@ public:
         if ((count + 1) * 2 > table.size()) {
             Grow();
         }
+        const std::uint32_t hash = Hash(key);
         const std::size_t mask = table.size() - 1;
-        for (std::size_t slot = Hash(key) & mask;; slot = (slot + 1) & mask) {
-            const std::uint32_t entry = table[slot];
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const std::uint64_t entry = table[slot];
             if (entry == 0) {
                 words.insert(words.end(), key, key + stride);
-                table[slot] = static_cast<std::uint32_t>(++count);
+                table[slot] = std::uint64_t{hash} << 32 | static_cast<std::uint32_t>(++count);
                 added = true;
                 return static_cast<std::uint32_t>(count - 1);
             }
-            if (std::equal(key, key + stride, Get(entry - 1))) {
+            const auto state = static_cast<std::uint32_t>(entry) - 1;
+            if (static_cast<std::uint32_t>(entry >> 32) == hash && std::equal(key, key + stride, Get(state))) {
                 added = false;
-                return entry - 1;
+                return state;
             }
         }
     }
 
 private:
-    std::uint64_t Hash(const std::uint16_t* key) const
+    std::uint32_t Hash(const std::uint16_t* key) const
     {
         std::uint64_t hash = 0x9E3779B97F4A7C15ull;
         for (std::size_t i = 0; i < stride; ++i) {
             hash = (hash ^ key[i]) * 0xBF58476D1CE4E5B9ull;
             hash ^= hash >> 29;
         }
-        return hash;
+        return static_cast<std::uint32_t>(hash ^ hash >> 32);
     }
 
     void Grow()
     {
-        std::vector<std::uint32_t> bigger(table.size() * 2, 0);
+        std::vector<std::uint64_t> bigger(table.size() * 2, 0);
         const std::size_t mask = bigger.size() - 1;
-        for (std::size_t state = 0; state < count; ++state) {
-            std::size_t slot = Hash(Get(state)) & mask;
+        for (const std::uint64_t entry : table) {
+            if (entry == 0) {
+                continue;
+            }
+            std::size_t slot = (entry >> 32) & mask;
             while (bigger[slot] != 0) {
                 slot = (slot + 1) & mask;
             }
-            bigger[slot] = static_cast<std::uint32_t>(state + 1);
+            bigger[slot] = entry;
         }
         table.swap(bigger);
     }
@@ -123,13 +134,14 @@ private:
     std::size_t stride;
     std::size_t count = 0;
     std::vector<std::uint16_t> words;
-    std::vector<std::uint32_t> table;
+    std::vector<std::uint64_t> table; // hash << 32 | (state number + 1); 0 = empty
 };
 
 struct SearchNode {
     std::uint32_t parent = 0;
     std::uint32_t turns = 0;
-    std::uint8_t move = 0; // action * 4 + direction index
+    std::uint16_t bound = 0; // lower bound of the turns still needed
+    std::uint8_t move = 0;   // action * 4 + direction index
     bool expanded = false;
 };
 
@@ -188,7 +200,7 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
         return static_cast<std::uint32_t>(frogs + 1);
     };
     auto enqueue = [&](std::uint32_t state) {
-        const std::size_t estimate = nodes[state].turns + lowerBound(store.Get(state));
+        const std::size_t estimate = std::size_t{nodes[state].turns} + nodes[state].bound;
         if (buckets.size() <= estimate) {
             buckets.resize(estimate + 1);
         }
@@ -200,11 +212,13 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
         const std::uint32_t state = store.Intern(key.data(), added);
         const std::uint32_t turns = nodes[from].turns + 1;
         if (added) {
-            nodes.push_back({from, turns, move, false});
+            nodes.push_back({from, turns, static_cast<std::uint16_t>(lowerBound(key.data())), move, false});
         } else if (turns >= nodes[state].turns || nodes[state].expanded) {
             return true;
         } else {
-            nodes[state] = {from, turns, move, false};
+            nodes[state].parent = from;
+            nodes[state].turns = turns;
+            nodes[state].move = move;
         }
         enqueue(state);
         return store.Count() < options.maxStates;
@@ -212,7 +226,7 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
 
     bool added = false;
     store.Intern(key.data(), added);
-    nodes.push_back({0, 0, 0, false});
+    nodes.push_back({0, 0, static_cast<std::uint16_t>(lowerBound(key.data())), 0, false});
     enqueue(0);
 
     std::vector<std::uint16_t> current(stride);
@@ -221,7 +235,7 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
             const std::uint32_t state = buckets[bucket].back();
             buckets[bucket].pop_back();
             SearchNode& node = nodes[state];
-            if (node.expanded || node.turns + lowerBound(store.Get(state)) != bucket) {
+            if (node.expanded || std::size_t{node.turns} + node.bound != bucket) {
                 continue; // a stale entry: the state was reached in fewer turns since
             }
             node.expanded = true;
