@@ -1,0 +1,34 @@
+-- tomarugi.save: the best record of every stage played and the player's settings.
+--
+-- This script builds the save file that ships with the game, and the game runs it again
+-- whenever it finds the file without a table or without the settings row. Every statement
+-- therefore only adds what is missing and never changes a row that exists.
+
+-- One row per stage, added the first time the stage is looked up. The two columns stay in
+-- this order: rows are inserted with a positional VALUES list. `name` is the stage's file
+-- name in Shift-JIS bytes; `best_record` is its lowest turn count, 0 while there is none.
+CREATE TABLE IF NOT EXISTS result_stage_normal (name TEXT, best_record INTEGER);
+CREATE TABLE IF NOT EXISTS result_stage_extra (name TEXT, best_record INTEGER);
+
+-- The settings, in the single row whose id is 1. (The row is looked for both as the text '1',
+-- which is how the game asks for it, and as the number 1, so that a hand-made table
+-- without column types never collects a second row 1.)
+--   camera_mode        0 follows the player, 1 looks down on the board
+--   camera_zdist       distance behind the player, world units (20 to a cell)
+--   camera_height      height of the top view, world units
+--   daemon_stage_view  1 shows the stage map all the time, 0 only on request
+--   volume_bgm         music volume, 0 (silent) to 10 (full)
+--   volume_se          sound-effect volume, 0 to 10
+CREATE TABLE IF NOT EXISTS system_config (
+    id INTEGER PRIMARY KEY,
+    camera_mode INTEGER,
+    camera_zdist INTEGER,
+    camera_height INTEGER,
+    daemon_stage_view INTEGER,
+    volume_bgm INTEGER,
+    volume_se INTEGER);
+
+INSERT INTO system_config
+    (id, camera_mode, camera_zdist, camera_height, daemon_stage_view, volume_bgm, volume_se)
+    SELECT 1, 0, 300, 400, 0, 7, 7
+    WHERE NOT EXISTS (SELECT 1 FROM system_config WHERE id IN ('1') OR id IN (1));

@@ -1,0 +1,254 @@
+// save/SaveDataManager.cpp: the statements on "tomarugi.save" and the program-wide handle.
+//
+// Each public operation opens the file, runs its statement and closes the file again, so a
+// record is on disk the moment the call returns and nothing is held between calls. SQLite's
+// rollback journal (left at its defaults: journal on, full sync) keeps every statement
+// atomic: a kill at any moment leaves either the old value or the new one.
+//
+// Stage names are bound as parameters, never pasted into the statement text, so a quote or
+// any Shift-JIS byte (0x5C "\" as a second byte included) is stored and found byte for byte.
+// Every value read goes through the same row callback that turns its text into a number.
+//
+// The file repairs itself: when a statement cannot be prepared because a table is missing,
+// or the settings row is absent, the embedded schema adds what is missing (with the default
+// settings) and the statement is tried exactly once more.
+#include "SaveDataManager.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include <sqlite3.h>
+
+#include "SaveSchema.h"
+#include "SaveValueText.h"
+
+namespace {
+
+constexpr const char* kSaveFileName = "tomarugi.save";
+
+// Statements are formatted into a buffer of this many bytes, cleared before each use.
+constexpr std::size_t kStatementBufferSize = 1024;
+
+// How long a statement waits for another process (a second copy of the game) that holds
+// the file, in milliseconds, before it gives up as if the file could not be written.
+constexpr int kBusyTimeoutMilliseconds = 1000;
+
+using StatementText = std::array<char, kStatementBufferSize>;
+
+// The file, open for the length of one operation.
+class SaveConnection {
+public:
+    SaveConnection()
+    {
+        if (sqlite3_open_v2(kSaveFileName, &database_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_close(database_);
+            database_ = nullptr;
+            return;
+        }
+        sqlite3_busy_timeout(database_, kBusyTimeoutMilliseconds);
+    }
+    ~SaveConnection() { sqlite3_close(database_); }
+    SaveConnection(const SaveConnection&) = delete;
+    SaveConnection& operator=(const SaveConnection&) = delete;
+
+    sqlite3* Get() const { return database_; }
+    explicit operator bool() const { return database_ != nullptr; }
+
+private:
+    sqlite3* database_ = nullptr;
+};
+
+// Row callback: every column value of a result row, as text, appended to the manager's
+// result list as a number. Shaped like sqlite3_exec's callback; returns 0 to go on.
+int AppendRowValues(void* manager, int columnCount, char** values, char** /*columnNames*/)
+{
+    auto* real = static_cast<RealSaveDataManager*>(manager);
+    for (int column = 0; column < columnCount; ++column) {
+        real->results.push_back(ParseSaveValue(values[column]));
+    }
+    return 0;
+}
+
+enum class Outcome {
+    NotPrepared, // the statement text does not fit the file (a missing table), or no file
+    Failed,      // prepared, but running it failed (the file cannot be written, say)
+    Done,
+};
+
+// Formats a statement into a cleared buffer; false when it would not fit.
+template <typename... Values>
+bool FormatStatement(StatementText& text, const char* format, Values... values)
+{
+    text.fill('\0');
+    int length = std::snprintf(text.data(), text.size(), format, values...);
+    return length >= 0 && static_cast<std::size_t>(length) < text.size();
+}
+
+// Runs one statement. `name`, when given, is bound to parameter 1 as text of exactly its
+// bytes. Result rows go to the row callback when `rowsTo` is given.
+Outcome RunStatement(sqlite3* database, const StatementText& text, const std::string* name,
+                     RealSaveDataManager* rowsTo)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(database, text.data(), -1, &statement, nullptr) != SQLITE_OK || statement == nullptr) {
+        sqlite3_finalize(statement);
+        return Outcome::NotPrepared;
+    }
+    if (name != nullptr &&
+        sqlite3_bind_text64(statement, 1, name->data(), name->size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return Outcome::Failed;
+    }
+    int step = sqlite3_step(statement);
+    std::vector<char*> values;
+    while (step == SQLITE_ROW) {
+        if (rowsTo != nullptr) {
+            int columnCount = sqlite3_column_count(statement);
+            values.assign(static_cast<std::size_t>(columnCount), nullptr);
+            for (int column = 0; column < columnCount; ++column) {
+                // Null for an SQL NULL, as sqlite3_exec would pass it.
+                values[static_cast<std::size_t>(column)] =
+                    reinterpret_cast<char*>(const_cast<unsigned char*>(sqlite3_column_text(statement, column)));
+            }
+            AppendRowValues(rowsTo, columnCount, values.data(), nullptr);
+        }
+        step = sqlite3_step(statement);
+    }
+    sqlite3_finalize(statement);
+    return step == SQLITE_DONE ? Outcome::Done : Outcome::Failed;
+}
+
+// RunStatement, and when the statement does not fit the file, the schema's repair and one
+// more try.
+Outcome RunRepairing(sqlite3* database, const StatementText& text, const std::string* name,
+                     RealSaveDataManager* rowsTo)
+{
+    Outcome outcome = RunStatement(database, text, name, rowsTo);
+    if (outcome == Outcome::NotPrepared && RepairSaveSchema(database)) {
+        outcome = RunStatement(database, text, name, rowsTo);
+    }
+    return outcome;
+}
+
+const char* ResultTable(std::int32_t kind)
+{
+    return kind == StageKind::Extra ? "result_stage_extra" : "result_stage_normal";
+}
+
+// The query of one settings column; 0 when there is no value.
+std::int32_t QuerySetting(RealSaveDataManager& manager, const char* column)
+{
+    manager.results.clear();
+    SaveConnection connection;
+    StatementText text;
+    if (!connection || !FormatStatement(text, "SELECT %s FROM system_config WHERE id IN ('1')", column)) {
+        return 0;
+    }
+    Outcome outcome = RunRepairing(connection.Get(), text, nullptr, &manager);
+    if (outcome == Outcome::Done && manager.results.empty() && RepairSaveSchema(connection.Get())) {
+        // The settings row was missing and now holds the defaults.
+        RunStatement(connection.Get(), text, nullptr, &manager);
+    }
+    return manager.results.empty() ? 0 : manager.results.front();
+}
+
+// The update of one settings column; a missing settings row is first added with the defaults.
+void UpdateSetting(const char* column, std::int32_t value)
+{
+    SaveConnection connection;
+    StatementText text;
+    if (!connection || !FormatStatement(text, "UPDATE system_config SET %s = %d WHERE id IN ('1')", column, value)) {
+        return;
+    }
+    Outcome outcome = RunRepairing(connection.Get(), text, nullptr, nullptr);
+    if (outcome == Outcome::Done && sqlite3_changes(connection.Get()) == 0 && RepairSaveSchema(connection.Get())) {
+        RunStatement(connection.Get(), text, nullptr, nullptr);
+    }
+}
+
+// Program-wide state of the handles. Used from the main thread only, so the count needs no
+// lock; the shared pointer's own count is atomic.
+std::int32_t& HandleCount()
+{
+    static std::int32_t count = 0;
+    return count;
+}
+
+std::shared_ptr<RealSaveDataManager>& CurrentManager()
+{
+    static std::shared_ptr<RealSaveDataManager> manager;
+    return manager;
+}
+
+} // namespace
+
+std::int32_t RealSaveDataManager::GetBestRecord(std::int32_t kind, const std::string& name)
+{
+    results.clear();
+    SaveConnection connection;
+    StatementText text;
+    if (!connection ||
+        !FormatStatement(text, "SELECT best_record FROM %s WHERE name IN (?1)", ResultTable(kind))) {
+        return 0;
+    }
+    RunRepairing(connection.Get(), text, &name, this);
+    if (!results.empty()) {
+        return results.front();
+    }
+
+    // First lookup of this stage: give it a row with no record yet, then look once more.
+    // When the row cannot be made (the file cannot be written) that second look finds
+    // nothing either, and the answer is 0 without further tries.
+    StatementText insert;
+    if (FormatStatement(insert, "INSERT INTO %s VALUES (?1,%d)", ResultTable(kind), 0)) {
+        RunStatement(connection.Get(), insert, &name, nullptr);
+    }
+    results.clear();
+    RunStatement(connection.Get(), text, &name, this);
+    return results.empty() ? 0 : results.front();
+}
+
+void RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)
+{
+    SaveConnection connection;
+    StatementText text;
+    if (!connection ||
+        !FormatStatement(text, "UPDATE %s SET best_record = %d WHERE name IN (?1)", ResultTable(kind), record)) {
+        return;
+    }
+    RunRepairing(connection.Get(), text, &name, nullptr);
+}
+
+std::int32_t RealSaveDataManager::GetCameraMode() { return QuerySetting(*this, "camera_mode"); }
+void RealSaveDataManager::SetCameraMode(std::int32_t value) { UpdateSetting("camera_mode", value); }
+std::int32_t RealSaveDataManager::GetCameraZDist() { return QuerySetting(*this, "camera_zdist"); }
+void RealSaveDataManager::SetCameraZDist(std::int32_t value) { UpdateSetting("camera_zdist", value); }
+std::int32_t RealSaveDataManager::GetCameraHeight() { return QuerySetting(*this, "camera_height"); }
+void RealSaveDataManager::SetCameraHeight(std::int32_t value) { UpdateSetting("camera_height", value); }
+bool RealSaveDataManager::GetDaemonStageView() { return QuerySetting(*this, "daemon_stage_view") != 0; }
+void RealSaveDataManager::SetDaemonStageView(bool on) { UpdateSetting("daemon_stage_view", on ? 1 : 0); }
+std::int32_t RealSaveDataManager::GetVolumeBgm() { return QuerySetting(*this, "volume_bgm"); }
+void RealSaveDataManager::SetVolumeBgm(std::int32_t value) { UpdateSetting("volume_bgm", value); }
+std::int32_t RealSaveDataManager::GetVolumeSe() { return QuerySetting(*this, "volume_se"); }
+void RealSaveDataManager::SetVolumeSe(std::int32_t value) { UpdateSetting("volume_se", value); }
+
+SaveDataManager::SaveDataManager()
+{
+    if (HandleCount() == 0) {
+        // The previous manager, if any, is released by this assignment.
+        CurrentManager() = std::make_shared<RealSaveDataManager>();
+    }
+    ++HandleCount();
+}
+
+SaveDataManager::~SaveDataManager()
+{
+    // The manager outlives its last handle; the next first handle replaces it.
+    --HandleCount();
+}
+
+const std::shared_ptr<RealSaveDataManager>& SaveDataManager::Real() { return CurrentManager(); }
+
+std::int32_t SaveDataManager::UseCount() { return HandleCount(); }
