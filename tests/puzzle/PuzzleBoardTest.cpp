@@ -141,33 +141,4 @@ TEST(Player, MoveToStartsOnlyStraightMovesFromIdle)
     EXPECT_EQ(player.facing, Left);
 }
 
-TEST(Player, UpdatePositionSnapsWhenStillAndStepsTwoUnitsWhenMoving)
-{
-    PuzzlerNuiko player;
-    player.x = 1;
-    player.y = 3;
-    player.UpdatePosition();
-    EXPECT_EQ(player.position, (Lumora::Math::Vector3D{20, 0, -60}));
-    ASSERT_TRUE(player.MoveTo({1, 0}));
-    player.UpdatePosition();
-    EXPECT_EQ(player.position, (Lumora::Math::Vector3D{20, 0, -58}));
-    for (int i = 0; i < 9; ++i) {
-        player.UpdatePosition();
-    }
-    EXPECT_EQ(player.position, (Lumora::Math::Vector3D{20, 0, -40})); // one cell in 10 updates
-}
-
-TEST(Frog, SettleOnlyMovesASlidingFrog)
-{
-    PuzzleObjectFrozenFrog frog(1, 1);
-    frog.targetX = 4;
-    frog.targetY = 1;
-    frog.Settle();
-    EXPECT_EQ(frog.GetCell(), (Cell{1, 1}));
-    frog.state = FrogState::Sliding;
-    frog.Settle();
-    EXPECT_EQ(frog.GetCell(), (Cell{4, 1}));
-    EXPECT_EQ(frog.state, FrogState::Frozen);
-}
-
 } // namespace

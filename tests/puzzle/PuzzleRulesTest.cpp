@@ -114,23 +114,17 @@ TEST(Slide, LastPressedDirectionInOrderUpDownRightLeftWins)
     EXPECT_EQ(blocked.player().GetCell(), (Cell{1, 1}));
 }
 
-TEST(Slide, PressesWhileMovingChangeNothing)
+TEST(Slide, OnlyPressesFromIdleCount)
 {
     PuzzleFixture game({"@...", "....", "F___"});
+    game.rules.Step(Hold({ButtonDown})); // held without a press does nothing
+    EXPECT_EQ(game.player().state, PuzzlerState::Idle);
     game.rules.Step(Press({ButtonRight}));
     game.rules.Step(Press({ButtonDown}));
     game.rules.Step(Press({ButtonLeft, ButtonPush, ButtonDefrost}));
     EXPECT_EQ(game.player().state, PuzzlerState::Moving);
     EXPECT_EQ(game.player().facing, Right);
     EXPECT_EQ(game.player().targetX, 3u);
-}
-
-TEST(Slide, HeldWithoutPressDoesNotMove)
-{
-    PuzzleFixture game({"@...", "___F"});
-    game.rules.Step(Hold({ButtonRight}));
-    EXPECT_EQ(game.player().state, PuzzlerState::Idle);
-    EXPECT_EQ(game.player().facing, Down);
 }
 
 TEST(Slide, FirstUpdateAfterBuildingArrives)
@@ -224,16 +218,6 @@ TEST(Push, UpAndDownMoveTheFrogAlongMinusZ)
     EXPECT_EQ(game.rules.AdvanceSlidingFrog(frog), (Lumora::Math::Vector3D{20, 0, -18}));
     EXPECT_EQ(FramesUntil(game, [&] { return game.player().state == PuzzlerState::Idle; }), 9);
     EXPECT_EQ(game.rules.board.frogs[0].GetCell(), (Cell{1, 0}));
-}
-
-TEST(Push, OnlyTheFrogInFrontMoves)
-{
-    PuzzleFixture game({"F@F..", "....."});
-    game.rules.Step(Press({ButtonRight}));
-    game.rules.Step(Press({ButtonPush}));
-    EXPECT_EQ(game.rules.board.frogs[0].state, FrogState::Frozen);
-    EXPECT_EQ(game.rules.board.frogs[1].state, FrogState::Sliding);
-    EXPECT_EQ(game.rules.board.frogs[1].targetX, 4u);
 }
 
 TEST(Push, FrogKeepsSlidingWhileTheMenuPausesTheSteps)
@@ -342,19 +326,6 @@ TEST(Defrost, OtherFrogsKeepTheirOrder)
     EXPECT_EQ(game.rules.board.frogs[1].GetCell(), (Cell{2, 0}));
     EXPECT_EQ(game.rules.board.frogs[2].GetCell(), (Cell{0, 2}));
     EXPECT_EQ(game.rules.turns, 2u);
-}
-
-TEST(Defrost, FinishLeavingFrogsErasesEveryLeavingFrog)
-{
-    PuzzleFixture game({"F.F.F"});
-    game.player().state = PuzzlerState::Defrosting;
-    game.rules.board.frogs[0].state = FrogState::Leaving;
-    game.rules.board.frogs[2].state = FrogState::Leaving;
-    game.rules.FinishLeavingFrogs();
-    ASSERT_EQ(game.rules.board.frogs.size(), 1u);
-    EXPECT_EQ(game.rules.board.frogs[0].GetCell(), (Cell{2, 0}));
-    EXPECT_EQ(game.player().state, PuzzlerState::Idle);
-    EXPECT_EQ(game.rules.turns, 1u);
 }
 
 // ---- Clearing, menu, camera button ----------------------------------------------------
