@@ -77,6 +77,10 @@ public:
     explicit StateStore(std::size_t stride_) : stride(stride_), table(1024, 0) {}
 
     std::size_t Count() const { return count; }
+    std::size_t MemoryBytes() const
+    {
+        return words.capacity() * sizeof(std::uint16_t) + table.capacity() * sizeof(std::uint64_t);
+    }
     const std::uint16_t* Get(std::size_t state) const { return words.data() + state * stride; }
 
     // The number of the state held in `key`, adding it when new; `added` tells which.
@@ -221,7 +225,8 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
             nodes[state].move = move;
         }
         enqueue(state);
-        return store.Count() < options.maxStates;
+        return store.Count() < options.maxStates &&
+               store.MemoryBytes() + nodes.capacity() * sizeof(SearchNode) < options.maxMemoryBytes;
     };
 
     bool added = false;

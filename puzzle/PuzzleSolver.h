@@ -36,11 +36,12 @@ struct SolverMove {
 enum class SolveOutcome {
     Solved,     // `moves` is a fewest-turn solution
     Unsolvable, // every reachable state was seen; none is cleared
-    GaveUp,     // the state limit was reached first
+    GaveUp,     // the state or memory limit was reached first
 };
 
 struct SolveOptions {
-    std::size_t maxStates = 4'000'000; // states kept in memory before giving up
+    std::size_t maxStates = 4'000'000;       // states kept before giving up
+    std::size_t maxMemoryBytes = 1ull << 30; // memory the search may hold before giving up
     bool useLowerBound = true;         // false: plain breadth-first order
     bool allowPushes = true;           // false: solve by slides and defrosts only
 };

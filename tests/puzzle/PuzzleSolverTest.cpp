@@ -181,13 +181,26 @@ TEST(Solver, SmallCases)
               SolveOutcome::Unsolvable);
 }
 
-TEST(Solver, GivesUpAtTheStateLimit)
+TEST(Solver, GivesUpAtTheStateOrMemoryLimit)
 {
     SolveOptions tiny;
     tiny.maxStates = 3;
     const SolveResult result = SolvePuzzle(BoardFromRows({"@......", ".F...F.", ".......", "...F..."}), tiny);
     EXPECT_EQ(result.outcome, SolveOutcome::GaveUp);
     EXPECT_LE(result.statesSeen, 3u);
+
+    // Hundreds of frogs make every state large: the memory bound stops the search.
+    std::vector<std::string> crowded(40, std::string(40, '.'));
+    for (std::size_t y = 1; y < 40; y += 2) {
+        for (std::size_t x = 1; x < 40; x += 2) {
+            crowded[y][x] = 'F';
+        }
+    }
+    SolveOptions small;
+    small.maxMemoryBytes = 1 << 20;
+    const SolveResult crowd = SolvePuzzle(BoardFromRows(crowded), small);
+    EXPECT_EQ(crowd.outcome, SolveOutcome::GaveUp);
+    EXPECT_LT(crowd.statesSeen * 401 * 2, std::size_t{2} << 20);
 }
 
 TEST(SolverMoves, FormatAndParse)

@@ -121,6 +121,14 @@ std::size_t ParseMaxStates(std::vector<std::string>& args)
     return maxStates;
 }
 
+SolveOptions SearchOptions(std::size_t maxStates, bool allowPushes)
+{
+    SolveOptions options;
+    options.maxStates = maxStates;
+    options.allowPushes = allowPushes;
+    return options;
+}
+
 int Compile(const std::vector<std::string>& args)
 {
     if (args.size() != 2) {
@@ -185,7 +193,7 @@ int Solve(std::vector<std::string> args)
     std::string title;
     PuzzleBoard board;
     board.BuildBoard(LoadStage(args[0], title));
-    const SolveResult result = SolvePuzzle(board, {maxStates, true, true});
+    const SolveResult result = SolvePuzzle(board, SearchOptions(maxStates, true));
     if (result.outcome == SolveOutcome::Solved) {
         std::cout << "fewest turns: " << result.moves.size() << "\n" << FormatMoves(result.moves) << "\n";
     } else {
@@ -232,10 +240,10 @@ int Validate(std::vector<std::string> args)
               << (board.IsHole(board.player->GetCell()) ? " on a hole: the player cannot move" : "") << "\n";
     std::cout << "frogs: " << board.frogs.size() << "\n";
     std::cout << "icicles: " << board.icicles.size() << "\n";
-    const SolveResult result = SolvePuzzle(board, {maxStates, true, true});
+    const SolveResult result = SolvePuzzle(board, SearchOptions(maxStates, true));
     if (result.outcome == SolveOutcome::Solved) {
         std::cout << "clearable: yes, in " << result.moves.size() << " turns\n";
-        const SolveResult withoutPushes = SolvePuzzle(board, {maxStates, true, false});
+        const SolveResult withoutPushes = SolvePuzzle(board, SearchOptions(maxStates, false));
         std::cout << "without pushing: ";
         if (withoutPushes.outcome == SolveOutcome::Solved) {
             std::cout << withoutPushes.moves.size() << " turns\n";
