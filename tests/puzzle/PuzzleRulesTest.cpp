@@ -1,6 +1,8 @@
 // The rules of play, update by update and draw by draw.
 #include "PuzzleTestSupport.h"
 
+#include <Lumora/ISound.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -379,6 +381,43 @@ TEST(CameraButton, ReleasedTurnsAdjustingOffAndDirectionsMoveAgain)
     EXPECT_EQ(game.camera.calls, (std::vector<std::string>{"adjust off"}));
     game.rules.Step(Press({ButtonRight}));
     EXPECT_EQ(game.player().state, PuzzlerState::Moving);
+}
+
+class RecordingSound : public Lumora::ISound {
+public:
+    std::int32_t AddRef() override { return ++references; }
+    std::int32_t Release() override { return --references; }
+    void Play(std::int32_t channel, std::int32_t loop) override
+    {
+        calls.push_back("play " + std::to_string(channel) + " " + std::to_string(loop));
+    }
+    void Stop(std::int32_t channel) override { calls.push_back("stop " + std::to_string(channel)); }
+    void SetVolume(std::int32_t, float) override { calls.push_back("volume"); }
+    std::int32_t references = 1;
+    std::vector<std::string> calls;
+};
+
+TEST(Seams, EngineSoundsPlayTheDragLoopedAndTheDefrostOnce)
+{
+    RecordingSound drag;
+    RecordingSound defrost;
+    PuzzleSoundPlayerLumora sounds(&drag, &defrost);
+    PuzzleRules rules(&sounds, nullptr);
+    rules.board.BuildBoard(StageFromRows({"F@", ".F", ".."}));
+    rules.Step(Press({ButtonPush})); // faces Down from the start
+    while (rules.board.player->state != PuzzlerState::Idle) {
+        rules.AdvanceFrogs(30.0f);
+    }
+    rules.Step(Press({ButtonLeft, ButtonDefrost}));
+    EXPECT_EQ(drag.calls, (std::vector<std::string>{"play 0 1", "stop 0"}));
+    EXPECT_EQ(defrost.calls, (std::vector<std::string>{"play 0 0"}));
+    EXPECT_EQ(drag.references, 1); // borrowed, never released
+    EXPECT_STREQ(PuzzleSoundFileName(PuzzleSound::FrogDrag), "frog_drag.wav");
+    EXPECT_STREQ(PuzzleSoundFileName(PuzzleSound::Defrost), "defrost.wav");
+
+    PuzzleSoundPlayerLumora silent(nullptr, nullptr); // sounds that failed to load
+    silent.Play(PuzzleSound::FrogDrag, true);
+    silent.Stop(PuzzleSound::FrogDrag);
 }
 
 TEST(Seams, RulesRunWithoutSoundsOrCamera)
