@@ -108,6 +108,14 @@ TEST(Slide, LastPressedDirectionInOrderUpDownRightLeftWins)
     EXPECT_EQ(downRight.player().facing, Right);
     EXPECT_EQ(downRight.player().targetX, 2u);
 
+    // Right is read before Left, Up before Down.
+    PuzzleFixture both({"...", ".@.", "...", "F__"});
+    both.rules.Step(Press({ButtonRight, ButtonLeft}));
+    EXPECT_EQ(both.player().facing, Left);
+    PuzzleFixture upDown({"...", ".@.", "...", "F__"});
+    upDown.rules.Step(Press({ButtonDown, ButtonUp}));
+    EXPECT_EQ(upDown.player().facing, Down);
+
     // Left is blocked: the open Up is overridden and the player only turns.
     PuzzleFixture blocked({".._", "I@_", "...", "F__"});
     blocked.rules.Step(Press({ButtonUp, ButtonLeft}));
