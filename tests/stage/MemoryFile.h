@@ -1,4 +1,4 @@
-// tests/support/MemoryFile.h: an engine file over bytes in memory, for reader tests.
+// tests/stage/MemoryFile.h: an engine file over bytes in memory, for reader tests.
 //
 // Follows Lumora::IFile: Read delivers what is left and advances; reference counted, but
 // tests keep it on the stack and never let the count reach zero through Release.
