@@ -1,13 +1,16 @@
 // tomarugi-contactsheet: lays every picture of a staging tree out on a few PNG sheets.
 //
-//     tomarugi-contactsheet <staging root> <sheet prefix> [<font file>]
+//     tomarugi-contactsheet <staging root> <sheet prefix> [--scale N] [--only TEXT] [--font FILE]
 //
 // Each .png and .tga under the root is drawn at full size over a checkerboard (so that
 // transparent surroundings show), with its path and pixel size written under it. Sheets
 // are at most 1400 px wide and about 1400 px high; they are written as <prefix>-1.png,
-// <prefix>-2.png and so on. This is a tool for looking at the art, not part of the game.
+// <prefix>-2.png and so on. --scale N enlarges every picture N times (nearest texel, to
+// inspect small art pixel by pixel); --only keeps the pictures whose path contains TEXT.
+// This is a tool for looking at the art, not part of the game.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,8 +28,15 @@ namespace {
 struct Picture {
     std::string name;
     int width = 0, height = 0;
+    int sourceWidth = 0, sourceHeight = 0;  // the file's own size, before any enlarging
+    int captionWidth = 0;
     std::vector<std::uint8_t> pixels;
 };
+
+std::string CaptionOf(const Picture& picture)
+{
+    return picture.name + "  " + std::to_string(picture.sourceWidth) + "x" + std::to_string(picture.sourceHeight);
+}
 
 constexpr int kSheetWidth = 1400;
 constexpr int kSheetHeight = 1400;
@@ -57,7 +67,7 @@ bool WriteSheet(const std::vector<const Picture*>& pictures, const std::string& 
     std::vector<Placed> placed;
     int x = kGap, y = kGap, rowHeight = 0, usedWidth = 0;
     for (const Picture* picture : pictures) {
-        const int boxWidth = std::max(picture->width, 200);
+        const int boxWidth = std::max(picture->width, picture->captionWidth);
         if (x + boxWidth + kGap > kSheetWidth && x > kGap) {
             x = kGap;
             y += rowHeight + kCaption + kGap;
@@ -77,7 +87,7 @@ bool WriteSheet(const std::vector<const Picture*>& pictures, const std::string& 
         DrawChecker(sheet, p.x, p.y, p.picture->width, p.picture->height);
         sheet.DrawRgba8(p.picture->pixels.data(), p.picture->width, p.picture->height, p.x, p.y);
         picturegen::Mask caption(sheet.Width(), sheet.Height());
-        const std::string label = p.picture->name + "  " + std::to_string(p.picture->width) + "x" + std::to_string(p.picture->height);
+        const std::string label = CaptionOf(*p.picture);
         if (!text.Set(caption, "caption", 12, label, static_cast<float>(p.x), picturegen::TextAnchor::Left,
                 static_cast<float>(p.y + p.picture->height + 11), 0, nullptr, error))
             return false;
@@ -90,12 +100,22 @@ bool WriteSheet(const std::vector<const Picture*>& pictures, const std::string& 
 
 int main(int argc, char** argv)
 {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: %s <staging root> <sheet prefix> [<font file>]\n", argc > 0 ? argv[0] : "tomarugi-contactsheet");
+    std::string font = "/usr/share/fonts/opentype/mplus/Mplus1-Medium.otf", only;
+    int scale = 1;
+    bool usage = argc < 3;
+    for (int i = 3; i + 1 < argc && !usage; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--scale") scale = std::atoi(argv[i + 1]);
+        else if (option == "--only") only = argv[i + 1];
+        else if (option == "--font") font = argv[i + 1];
+        else usage = true;
+    }
+    if (usage || argc % 2 == 0 || scale < 1 || scale > 16) {
+        std::fprintf(stderr, "usage: %s <staging root> <sheet prefix> [--scale N] [--only TEXT] [--font FILE]\n",
+            argc > 0 ? argv[0] : "tomarugi-contactsheet");
         return 2;
     }
     const std::filesystem::path root(argv[1]);
-    const std::string font = argc == 4 ? argv[3] : "/usr/share/fonts/opentype/mplus/Mplus1-Medium.otf";
     picturegen::TextSetter text;
     std::string error;
     if (!text.AddFont("caption", font, &error)) {
@@ -115,8 +135,27 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "tomarugi-contactsheet: %s: %s\n", picture.name.c_str(), stbi_failure_reason());
             return 1;
         }
-        picture.pixels.assign(pixels, pixels + static_cast<size_t>(picture.width) * picture.height * 4);
+        if (!only.empty() && picture.name.find(only) == std::string::npos) {
+            stbi_image_free(pixels);
+            continue;
+        }
+        picture.sourceWidth = picture.width;
+        picture.sourceHeight = picture.height;
+        picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height * 4 * scale * scale);
+        for (int y = 0; y < picture.height * scale; ++y)
+            for (int x = 0; x < picture.width * scale; ++x)
+                for (int c = 0; c < 4; ++c)
+                    picture.pixels[(static_cast<size_t>(y) * picture.width * scale + x) * 4 + c] =
+                        pixels[(static_cast<size_t>(y / scale) * picture.width + x / scale) * 4 + c];
+        picture.width *= scale;
+        picture.height *= scale;
         stbi_image_free(pixels);
+        float captionWidth = 0;
+        if (!text.Measure("caption", 12, CaptionOf(picture), &captionWidth, &error)) {
+            std::fprintf(stderr, "tomarugi-contactsheet: %s\n", error.c_str());
+            return 1;
+        }
+        picture.captionWidth = static_cast<int>(captionWidth) + 4;
         pictures.push_back(std::move(picture));
     }
     if (code || pictures.empty()) {
@@ -140,7 +179,7 @@ int main(int argc, char** argv)
         return true;
     };
     for (const Picture& picture : pictures) {
-        const int boxWidth = std::max(picture.width, 200) + kGap;
+        const int boxWidth = std::max(picture.width, picture.captionWidth) + kGap;
         if (shelfX + boxWidth > kSheetWidth) {
             shelfY += shelfHeight + kCaption + kGap;
             shelfX = 0;

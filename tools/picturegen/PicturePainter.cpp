@@ -381,7 +381,14 @@ private:
             if (!shadow.empty()) {
                 Colour colour;
                 if (!ColourOf(shadow, &colour)) return false;
-                canvas_.Composite(rimmed.Blurred(3), Paint::Solid(colour), 1.0f, 0, 2);
+                // The shadow stays inside the label's own cell, one pixel clear of its
+                // edge: the row below in an atlas is another picture, and a label drawn
+                // over the screen must not end in a cut-off smudge.
+                Mask cell(canvas_.Width(), canvas_.Height());
+                cell.AddRoundedRectangle(x + 1, y - 1, width - 2, height - 2, 0);
+                Mask soft = rimmed.Blurred(3);
+                soft.Intersect(cell);
+                canvas_.Composite(soft, Paint::Solid(colour), 1.0f, 0, 2);
             }
             const std::string rim = options_->Text("rim", "");
             if (!rim.empty()) {
@@ -423,8 +430,8 @@ private:
         float secondX = mainX, secondY = mainY;
         TextAnchor mainAnchor = centred ? TextAnchor::Centre : TextAnchor::Left, secondAnchor = mainAnchor;
         if (hasSecond && layout == "stacked") {
-            mainY = y + height * 0.42f;
-            secondY = y + height * 0.76f;
+            mainY = y + height * 0.39f;
+            secondY = y + height * 0.72f;
         } else if (hasSecond) {
             // Main text on the left, the second line in small type flush right.
             float secondWidth = 0;

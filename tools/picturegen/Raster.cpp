@@ -202,12 +202,13 @@ Mask Mask::Dilated(float radius) const
 {
     Mask result = *this;
     if (radius <= 0) return result;
-    const int reach = static_cast<int>(std::ceil(radius));
-    // Offsets within the disc, weighted so that a fractional radius gives a soft rim.
+    const int reach = static_cast<int>(std::ceil(radius)) + 1;
+    // Offsets within the disc count fully; those in the pixel beyond it count in part, so
+    // an edge that was half covered moves out by exactly `radius` and stays half covered.
     std::vector<std::pair<std::pair<int, int>, float>> disc;
     for (int oy = -reach; oy <= reach; ++oy) {
         for (int ox = -reach; ox <= reach; ++ox) {
-            const float weight = Clamp01(radius + 0.5f - std::hypot(static_cast<float>(ox), static_cast<float>(oy)));
+            const float weight = Clamp01(radius + 1.0f - std::hypot(static_cast<float>(ox), static_cast<float>(oy)));
             if (weight > 0) disc.push_back({{ox, oy}, weight});
         }
     }
