@@ -137,3 +137,24 @@ TEST(Painting, TilingShapesWrapAroundTheEdges)
     EXPECT_GT(canvas.PixelAt(30, 30).alpha, 0.9f);
     EXPECT_EQ(canvas.PixelAt(16, 16).alpha, 0.0f);
 }
+
+TEST(Painting, OutlinesRingTheShapeAndNeverShowThroughAGlassFill)
+{
+    PictureBook book;
+    std::string error;
+    ASSERT_TRUE(Parse("picture g.png 40 40\n"
+                      "  rect 10 10 20 20 fill=#0000FF40 outline=#FF0000 outline-width=3\n"
+                      "  rect 0 0 8 8 fill=#00FF00 outline=#FF0000 outline-width=2\n",
+        &book, &error))
+        << error;
+    TextSetter setter;
+    PicturePainter painter(book, setter);
+    Canvas canvas(40, 40);
+    ASSERT_TRUE(painter.Paint(book.pictures[0], &canvas, &error)) << error;
+    const picturegen::Colour inside = canvas.PixelAt(20, 20);
+    EXPECT_FLOAT_EQ(inside.red, 0.0f) << "outline colour inside the glass";
+    EXPECT_NEAR(inside.alpha, 0x40 / 255.0f, 1e-3);
+    EXPECT_GT(canvas.PixelAt(8, 20).red, 0.99f) << "the ring itself, 2 px out";
+    EXPECT_GT(canvas.PixelAt(4, 4).green, 0.99f);
+    EXPECT_GT(canvas.PixelAt(9, 4).red, 0.99f);
+}

@@ -193,14 +193,19 @@ private:
             canvas_.Composite(outer.Blurred(static_cast<int>(shadowBlur)), Paint::Solid(colour), opacity,
                 static_cast<int>(std::lround(shadowX)), static_cast<int>(std::lround(shadowY)));
         }
-        if (!outline.empty()) {
-            Colour colour;
-            if (!ColourOf(outline, &colour)) return false;
-            canvas_.Composite(outer, Paint::Solid(colour), opacity);
-        }
         Paint paint;
         bool none = false;
         if (!PaintOf(options_->Text(fillKey, fallbackFill), y0, y1, &paint, &none)) return false;
+        if (!outline.empty()) {
+            Colour colour;
+            if (!ColourOf(outline, &colour)) return false;
+            // Under an opaque fill the whole grown shape is painted, so the fill's soft
+            // edge blends into the outline; under a see-through fill only the ring, so the
+            // outline colour does not show through it.
+            Mask ring = outer;
+            if (none || !paint.IsOpaque()) ring.Subtract(mask);
+            canvas_.Composite(ring, Paint::Solid(colour), opacity);
+        }
         if (!none) canvas_.Composite(mask, paint, opacity);
         return true;
     }

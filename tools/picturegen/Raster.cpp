@@ -117,6 +117,11 @@ void Mask::Intersect(const Mask& other)
     for (size_t i = 0; i < values_.size(); ++i) values_[i] = i < other.values_.size() ? std::min(values_[i], other.values_[i]) : 0.0f;
 }
 
+void Mask::Subtract(const Mask& other)
+{
+    for (size_t i = 0; i < values_.size() && i < other.values_.size(); ++i) values_[i] = std::max(0.0f, values_[i] - other.values_[i]);
+}
+
 void Mask::Scale(float factor)
 {
     for (float& v : values_) v = Clamp01(v * factor);
@@ -261,6 +266,19 @@ Paint Paint::Radial(float centreX, float centreY, std::vector<std::pair<float, C
     paint.b_ = centreY;
     paint.stops_ = std::move(stops);
     return paint;
+}
+
+bool Paint::IsOpaque() const
+{
+    switch (kind_) {
+    case Kind::Solid:
+        return first_.alpha >= 1.0f;
+    case Kind::Vertical:
+        return first_.alpha >= 1.0f && second_.alpha >= 1.0f;
+    case Kind::Radial:
+        return std::all_of(stops_.begin(), stops_.end(), [](const auto& stop) { return stop.second.alpha >= 1.0f; });
+    }
+    return false;
 }
 
 Colour Paint::At(float x, float y) const

@@ -49,6 +49,9 @@ public:
     // Any simple or self-crossing polygon, filled by the non-zero rule.
     void AddPolygon(const std::vector<Point>& corners);
 
+    // Removes another mask's coverage from this one (a ring = grown shape minus shape).
+    void Subtract(const Mask& other);
+
     // Grows the covered area by `radius` pixels in every direction (an outline around it).
     Mask Dilated(float radius) const;
     // Softens edges over about `radius` pixels (three box passes approximate a Gaussian).
@@ -67,6 +70,8 @@ public:
     // Piecewise linear in the distance from (cx, cy); stops are (distance, colour), ascending.
     static Paint Radial(float centreX, float centreY, std::vector<std::pair<float, Colour>> stops);
     Colour At(float x, float y) const;
+    // True when every colour the paint can give is fully opaque.
+    bool IsOpaque() const;
 
 private:
     enum class Kind { Solid, Vertical, Radial } kind_ = Kind::Solid;
