@@ -98,10 +98,6 @@ void Application::Start()
         startupFailure_ = "the loader's renderer could not be created";
         return;
     }
-    fileManager_->SetCurrentDirectory("font\\");
-    systemFont_ = loaderRender_->CreateFont("Font.lft", "tga", 32, 1, 256);
-    fileManager_->SetCurrentDirectory(nullptr);
-
     inputController_ = core_->CreateInputController(0, 60, 15);
     if (inputController_ != nullptr) {
         for (const KeyMapping& mapping : kKeyboardButtons) {
@@ -121,6 +117,13 @@ void Application::Start()
         startupFailure_ = "the main renderer could not be created";
         return;
     }
+    // The loading overlay draws the system font on the main thread, and our engine puts a
+    // font's text into the frame of the render that made it: so the main render makes it.
+    // The file manager's directory is still the main thread's to change here: nothing has
+    // been queued on the loader yet.
+    fileManager_->SetCurrentDirectory("font\\");
+    systemFont_ = render_->CreateFont("Font.lft", "tga", 32, 1, 256);
+    fileManager_->SetCurrentDirectory(nullptr);
 
     LoadCommonGraphics(fileManager_, render_, resourceManager_);
     LoadCommonSounds(resourceManager_);

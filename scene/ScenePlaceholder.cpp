@@ -11,7 +11,7 @@
 ScenePlaceholder::ScenePlaceholder(Application* application, std::int32_t sceneId,
                                    const char* name)
     : Scene(application), sceneId_(sceneId),
-      message_(Lumora::Utf8ToShiftJis(std::string(name) + "\nは準備中です。\nX: タイトルへ戻る")),
+      message_(Lumora::Utf8ToShiftJis(std::string(name) + "は準備中です。\nX: タイトルへ戻る")),
       background_(std::make_shared<BackGroundTileRender>(GetRender()))
 {
 }
