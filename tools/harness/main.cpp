@@ -2,6 +2,8 @@
 //
 //   tomarugi-harness [--dir GAME_DIR] [--pixels] [--keep] SCRIPT
 //
+// --pixels renders every frame with OpenGL (offscreen); a script with `shot` turns it on.
+//
 // The engine finds the data pack and the plug-ins beside the running program, and the game
 // keeps its save file and extra stages in the current directory. So the harness first builds
 // a scratch program folder: a copy of itself with links to the pack and plug-ins of the game
@@ -178,6 +180,10 @@ int main(int argc, char** argv)
     std::vector<HarnessCommand> commands;
     if (!ReadScript(script, commands)) {
         return HarnessBadScript;
+    }
+    // A script that takes screenshots needs frames rendered for real.
+    for (const HarnessCommand& command : commands) {
+        pixels = pixels || command.kind == HarnessCommand::Kind::Shot;
     }
     if (!relaunched) {
         if (!fs::is_directory(gameDirectory)) {
