@@ -519,45 +519,77 @@ private:
 
 }  // namespace
 
-BuildResult BuildModelFromText(std::string_view text, const std::string& sourceName) {
-    BuildResult result;
-    Builder builder;
+namespace {
+
+// Include nesting beyond this is taken for a file that includes itself.
+constexpr int kMaxIncludeDepth = 8;
+
+// Runs every statement of `text` through the builder. On a fault, `where` names the file
+// and line before the exception leaves.
+void RunStatements(Builder& builder, std::string_view text, const std::string& sourceName,
+                   const IncludeReader& readInclude, int depth, std::string& where) {
     std::size_t lineNumber = 0;
     std::size_t position = 0;
-    try {
-        while (position <= text.size()) {
-            std::size_t end = text.find('\n', position);
-            if (end == std::string_view::npos) {
-                end = text.size();
-            }
-            std::string line(text.substr(position, end - position));
-            position = end + 1;
-            ++lineNumber;
-            if (const std::size_t hash = line.find('#'); hash != std::string::npos) {
-                line.erase(hash);
-            }
-            std::istringstream words(line);
-            std::vector<std::string> tokens;
-            for (std::string word; words >> word;) {
-                tokens.push_back(word);
-            }
-            if (!tokens.empty()) {
-                builder.Statement(tokens);
-            }
+    while (position <= text.size()) {
+        std::size_t end = text.find('\n', position);
+        if (end == std::string_view::npos) {
+            end = text.size();
         }
-        lineNumber = 0;
+        std::string line(text.substr(position, end - position));
+        position = end + 1;
+        ++lineNumber;
+        where = sourceName + ":" + std::to_string(lineNumber);
+        if (const std::size_t hash = line.find('#'); hash != std::string::npos) {
+            line.erase(hash);
+        }
+        std::istringstream words(line);
+        std::vector<std::string> tokens;
+        for (std::string word; words >> word;) {
+            tokens.push_back(word);
+        }
+        if (tokens.empty()) {
+            continue;
+        }
+        if (tokens[0] == "include") {
+            if (tokens.size() != 2) {
+                throw DefinitionError("include takes one file name");
+            }
+            if (depth >= kMaxIncludeDepth) {
+                throw DefinitionError("includes nested too deeply (does a file include itself?)");
+            }
+            const std::optional<std::string> included = readInclude ? readInclude(tokens[1]) : std::nullopt;
+            if (!included) {
+                throw DefinitionError("cannot read included file '" + tokens[1] + "'");
+            }
+            RunStatements(builder, *included, tokens[1], readInclude, depth + 1, where);
+            where = sourceName + ":" + std::to_string(lineNumber);
+            continue;
+        }
+        builder.Statement(tokens);
+    }
+}
+
+}  // namespace
+
+BuildResult BuildModelFromText(std::string_view text, const std::string& sourceName, const IncludeReader& readInclude) {
+    BuildResult result;
+    Builder builder;
+    std::string where = sourceName;
+    try {
+        RunStatements(builder, text, sourceName, readInclude, 0, where);
+        where = sourceName;
         LmdModel model = builder.Finish();
         if (model.meshes.empty()) {
             throw DefinitionError("the definition has no parts");
         }
-        std::string where;
-        const LmdError error = FinishLmdModel(model, &where);
+        std::string place;
+        const LmdError error = FinishLmdModel(model, &place);
         if (error != LmdError::None) {
-            throw DefinitionError(std::string(DescribeLmdError(error)) + " (" + where + ")");
+            throw DefinitionError(std::string(DescribeLmdError(error)) + " (" + place + ")");
         }
         result.model = std::move(model);
     } catch (const DefinitionError& error) {
-        result.error = sourceName + (lineNumber ? ":" + std::to_string(lineNumber) : std::string()) + ": " + error.what();
+        result.error = where + ": " + error.what();
     }
     return result;
 }

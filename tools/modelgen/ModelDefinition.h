@@ -9,6 +9,7 @@
 //        [bone NAME] [segments N] [rings N] [flat] [tint R G B A] [mirror BONE|-]
 //   animation INDEX length FRAMES [smooth]
 //   key BONE FRAME [move X Y Z] [turn RX RY RZ] [scale SX SY SZ]
+//   include FILE                                  the statements of another definition file
 // Shapes: box size X Y Z | roundbox size X Y Z radius R | sphere radius R |
 //   ellipsoid radii X Y Z [arc DEG] | cylinder radius R height H [top R] |
 //   cone radius R height H | capsule radius R height H | torus radius R tube T [arc FROM TO]
@@ -19,6 +20,7 @@
 // engine reads.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,7 +34,13 @@ struct BuildResult {
     std::string error;  // "<source>:<line>: <what is wrong>" when model is empty
 };
 
-// Builds a model from definition text; `sourceName` prefixes error messages.
-BuildResult BuildModelFromText(std::string_view text, const std::string& sourceName);
+// Reads the text of an included file by the name the include statement gives; empty
+// when it cannot be read.
+using IncludeReader = std::function<std::optional<std::string>(const std::string& name)>;
+
+// Builds a model from definition text; `sourceName` prefixes error messages (an error in
+// an included file names that file). Without a reader, include statements are refused.
+BuildResult BuildModelFromText(std::string_view text, const std::string& sourceName,
+                               const IncludeReader& readInclude = {});
 
 }  // namespace Tomarugi::ModelGen

@@ -6,6 +6,8 @@
 // definition cannot be built or the output cannot be written; the written file is read
 // back through the engine's reader before the tool reports success.
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -26,7 +28,19 @@ int main(int argc, char** argv) {
     }
     std::stringstream text;
     text << input.rdbuf();
-    const Tomarugi::ModelGen::BuildResult built = Tomarugi::ModelGen::BuildModelFromText(text.str(), argv[1]);
+    // Included files are named relative to the including definition's folder.
+    const std::filesystem::path folder = std::filesystem::path(argv[1]).parent_path();
+    auto readInclude = [&folder](const std::string& name) -> std::optional<std::string> {
+        std::ifstream file(folder / name, std::ios::binary);
+        if (!file) {
+            return std::nullopt;
+        }
+        std::stringstream contents;
+        contents << file.rdbuf();
+        return contents.str();
+    };
+    const Tomarugi::ModelGen::BuildResult built =
+        Tomarugi::ModelGen::BuildModelFromText(text.str(), argv[1], readInclude);
     if (!built.model) {
         std::fprintf(stderr, "tomarugi-modelgen: %s\n", built.error.c_str());
         return 1;

@@ -3,7 +3,7 @@
 //
 //   tomarugi-modelview MODEL.lmd OUTPUT.png [--animation N] [--frames K]
 //                      [--views front,side,back,game,closeup,top] [--floor FLOOR.lmd]
-//                      [--cell WxH]
+//                      [--cell WxH] [--zoom Z]
 //
 // Rows are views, columns are K frames spread from 0 to the animation's length (the bind
 // pose alone when the animation has no data). Views: front/side/back frame the model from
@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: tomarugi-modelview MODEL.lmd OUTPUT.png [--animation N] [--frames K] "
-                     "[--views LIST] [--floor FLOOR.lmd] [--cell WxH]\n");
+                     "[--views LIST] [--floor FLOOR.lmd] [--cell WxH] [--zoom Z]\n");
         return 2;
     }
     LmdModel model;
@@ -255,6 +255,7 @@ int main(int argc, char** argv) {
     int cellWidth = 256, cellHeight = 256;
     LmdModel floor;
     bool withFloor = false;
+    float zoom = 1.0f;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--animation") {
@@ -268,6 +269,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
             withFloor = true;
+        } else if (option == "--zoom") {
+            zoom = std::clamp(float(std::atof(argv[i + 1])), 0.1f, 10.0f);
         } else if (option == "--cell") {
             if (std::sscanf(argv[i + 1], "%dx%d", &cellWidth, &cellHeight) != 2 || cellWidth < 16 || cellHeight < 16) {
                 std::fprintf(stderr, "tomarugi-modelview: bad --cell %s\n", argv[i + 1]);
@@ -307,7 +310,7 @@ int main(int argc, char** argv) {
     const float radius = std::max(0.5f * std::sqrt(Dot(FromLmd(bounds.maximum) - FromLmd(bounds.minimum),
                                                        FromLmd(bounds.maximum) - FromLmd(bounds.minimum))),
                                   1.0f);
-    const float distance = radius / std::sin(kFieldOfView * 0.5f) * 1.1f;
+    const float distance = radius / std::sin(kFieldOfView * 0.5f) * 1.1f / zoom;
 
     const int sheetWidth = cellWidth * frameCount, sheetHeight = cellHeight * int(viewNames.size());
     std::vector<std::uint8_t> sheet(std::size_t(sheetWidth) * sheetHeight * 3);
