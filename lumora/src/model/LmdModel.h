@@ -134,6 +134,8 @@ struct LmdModel {
     const LmdAnimation* FindAnimation(std::int64_t index) const;
     // Length in frames of animation `index`; 0 for an index without data.
     float GetAnimationLength(std::int64_t index) const;
+
+    bool operator==(const LmdModel&) const = default;
 };
 
 enum class LmdError {
