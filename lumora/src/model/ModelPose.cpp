@@ -9,6 +9,10 @@ namespace Lumora::Internal {
 
 namespace {
 
+// Animated bounds sample at most this many evenly spaced frames per animation (besides
+// its keys), so that an absurd length in a file cannot stall the loader.
+constexpr float kMaxBoundsSamples = 240.0f;
+
 float Lerp(float a, float b, float t) {
     return a + (b - a) * t;
 }
@@ -273,7 +277,8 @@ ModelBounds ComputeAnimatedMeshBounds(const LmdModel& model, std::size_t meshInd
     addPose(-1, 0.0f);  // no animation: the bind pose
     for (const LmdAnimation& animation : model.animations) {
         std::vector<float> frames;
-        for (float f = 0.0f; f < animation.length; f += 1.0f) {
+        const float step = std::max(1.0f, animation.length / kMaxBoundsSamples);
+        for (float f = 0.0f; f < animation.length; f += step) {
             frames.push_back(f);
         }
         frames.push_back(animation.length);
