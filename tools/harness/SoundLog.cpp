@@ -1,22 +1,19 @@
-// The engine records sound events in headless mode but does not yet offer them through
-// Lumora/Testing.h; until it does, this one file reads them from the sound module's own
-// interface. Nothing else of the harness looks inside the engine.
 #include "SoundLog.h"
 
-#include "SoundSystem.h"
+#include <Lumora/Testing.h>
 
 void CollectSoundEvents(std::vector<HarnessSoundEvent>& log)
 {
-    for (const Lumora::Internal::SoundEvent& event : Lumora::Internal::TakeSoundEvents()) {
+    for (const Lumora::Testing::SoundEvent& event : Lumora::Testing::TakeSoundEvents()) {
         HarnessSoundEvent copy;
         switch (event.kind) {
-        case Lumora::Internal::SoundEvent::Kind::Play:
+        case Lumora::Testing::SoundEvent::Kind::Play:
             copy.kind = HarnessSoundEvent::Kind::Play;
             break;
-        case Lumora::Internal::SoundEvent::Kind::Stop:
+        case Lumora::Testing::SoundEvent::Kind::Stop:
             copy.kind = HarnessSoundEvent::Kind::Stop;
             break;
-        case Lumora::Internal::SoundEvent::Kind::Volume:
+        case Lumora::Testing::SoundEvent::Kind::Volume:
             copy.kind = HarnessSoundEvent::Kind::Volume;
             break;
         }
