@@ -31,3 +31,33 @@ struct Vector4D {
 };
 
 } // namespace Lumora::Math
+
+namespace Lumora::Math {
+
+// A rectangle in pixels: (x, y) is the top-left corner, origin at the top left of the
+// screen or texture; width and height grow right and down.
+struct Rect {
+    float x = 0.0f;
+    float y = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+
+    constexpr Rect() = default;
+    constexpr Rect(float x_, float y_, float width_, float height_)
+        : x(x_), y(y_), width(width_), height(height_) {}
+
+    constexpr bool operator==(const Rect&) const = default;
+};
+
+// A point or offset in pixels.
+struct Point2D {
+    float x = 0.0f;
+    float y = 0.0f;
+
+    constexpr Point2D() = default;
+    constexpr Point2D(float x_, float y_) : x(x_), y(y_) {}
+
+    constexpr bool operator==(const Point2D&) const = default;
+};
+
+} // namespace Lumora::Math

@@ -1,0 +1,87 @@
+// Lumora/ICore.h: the engine core: the window, its message loop, clocks, and the factory for
+// the graphics device, the file manager, sounds and the input controller.
+//
+// Made by System::CreateCore (one per process); the caller owns the reference and releases
+// it before System::Finalize. Steps: Initialize (window), SetOption, CreateGraphicsDevice,
+// Start (logical screen), then call Run once per pass of the game loop until it returns 0.
+//
+// The window shows the logical screen scaled with its aspect kept (a whole-number scale
+// where one fits, letterboxed), may be resized, and answers three keys itself: Alt+Enter and
+// F11 toggle fullscreen, F12 saves the logical screen as
+// "screenshot-YYYYMMDD-HHMMSS-mmm.png" beside the program.
+//
+// Clocks: the performance counter is 64-bit in ticks of GetPerformanceFrequency per second
+// (virtual in headless mode; see Lumora/Testing.h). The sync count is the number of frames
+// shown (main render EndFrame calls) since the core was made.
+#pragma once
+
+#include <Lumora/Base.h>
+#include <Lumora/IFileManager.h>
+#include <Lumora/IGraphicsDevice.h>
+#include <Lumora/ISound.h>
+
+#include <cstdint>
+
+namespace Lumora {
+
+class IInputController;
+
+class ICore : public IInterface {
+public:
+    // Option values for SetOption.
+    enum : std::int32_t {
+        OptionDefault = 0,        // resizable window, the mouse pointer shown
+        OptionHideMousePointer = 1, // as 0, with the pointer hidden over the window
+    };
+
+    // Opens the window with `title` (Shift-JIS bytes; shown converted to UTF-8). `flags` is
+    // 0. Returns non-zero when the window (in headless mode: its stand-in) is made; 0 with
+    // one line on stderr otherwise.
+    virtual std::int32_t Initialize(const char* title, std::int32_t flags) = 0;
+    // Window behaviour, one of the Option values (unknown values act as OptionDefault).
+    virtual void SetOption(std::int32_t option) = 0;
+    // Sets the logical screen to width x height pixels and sizes the window to show it at a
+    // whole-number scale. `vsync` non-zero waits for the display's refresh when showing a
+    // frame. Returns non-zero on success.
+    virtual std::int32_t Start(std::int32_t width, std::int32_t height, std::int32_t vsync) = 0;
+    // Handles the window's pending messages; returns 0 once the window was closed or Exit
+    // was called, non-zero while the game should go on. `flags` is 0.
+    virtual std::int32_t Run(std::int32_t flags) = 0;
+    // Makes the next Run return 0.
+    virtual void Exit() = 0;
+
+    virtual std::uint64_t GetPerformanceCounter() = 0;
+    virtual std::uint64_t GetPerformanceFrequency() = 0;
+    // Frames shown since the core was made.
+    virtual std::uint32_t GetSyncCount() = 0;
+
+    // The graphics device for this window (`adapter` is 0). Null when none can be made.
+    virtual IGraphicsDevice* CreateGraphicsDevice(std::int32_t adapter) = 0;
+
+    // A file manager over packs beside the program. The caller owns the reference.
+    virtual IFileManager* CreateFileManager() = 0;
+    // The file manager the engine reads textures, fonts and sounds through (the core keeps
+    // its own reference; null detaches it).
+    virtual void SetFileManager(IFileManager* fileManager) = 0;
+    // The file manager set last, without adding a reference (null when none).
+    virtual IFileManager* GetFileManager() = 0;
+
+    // A sound effect from `fileName` (the file manager's current directory), decoded whole
+    // (WAVE through "Wave.lmp", Ogg Vorbis through "OggVorbis.lmp", chosen by the data).
+    // `layers` is 1: one play at a time, Play restarts it; `flags` is 0. Null, with a line on
+    // stderr, when the file is missing or cannot be decoded.
+    virtual ISound* CreateSound(const char* fileName, std::int32_t layers,
+                                std::int32_t flags) = 0;
+    // Music streamed from `fileName` through the decoder plug-in "<decoderName>.lmp".
+    // `flags` is 0. Null, with a line on stderr, when the file or decoder is missing.
+    virtual IStreamSound* CreateStreamSound(const char* fileName, std::int32_t flags,
+                                            const char* decoderName) = 0;
+    // The virtual-button controller. `device` is 0 (keyboard and the first game
+    // controller); a held direction repeats after `repeatDelay` updates, then every
+    // `repeatInterval` updates. The caller owns the reference.
+    virtual IInputController* CreateInputController(std::int32_t device,
+                                                    std::int32_t repeatDelay,
+                                                    std::int32_t repeatInterval) = 0;
+};
+
+} // namespace Lumora

@@ -1,0 +1,32 @@
+// Lumora/IFont.h: text drawn with a baked bitmap font (.lft).
+//
+// Made by IRender::CreateFont; the caller owns the reference. Text is Shift-JIS bytes; each
+// glyph is drawn with its fill colour over its outline colour (both ARGB; an outline colour
+// with alpha 0 draws no outline). Positions are screen pixels of the logical screen: (x, y)
+// is the top-left corner of the first line. Each frame: Begin(0), DrawText calls, End, then
+// Render, which puts the text into the frame at that point with the blend mode then in
+// force. A font whose file or pages failed to load reports IsInvalid and draws nothing.
+#pragma once
+
+#include <Lumora/Base.h>
+
+#include <cstdint>
+
+namespace Lumora {
+
+class IFont : public IInterface {
+public:
+    // Starts a new list of texts. `flags` is 0.
+    virtual void Begin(std::int32_t flags) = 0;
+    // Adds a text at (x, y) in the fill colour `argb` with the outline colour `outlineArgb`.
+    virtual void DrawText(const char* text, std::int32_t x, std::int32_t y, std::uint32_t argb,
+                          std::uint32_t outlineArgb) = 0;
+    // Closes the list.
+    virtual void End() = 0;
+    // Draws the closed list into the frame of the render that made the font.
+    virtual void Render() = 0;
+    // Non-zero when the font could not be loaded (missing or malformed file or page).
+    virtual std::int32_t IsInvalid() = 0;
+};
+
+} // namespace Lumora

@@ -1,0 +1,39 @@
+// Lumora/System.h: bringing the engine up and down, and the process clock.
+//
+// Call Initialize once on the main thread before anything else of the engine, CreateCore
+// for the one core object, and Finalize after the last engine object has been released.
+// For tests and tools, Lumora/Testing.h selects the headless flavour before Initialize;
+// then nothing here opens a window or an audio device and the clocks are virtual.
+#pragma once
+
+#include <cstdint>
+
+namespace Lumora {
+
+class ICore;
+
+namespace System {
+
+// Brings up the platform layer. Each argument non-zero asks for one subsystem: `video`
+// the window and graphics, `audio` the sound device, `input` keyboard and game
+// controllers. Returns non-zero on success, 0 (with one line on stderr) when a requested
+// subsystem cannot start. Calling it again while initialised succeeds without effect.
+std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t input);
+
+// Creates the engine core; the caller owns the reference. Null before Initialize or when a
+// core already exists (there is one per process).
+ICore* CreateCore();
+
+// Shuts the platform layer down. Harmless when not initialised.
+void Finalize();
+
+// Pins the calling thread to processor `cpu` (0-based) when the machine has it and the
+// process may use it; otherwise nothing changes. Never fails visibly.
+void SetThreadCPUNo(std::int32_t cpu);
+
+// Milliseconds since the engine's clock started (the first engine call of the process),
+// wrapping after about 49 days. In headless mode, the virtual clock's milliseconds.
+std::uint32_t GetMilliseconds();
+
+} // namespace System
+} // namespace Lumora

@@ -1,0 +1,23 @@
+// Process-wide engine state shared by the core and the other modules: which flavour runs
+// (normal or headless) and the clocks. Internal to the engine.
+#pragma once
+
+#include <cstdint>
+
+namespace Lumora::Internal {
+
+struct RuntimeMode {
+    bool headless = false;
+    bool headlessPixels = false; // headless, but rendering through offscreen OpenGL
+};
+
+RuntimeMode GetRuntimeMode();
+
+// The high-resolution counter and its ticks per second: the OS counter normally, the
+// virtual microsecond clock in headless mode.
+std::uint64_t ReadCounter();
+std::uint64_t CounterFrequency();
+// Milliseconds since the clock started (virtual in headless mode).
+std::uint32_t ReadMilliseconds();
+
+} // namespace Lumora::Internal

@@ -1,0 +1,153 @@
+#include "Core.h"
+#include "Recording.h"
+#include "Runtime.h"
+
+#include <Lumora/System.h>
+#include <Lumora/Testing.h>
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+
+#if LUMORA_HAVE_SOUND
+#include "../sound/SoundSystem.h"
+#endif
+#if LUMORA_HAVE_INPUT
+#include "../input/InputSystem.h"
+#endif
+
+namespace Lumora::System {
+namespace {
+
+bool initialized = false;
+bool soundStarted = false;
+std::atomic<bool> coreExists{false};
+
+} // namespace
+
+std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t input)
+{
+    if (initialized) {
+        return 1;
+    }
+    Internal::ClearRecording();
+    (void)GetMilliseconds(); // start the clock
+    const Internal::RuntimeMode mode = Internal::GetRuntimeMode();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    Uint32 subsystems = SDL_INIT_EVENTS;
+    if (mode.headless) {
+        if (mode.headlessPixels) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+            subsystems |= SDL_INIT_VIDEO;
+        }
+    } else {
+        if (video != 0) {
+            subsystems |= SDL_INIT_VIDEO;
+        }
+        if (input != 0) {
+            subsystems |= SDL_INIT_GAMECONTROLLER;
+        }
+    }
+    if (SDL_Init(subsystems) != 0) {
+        std::fprintf(stderr, "Lumora: cannot start the platform layer: %s\n", SDL_GetError());
+        return 0;
+    }
+#if LUMORA_HAVE_INPUT
+    Internal::SetInputHeadless(mode.headless);
+#endif
+#if LUMORA_HAVE_SOUND
+    if (audio != 0) {
+        bool headlessSound = mode.headless;
+        if (!headlessSound && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            // A machine without a sound device still plays, silently.
+            std::fprintf(stderr, "Lumora: no sound device (%s); playing silently\n", SDL_GetError());
+            headlessSound = true;
+        }
+        soundStarted = Internal::StartSound(headlessSound);
+        if (!soundStarted && !headlessSound) {
+            std::fprintf(stderr, "Lumora: the sound device cannot be opened; playing silently\n");
+            soundStarted = Internal::StartSound(true);
+        }
+    }
+#else
+    (void)audio;
+#endif
+    initialized = true;
+    return 1;
+}
+
+ICore* CreateCore()
+{
+    if (!initialized) {
+        std::fprintf(stderr, "Lumora: CreateCore before System::Initialize\n");
+        return nullptr;
+    }
+    if (coreExists.exchange(true)) {
+        std::fprintf(stderr, "Lumora: a core already exists\n");
+        return nullptr;
+    }
+    return new Internal::Core(&coreExists);
+}
+
+void Finalize()
+{
+    if (!initialized) {
+        return;
+    }
+#if LUMORA_HAVE_SOUND
+    if (soundStarted) {
+        Internal::StopSound();
+    }
+#endif
+    soundStarted = false;
+#if LUMORA_HAVE_INPUT
+    Internal::ResetInput();
+#endif
+    SDL_Quit();
+    initialized = false;
+}
+
+} // namespace Lumora::System
+
+namespace Lumora::Testing {
+
+void SetHeldButtons(std::uint32_t heldMask)
+{
+#if LUMORA_HAVE_INPUT
+    Internal::SetScriptedButtons(heldMask);
+#else
+    (void)heldMask; // no input module in this build: there are no buttons to hold
+#endif
+}
+
+std::vector<SoundEvent> TakeSoundEvents()
+{
+    std::vector<SoundEvent> events;
+#if LUMORA_HAVE_SOUND
+    for (Internal::SoundEvent& recorded : Internal::TakeSoundEvents()) {
+        SoundEvent event;
+        switch (recorded.kind) {
+        case Internal::SoundEvent::Kind::Play: event.kind = SoundEvent::Kind::Play; break;
+        case Internal::SoundEvent::Kind::Stop: event.kind = SoundEvent::Kind::Stop; break;
+        case Internal::SoundEvent::Kind::Volume: event.kind = SoundEvent::Kind::Volume; break;
+        }
+        event.name = std::move(recorded.name);
+        event.loop = recorded.loop;
+        event.volume = recorded.volume;
+        events.push_back(std::move(event));
+    }
+#endif
+    return events;
+}
+
+void MixSound(std::int32_t frames)
+{
+#if LUMORA_HAVE_SOUND
+    Internal::MixHeadless(frames);
+#else
+    (void)frames;
+#endif
+}
+
+} // namespace Lumora::Testing

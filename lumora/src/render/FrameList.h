@@ -1,0 +1,85 @@
+// The ordered list of one frame's 2D draws, shared by every render backend. Internal.
+//
+// Every DrawTexture, sprite square and font glyph becomes one Quad, in call order. The list
+// keeps a reference on each texture it names until it is cleared, so a texture released
+// by the game between its draw and EndFrame still reaches the GPU. A later 3D scene pass will
+// join this list as a marker between quads (the quads before it are drawn first).
+#pragma once
+
+#include <Lumora/Math.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Lumora::Internal {
+
+class Texture;
+
+enum class QuadShader : std::uint8_t {
+    Picture, // texel x colour
+    Text,    // font page: fill colour by channel 0 coverage over outline colour by channel 1
+};
+
+enum class DrawOrigin : std::uint8_t { Texture, Sprite, Text };
+
+struct Quad {
+    Texture* texture = nullptr; // held by the frame list's references
+    Math::Rect destination;     // logical screen pixels
+    Math::Rect source;          // texels
+    std::uint32_t argb = 0xFFFFFFFFu;
+    std::uint32_t outlineArgb = 0;
+    std::int32_t rotation = 0;  // engine angle unit, about the destination's centre + pivot
+    Math::Point2D pivot;
+    std::uint8_t blendMode = 0;
+    QuadShader shader = QuadShader::Picture;
+    DrawOrigin origin = DrawOrigin::Texture;
+};
+
+// One DrawText call, kept for the headless recording; its glyphs are ordinary quads.
+struct TextDraw {
+    std::size_t firstQuad = 0; // where its glyphs start in the quad list
+    std::string text;
+    std::string pageName;
+    float x = 0.0f;
+    float y = 0.0f;
+    std::uint32_t argb = 0;
+    std::uint32_t outlineArgb = 0;
+    std::uint8_t blendMode = 0;
+};
+
+class FrameList {
+public:
+    FrameList() = default;
+    ~FrameList();
+    FrameList(const FrameList&) = delete;
+    FrameList& operator=(const FrameList&) = delete;
+
+    // Drops every draw and the references they held; keeps the capacity.
+    void Clear();
+    void Reserve(std::size_t quadCount);
+    void Add(const Quad& quad);
+    void AddText(TextDraw text) { texts_.push_back(std::move(text)); }
+
+    const std::vector<Quad>& Quads() const { return quads_; }
+    const std::vector<TextDraw>& Texts() const { return texts_; }
+
+    std::uint32_t clearColor = 0xFF000000u;
+
+private:
+    std::vector<Quad> quads_;
+    std::vector<TextDraw> texts_;
+    std::vector<Texture*> held_;
+};
+
+// A run of consecutive quads that one draw call can cover: same texture, blend mode and
+// shader. Quads with no texture draw nothing and never start a run.
+struct QuadRun {
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+
+// Splits the quads into runs, in order; appends to `runs` (cleared first).
+void BuildRuns(const std::vector<Quad>& quads, std::vector<QuadRun>& runs);
+
+} // namespace Lumora::Internal

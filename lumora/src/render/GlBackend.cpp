@@ -1,0 +1,512 @@
+// The OpenGL 3.3 core backend: the frame's quads go into one vertex buffer per frame and are
+// drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
+// an offscreen target the size of the logical screen, which Present scales into the window.
+#include "Backend.h"
+#include "Texture.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace Lumora::Internal {
+namespace {
+
+// One corner of a quad: 40 bytes.
+struct Vertex {
+    float x, y;       // logical screen pixels
+    float u, v;       // texels
+    float sourceX, sourceY, sourceWidth, sourceHeight; // texels; sampling stays inside
+    std::uint32_t colour;  // RGBA bytes in memory order (normalised in the shader)
+    std::uint32_t outline;
+};
+static_assert(sizeof(Vertex) == 40);
+
+const char* const VertexShaderSource = R"(#version 330 core
+layout(location = 0) in vec2 inPosition;
+layout(location = 1) in vec2 inTexel;
+layout(location = 2) in vec4 inSource;
+layout(location = 3) in vec4 inColour;
+layout(location = 4) in vec4 inOutline;
+uniform vec2 screenSize;
+out vec2 texel;
+flat out vec4 source;
+out vec4 colour;
+out vec4 outline;
+void main()
+{
+    // Screen y grows downwards; the target's first row is the bottom one.
+    gl_Position = vec4(inPosition.x / screenSize.x * 2.0 - 1.0, 1.0 - inPosition.y / screenSize.y * 2.0, 0.0, 1.0);
+    texel = inTexel;
+    source = inSource;
+    colour = inColour;
+    outline = inOutline;
+}
+)";
+
+// Sampling is clamped half a texel inside the source rectangle, so a stretched single texel
+// stays one flat colour and atlas neighbours never bleed in.
+const char* const SampleFunction = R"(
+uniform sampler2D picture;
+uniform vec2 textureSize;
+in vec2 texel;
+flat in vec4 source;
+in vec4 colour;
+in vec4 outline;
+out vec4 fragment;
+vec4 Sample()
+{
+    vec2 a = source.xy;
+    vec2 b = source.xy + source.zw;
+    vec2 low = min(a, b);
+    vec2 high = max(a, b);
+    vec2 inset = min(vec2(0.5), (high - low) * 0.5);
+    return texture(picture, clamp(texel, low + inset, high - inset) / textureSize);
+}
+)";
+
+const char* const PictureFragmentSource = R"(
+uniform bool premultiplied;
+void main()
+{
+    vec4 t = Sample();
+    if (!premultiplied) {
+        t.rgb *= t.a;
+    }
+    fragment = t * vec4(colour.rgb * colour.a, colour.a);
+}
+)";
+
+// Font pages: channel 0 (red) is the glyph, channel 1 (alpha) its outline. The fill colour
+// covers the outline colour.
+const char* const TextFragmentSource = R"(
+void main()
+{
+    vec4 t = Sample();
+    float fillCoverage = colour.a * t.r;
+    float outlineCoverage = outline.a * t.a;
+    vec4 fill = vec4(colour.rgb * fillCoverage, fillCoverage);
+    vec4 edge = vec4(outline.rgb * outlineCoverage, outlineCoverage);
+    fragment = fill + edge * (1.0 - fill.a);
+}
+)";
+
+std::uint32_t ToRgbaBytes(std::uint32_t argb)
+{
+    const std::uint32_t a = argb >> 24;
+    const std::uint32_t r = (argb >> 16) & 0xFFu;
+    const std::uint32_t g = (argb >> 8) & 0xFFu;
+    const std::uint32_t b = argb & 0xFFu;
+    return r | (g << 8) | (b << 16) | (a << 24); // little-endian memory order R, G, B, A
+}
+
+GLuint CompileShader(GLenum kind, const char* const* parts, GLsizei partCount)
+{
+    GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, partCount, parts, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        char log[1024] = {};
+        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
+        std::fprintf(stderr, "Lumora: 2D shader does not compile: %s\n", log);
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+GLuint LinkProgram(const char* fragmentBody)
+{
+    const char* vertexParts[] = {VertexShaderSource};
+    const char* fragmentParts[] = {"#version 330 core\n", SampleFunction, fragmentBody};
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexParts, 1);
+    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragmentParts, 3);
+    if (vertex == 0 || fragment == 0) {
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+        return 0;
+    }
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        char log[1024] = {};
+        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
+        std::fprintf(stderr, "Lumora: 2D shader does not link: %s\n", log);
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
+struct ProgramSlots {
+    GLuint program = 0;
+    GLint screenSize = -1;
+    GLint textureSize = -1;
+    GLint premultiplied = -1;
+};
+
+ProgramSlots MakeProgram(const char* fragmentBody)
+{
+    ProgramSlots slots;
+    slots.program = LinkProgram(fragmentBody);
+    if (slots.program != 0) {
+        slots.screenSize = glGetUniformLocation(slots.program, "screenSize");
+        slots.textureSize = glGetUniformLocation(slots.program, "textureSize");
+        slots.premultiplied = glGetUniformLocation(slots.program, "premultiplied");
+        glUseProgram(slots.program);
+        glUniform1i(glGetUniformLocation(slots.program, "picture"), 0);
+    }
+    return slots;
+}
+
+class GlBackend final : public RenderBackend {
+public:
+    explicit GlBackend(PresentSurface* surface) : surface_(surface) {}
+    ~GlBackend() override;
+
+    bool Setup();
+    void DrawFrame(const FrameList& frame, std::int32_t width, std::int32_t height) override;
+    void Present() override;
+    bool ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) override;
+
+private:
+    bool EnsureTarget(std::int32_t width, std::int32_t height);
+    bool EnsureUploaded(Texture& texture);
+    void WriteVertices(const std::vector<Quad>& quads);
+    void EnsureIndexCapacity(std::size_t quadCount);
+
+    PresentSurface* surface_;
+    ProgramSlots pictureProgram_;
+    ProgramSlots textProgram_;
+    GLuint vertexArray_ = 0;
+    GLuint vertexBuffer_ = 0;
+    GLuint indexBuffer_ = 0;
+    std::size_t indexCapacityQuads_ = 0;
+    std::size_t vertexCapacityBytes_ = 0;
+    GLuint nearestSampler_ = 0;
+    GLuint framebuffer_ = 0;
+    GLuint colourTarget_ = 0;
+    std::int32_t targetWidth_ = 0;
+    std::int32_t targetHeight_ = 0;
+    std::vector<Vertex> vertices_;
+    std::vector<QuadRun> runs_;
+    std::vector<std::uint8_t> rowScratch_;
+};
+
+GlBackend::~GlBackend()
+{
+    for (std::uint32_t name : TakeGpuTextureDeletions()) {
+        glDeleteTextures(1, &name);
+    }
+    glDeleteProgram(pictureProgram_.program);
+    glDeleteProgram(textProgram_.program);
+    glDeleteBuffers(1, &vertexBuffer_);
+    glDeleteBuffers(1, &indexBuffer_);
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteSamplers(1, &nearestSampler_);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteTextures(1, &colourTarget_);
+}
+
+bool GlBackend::Setup()
+{
+    if (epoxy_gl_version() < 33) {
+        std::fprintf(stderr, "Lumora: OpenGL 3.3 is needed; this context offers %d.%d\n", epoxy_gl_version() / 10,
+                     epoxy_gl_version() % 10);
+        return false;
+    }
+    pictureProgram_ = MakeProgram(PictureFragmentSource);
+    textProgram_ = MakeProgram(TextFragmentSource);
+    if (pictureProgram_.program == 0 || textProgram_.program == 0) {
+        return false;
+    }
+    glGenVertexArrays(1, &vertexArray_);
+    glGenBuffers(1, &vertexBuffer_);
+    glGenBuffers(1, &indexBuffer_);
+    glBindVertexArray(vertexArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    const auto stride = static_cast<GLsizei>(sizeof(Vertex));
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, x)));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, u)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, sourceX)));
+    glEnableVertexAttribArray(3);
+    glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, colour)));
+    glEnableVertexAttribArray(4);
+    glVertexAttribPointer(4, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, outline)));
+    glBindVertexArray(0);
+
+    glGenSamplers(1, &nearestSampler_);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return true;
+}
+
+bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
+{
+    if (framebuffer_ != 0 && width == targetWidth_ && height == targetHeight_) {
+        return true;
+    }
+    if (framebuffer_ == 0) {
+        glGenFramebuffers(1, &framebuffer_);
+        glGenTextures(1, &colourTarget_);
+    }
+    glBindTexture(GL_TEXTURE_2D, colourTarget_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTarget_, 0);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        std::fprintf(stderr, "Lumora: cannot make a %d x %d offscreen target\n", width, height);
+        return false;
+    }
+    targetWidth_ = width;
+    targetHeight_ = height;
+    return true;
+}
+
+bool GlBackend::EnsureUploaded(Texture& texture)
+{
+    if (texture.gpuName != 0) {
+        return true;
+    }
+    if (texture.uploadFailed) {
+        return false;
+    }
+    std::vector<std::uint8_t>& pixels = texture.Pixels();
+    const std::size_t expected = static_cast<std::size_t>(texture.GetWidth()) * static_cast<std::size_t>(texture.GetHeight()) * 4u;
+    if (pixels.size() != expected) {
+        texture.uploadFailed = true;
+        return false;
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture.GetWidth(), texture.GetHeight(), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, pixels.data());
+    const TextureOptions& options = texture.Options();
+    GLint minFilter = GL_LINEAR;
+    GLint magFilter = GL_LINEAR;
+    if (options.filter == TextureFilter::Nearest) {
+        minFilter = GL_NEAREST;
+        magFilter = GL_NEAREST;
+    } else if (options.filter == TextureFilter::LinearMipmaps) {
+        minFilter = GL_LINEAR_MIPMAP_LINEAR;
+        glGenerateMipmap(GL_TEXTURE_2D);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+    const GLint wrap = options.repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    texture.gpuName = name;
+    std::vector<std::uint8_t>().swap(pixels); // the GPU copy is the one that counts now
+    return true;
+}
+
+void GlBackend::EnsureIndexCapacity(std::size_t quadCount)
+{
+    if (quadCount <= indexCapacityQuads_) {
+        return;
+    }
+    std::size_t capacity = std::max<std::size_t>(indexCapacityQuads_ * 2, 4096);
+    while (capacity < quadCount) {
+        capacity *= 2;
+    }
+    std::vector<GLuint> indices(capacity * 6);
+    for (std::size_t quad = 0; quad < capacity; ++quad) {
+        const auto base = static_cast<GLuint>(quad * 4);
+        GLuint* out = &indices[quad * 6];
+        out[0] = base;
+        out[1] = base + 1;
+        out[2] = base + 2;
+        out[3] = base + 2;
+        out[4] = base + 1;
+        out[5] = base + 3;
+    }
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
+                 GL_STATIC_DRAW);
+    indexCapacityQuads_ = capacity;
+}
+
+void GlBackend::WriteVertices(const std::vector<Quad>& quads)
+{
+    vertices_.resize(quads.size() * 4);
+    Vertex* out = vertices_.data();
+    for (const Quad& quad : quads) {
+        const Math::Rect& d = quad.destination;
+        const Math::Rect& s = quad.source;
+        const std::uint32_t colour = ToRgbaBytes(quad.argb);
+        const std::uint32_t outline = ToRgbaBytes(quad.outlineArgb);
+        // Corners: top-left, top-right, bottom-left, bottom-right.
+        float xs[4] = {d.x, d.x + d.width, d.x, d.x + d.width};
+        float ys[4] = {d.y, d.y, d.y + d.height, d.y + d.height};
+        if (quad.rotation != 0) {
+            const double angle = static_cast<double>(quad.rotation) * (2.0 * 3.14159265358979323846 / 65536.0);
+            const float cosine = static_cast<float>(std::cos(angle));
+            const float sine = static_cast<float>(std::sin(angle));
+            const float centreX = d.x + d.width * 0.5f + quad.pivot.x;
+            const float centreY = d.y + d.height * 0.5f + quad.pivot.y;
+            for (int corner = 0; corner < 4; ++corner) {
+                const float dx = xs[corner] - centreX;
+                const float dy = ys[corner] - centreY;
+                xs[corner] = centreX + dx * cosine - dy * sine;
+                ys[corner] = centreY + dx * sine + dy * cosine;
+            }
+        }
+        const float us[4] = {s.x, s.x + s.width, s.x, s.x + s.width};
+        const float vs[4] = {s.y, s.y, s.y + s.height, s.y + s.height};
+        for (int corner = 0; corner < 4; ++corner) {
+            *out++ = Vertex{xs[corner], ys[corner], us[corner], vs[corner], s.x, s.y, s.width, s.height, colour, outline};
+        }
+    }
+    const std::size_t bytes = vertices_.size() * sizeof(Vertex);
+    if (bytes > vertexCapacityBytes_) {
+        vertexCapacityBytes_ = std::max(bytes, vertexCapacityBytes_ * 2);
+    }
+    // Orphan last frame's storage so the driver need not wait for it.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexCapacityBytes_), nullptr, GL_STREAM_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), vertices_.data());
+}
+
+void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32_t height)
+{
+    for (std::uint32_t name : TakeGpuTextureDeletions()) {
+        glDeleteTextures(1, &name);
+    }
+    if (!EnsureTarget(width, height)) {
+        return;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width, height);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    const std::uint32_t clear = frame.clearColor;
+    glClearColor(static_cast<float>((clear >> 16) & 0xFF) / 255.0f, static_cast<float>((clear >> 8) & 0xFF) / 255.0f,
+                 static_cast<float>(clear & 0xFF) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    const std::vector<Quad>& quads = frame.Quads();
+    if (quads.empty()) {
+        return;
+    }
+    glBindVertexArray(vertexArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    EnsureIndexCapacity(quads.size());
+    WriteVertices(quads);
+
+    // Every program outputs premultiplied colour, so one blend function serves both modes;
+    // the screen's alpha channel stays opaque.
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    glActiveTexture(GL_TEXTURE0);
+
+    BuildRuns(quads, runs_);
+    const ProgramSlots* current = nullptr;
+    for (const QuadRun& run : runs_) {
+        const Quad& head = quads[run.first];
+        Texture& texture = *head.texture;
+        if (!EnsureUploaded(texture)) {
+            continue;
+        }
+        const ProgramSlots* program = head.shader == QuadShader::Text ? &textProgram_ : &pictureProgram_;
+        if (program != current) {
+            current = program;
+            glUseProgram(program->program);
+            glUniform2f(program->screenSize, static_cast<float>(width), static_cast<float>(height));
+        }
+        glBindTexture(GL_TEXTURE_2D, texture.gpuName);
+        // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
+        glBindSampler(0, head.blendMode == 0 ? nearestSampler_ : 0);
+        glUniform2f(program->textureSize, static_cast<float>(texture.GetWidth()), static_cast<float>(texture.GetHeight()));
+        if (program->premultiplied >= 0) {
+            glUniform1i(program->premultiplied, texture.Premultiplied() ? 1 : 0);
+        }
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.count * 6), GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(run.first * 6 * sizeof(GLuint)));
+    }
+    glBindSampler(0, 0);
+    glDisable(GL_BLEND);
+    glBindVertexArray(0);
+}
+
+void GlBackend::Present()
+{
+    if (surface_ == nullptr || framebuffer_ == 0) {
+        return;
+    }
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
+    surface_->GetDrawableSize(windowWidth, windowHeight);
+    const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (view.width > 0 && view.height > 0) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        const bool wholeScale = view.width % targetWidth_ == 0 && view.height % targetHeight_ == 0;
+        // GL rows count from the bottom: flip the letterbox's top offset.
+        const GLint bottom = windowHeight - view.y - view.height;
+        glBlitFramebuffer(0, 0, targetWidth_, targetHeight_, view.x, bottom, view.x + view.width, bottom + view.height,
+                          GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    surface_->SwapBuffers();
+}
+
+bool GlBackend::ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height)
+{
+    if (framebuffer_ == 0) {
+        return false;
+    }
+    width = targetWidth_;
+    height = targetHeight_;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4u;
+    rgba.resize(rowBytes * static_cast<std::size_t>(height));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    // GL hands rows bottom first; callers want them from the top.
+    rowScratch_.resize(rowBytes);
+    for (std::int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        std::uint8_t* a = rgba.data() + static_cast<std::size_t>(top) * rowBytes;
+        std::uint8_t* b = rgba.data() + static_cast<std::size_t>(bottom) * rowBytes;
+        std::memcpy(rowScratch_.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, rowScratch_.data(), rowBytes);
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface)
+{
+    auto backend = std::make_unique<GlBackend>(surface);
+    if (!backend->Setup()) {
+        return nullptr;
+    }
+    return backend;
+}
+
+} // namespace Lumora::Internal

@@ -1,0 +1,121 @@
+// The core in headless mode: life cycle, loop control, clocks and scripted input.
+#include <Lumora/ICore.h>
+#include <Lumora/IInputController.h>
+#include <Lumora/System.h>
+#include <Lumora/Testing.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class HeadlessCore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Lumora::Testing::EnableHeadless();
+        ASSERT_NE(Lumora::System::Initialize(1, 1, 1), 0);
+    }
+    void TearDown() override
+    {
+        Lumora::SafeRelease(core);
+        Lumora::System::Finalize();
+        Lumora::Testing::DisableHeadless();
+    }
+    Lumora::ICore* core = nullptr;
+};
+
+TEST_F(HeadlessCore, OneCoreAtATime)
+{
+    core = Lumora::System::CreateCore();
+    ASSERT_NE(core, nullptr);
+    EXPECT_EQ(Lumora::System::CreateCore(), nullptr);
+    Lumora::SafeRelease(core);
+    core = Lumora::System::CreateCore();
+    EXPECT_NE(core, nullptr);
+}
+
+TEST_F(HeadlessCore, RunGoesOnUntilExit)
+{
+    core = Lumora::System::CreateCore();
+    EXPECT_EQ(core->Run(0), 0); // no window yet: nothing to run
+    ASSERT_NE(core->Initialize("\x83\x67\x83\x7D\x83\x8B\x83\x4D", 0), 0);
+    core->SetOption(0);
+    ASSERT_NE(core->Start(640, 480, 1), 0);
+    EXPECT_NE(core->Run(0), 0);
+    EXPECT_NE(core->Run(0), 0);
+    core->Exit();
+    EXPECT_EQ(core->Run(0), 0);
+    EXPECT_EQ(core->Run(0), 0);
+}
+
+TEST_F(HeadlessCore, StartRefusesEmptyOrAbsurdScreens)
+{
+    core = Lumora::System::CreateCore();
+    EXPECT_EQ(core->Start(640, 480, 1), 0); // before Initialize
+    ASSERT_NE(core->Initialize("t", 0), 0);
+    EXPECT_EQ(core->Start(0, 480, 1), 0);
+    EXPECT_EQ(core->Start(640, -1, 1), 0);
+    EXPECT_EQ(core->Start(100000, 480, 1), 0);
+    EXPECT_NE(core->Start(320, 240, 0), 0);
+}
+
+TEST_F(HeadlessCore, ClocksMoveOnlyWithTheVirtualClock)
+{
+    core = Lumora::System::CreateCore();
+    EXPECT_EQ(core->GetPerformanceFrequency(), 1'000'000u);
+    const std::uint64_t start = core->GetPerformanceCounter();
+    EXPECT_EQ(core->GetPerformanceCounter(), start);
+    Lumora::Testing::AdvanceClock(16'667);
+    EXPECT_EQ(core->GetPerformanceCounter() - start, 16'667u);
+    EXPECT_EQ(Lumora::System::GetMilliseconds(), 16u);
+    Lumora::Testing::AdvanceClock(984'333);
+    EXPECT_EQ(Lumora::System::GetMilliseconds(), 1001u);
+    // 60 updates' worth of periods, as the game's loop divides it.
+    EXPECT_EQ((core->GetPerformanceCounter() - start) / (core->GetPerformanceFrequency() / 60), 60u);
+}
+
+TEST_F(HeadlessCore, SoundFactoriesRefuseMissingFilesNamingThem)
+{
+    core = Lumora::System::CreateCore();
+    ASSERT_NE(core->Initialize("t", 0), 0);
+    EXPECT_EQ(core->GetFileManager(), nullptr);
+    ::testing::internal::CaptureStderr();
+    Lumora::ISound* sound = core->CreateSound("decision.wav", 1, 0);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(sound, nullptr);
+    EXPECT_NE(said.find("decision.wav"), std::string::npos);
+}
+
+TEST_F(HeadlessCore, ScriptedButtonsReachTheInputController)
+{
+    core = Lumora::System::CreateCore();
+    ASSERT_NE(core->Initialize("t", 0), 0);
+    Lumora::IInputController* input = core->CreateInputController(0, 60, 15);
+    ASSERT_NE(input, nullptr);
+    Lumora::Testing::SetHeldButtons(1u << 16);
+    core->Run(0);
+    input->Refresh();
+    EXPECT_TRUE(input->GetState(Lumora::InputPressed, 16));
+    EXPECT_FALSE(input->GetState(Lumora::InputHeld, 17));
+    input->Refresh();
+    EXPECT_TRUE(input->GetState(Lumora::InputHeld, 16));
+    EXPECT_FALSE(input->GetState(Lumora::InputPressed, 16)); // held, not pressed again
+    Lumora::Testing::SetHeldButtons(0);
+    input->Refresh();
+    EXPECT_FALSE(input->GetState(Lumora::InputHeld, 16));
+    input->Release();
+}
+
+TEST(RealClock, MillisecondsAdvanceWithTime)
+{
+    const std::uint32_t before = Lumora::System::GetMilliseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::uint32_t after = Lumora::System::GetMilliseconds();
+    EXPECT_GE(after - before, 19u);
+    EXPECT_LT(after - before, 2000u);
+}
+
+} // namespace
