@@ -72,10 +72,11 @@ const BuiltFrame& SceneManager::BuildFrame() const
     std::size_t lastGroup = 0;
     for (std::size_t index = 0; index < count; ++index) {
         const QueuedActor& entry = drawn_[index];
-        if (entry.actor == nullptr) {
+        const Actor* live = Resolve(entry);
+        if (live == nullptr) {
             continue;
         }
-        const Actor& actor = *entry.actor;
+        const Actor& actor = *live;
         SceneModel& model = *actor.Model();
         const LmdVector3& centre = model.SphereCentre();
         // World centre of the bounding sphere: rotate about Y, then translate.

@@ -138,6 +138,7 @@ Actor::Actor(SceneManager* manager, SceneModel* model) : manager_(manager), mode
 {
     manager_->AddRef();
     model_->AddRef();
+    manager_->Enlist(*this);
     const auto& materials = model_->Materials();
     firstOfMesh_.resize(materials.size());
     std::size_t total = 0;
@@ -150,7 +151,7 @@ Actor::Actor(SceneManager* manager, SceneModel* model) : manager_(manager), mode
 
 Actor::~Actor()
 {
-    manager_->Forget(this);
+    manager_->Forget(*this);
     model_->Release();
     manager_->Release();
 }
@@ -202,6 +203,8 @@ void Actor::Render()
 {
     QueuedActor entry;
     entry.actor = this;
+    entry.slot = slot;
+    entry.generation = generation;
     entry.angle = finalAngle_;
     AngleCosSin(finalAngle_, entry.cosine, entry.sine);
     entry.translation[0] = finalTranslation_[0];
@@ -384,15 +387,25 @@ void SceneManager::Queue(const QueuedActor& entry)
     queue_.push_back(entry);
 }
 
-void SceneManager::Forget(const Actor* actor)
+void SceneManager::Enlist(Actor& actor)
 {
-    for (std::vector<QueuedActor>* list : {&queue_, &drawn_}) {
-        for (QueuedActor& entry : *list) {
-            if (entry.actor == actor) {
-                entry.actor = nullptr;
-            }
-        }
+    if (freeSlots_.empty()) {
+        actor.slot = static_cast<std::uint32_t>(slots_.size());
+        slots_.push_back(Slot{});
+    } else {
+        actor.slot = freeSlots_.back();
+        freeSlots_.pop_back();
     }
+    slots_[actor.slot].actor = &actor;
+    actor.generation = slots_[actor.slot].generation;
+}
+
+void SceneManager::Forget(const Actor& actor)
+{
+    Slot& slot = slots_[actor.slot];
+    slot.actor = nullptr;
+    ++slot.generation; // entries still naming the old generation now resolve to nothing
+    freeSlots_.push_back(actor.slot);
 }
 
 void SceneManager::Render(std::int32_t)
@@ -434,13 +447,14 @@ void SceneManager::Record(Testing::RecordedScene& scene) const
     for (std::size_t index = 0; index < drawn_.size(); ++index) {
         const QueuedActor& entry = drawn_[index];
         Testing::RecordedActor actor;
-        if (entry.actor == nullptr) {
+        const Actor* live = Resolve(entry);
+        if (live == nullptr) {
             // Released before the frame was drawn: kept as a blank so indices stay put.
             actor.culled = true;
             scene.actors.push_back(std::move(actor));
             continue;
         }
-        actor.model = entry.actor->Model()->Name();
+        actor.model = live->Model()->Name();
         const float c = entry.cosine;
         const float s = entry.sine;
         const float transform[16] = {c, 0.0f, -s, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, s, 0.0f, c, 0.0f,
@@ -448,11 +462,11 @@ void SceneManager::Record(Testing::RecordedScene& scene) const
         std::copy(transform, transform + 16, actor.transform);
         actor.animation = entry.animation;
         actor.frame = entry.frame;
-        const auto& materials = entry.actor->Model()->Materials();
-        if (entry.actor->HasOverrides()) {
+        const auto& materials = live->Model()->Materials();
+        if (live->HasOverrides()) {
             for (std::size_t mesh = 0; mesh < materials.size(); ++mesh) {
                 for (std::size_t material = 0; material < materials[mesh].size(); ++material) {
-                    const MaterialOverride& slot = *entry.actor->Override(mesh, material);
+                    const MaterialOverride& slot = *live->Override(mesh, material);
                     if (slot.transparent >= 0 || slot.colorSet) {
                         actor.materials.push_back({static_cast<std::int32_t>(mesh), static_cast<std::int32_t>(material),
                                                    slot.transparent, slot.colorSet, slot.color});
@@ -461,7 +475,7 @@ void SceneManager::Record(Testing::RecordedScene& scene) const
             }
         }
         actor.culled = built.visible[index] == 0;
-        actor.transparent = entry.actor->AnyTransparent();
+        actor.transparent = live->AnyTransparent();
         scene.actors.push_back(std::move(actor));
     }
     scene.transparentOrder.assign(built.transparent.begin(), built.transparent.end());

@@ -87,6 +87,8 @@ public:
     void SetMaterialColor(std::int32_t mesh, std::int32_t material, const Math::Vector4D& color) override;
 
     SceneModel* Model() const { return model_; }
+    std::uint32_t slot = 0;       // given by the manager
+    std::uint32_t generation = 0;
     // Override of (mesh, material); null when the actor has none there.
     const MaterialOverride* Override(std::size_t mesh, std::size_t material) const;
     bool HasOverrides() const { return overridden_; }
@@ -117,7 +119,9 @@ private:
 };
 
 struct QueuedActor {
-    Actor* actor = nullptr; // null once the actor was released before drawing
+    Actor* actor = nullptr;      // valid while its slot still has `generation`
+    std::uint32_t slot = 0;      // the actor's slot in its manager
+    std::uint32_t generation = 0;
     float cosine = 1.0f;
     float sine = 0.0f;
     std::int32_t angle = 0;
@@ -183,9 +187,16 @@ public:
     void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight) override; // SceneGl.cpp
     void Record(Testing::RecordedScene& scene) const override;
 
-    // Used by actors.
+    // Used by actors: queueing, and their slots, which let a queued entry tell that its
+    // actor was released before the frame was drawn without searching the lists.
     void Queue(const QueuedActor& entry);
-    void Forget(const Actor* actor);
+    void Enlist(Actor& actor);
+    void Forget(const Actor& actor);
+    // The entry's actor, or null when it was released since it was queued.
+    const Actor* Resolve(const QueuedActor& entry) const
+    {
+        return slots_[entry.slot].generation == entry.generation ? entry.actor : nullptr;
+    }
 
     // Culls and sorts the drawn list once per Render (both readers share it).
     const BuiltFrame& BuildFrame() const;
@@ -203,6 +214,12 @@ private:
     SceneSnapshot snapshot_; // as they stood at Render
     std::vector<QueuedActor> queue_;
     std::vector<QueuedActor> drawn_;
+    struct Slot {
+        Actor* actor = nullptr;
+        std::uint32_t generation = 0;
+    };
+    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> freeSlots_;
     mutable BuiltFrame built_;
     mutable bool builtValid_ = false;
     bool overflowReported_ = false;
