@@ -48,13 +48,8 @@ void ScenePlaceholder::Draw()
     Scene::Draw();
 }
 
-// TEMPORARY: the real stage select and puzzle screens replace these two makers.
+// TEMPORARY: the real stage select screen replaces this maker.
 Scene* CreateStageSelectScene(Application* application)
 {
     return new ScenePlaceholder(application, SceneIdStageSelect, "ステージ選択");
-}
-
-Scene* CreatePuzzleScene(Application* application)
-{
-    return new ScenePlaceholder(application, SceneIdPuzzle, "パズル");
 }

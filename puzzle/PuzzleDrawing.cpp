@@ -1,0 +1,346 @@
+// puzzle/PuzzleDrawing.cpp: the puzzle screen's frame.
+//
+// Every 3D object is placed anew each frame from its cell (20 world units a cell, rows along
+// -Z) with the same actor sequence: ResetTransform, [SetAnimation], [RotateY], Translate,
+// UpdateTransform, Render. The frog animations of the rules advance here, once per drawn
+// frame, so a frog pushed or thawed before the menu opened finishes behind the menu.
+//
+// Steady play allocates nothing: the actors and the map batch were made at stage start with
+// room for every object, and the leave-animation callback captures one pointer, which
+// std::function keeps without the heap.
+#include "ScenePuzzle.h"
+
+#include "CommonGraphics.h"
+
+#include <Lumora/System.h>
+
+namespace {
+
+using Lumora::Math::Rect;
+using Lumora::Math::Vector3D;
+using Lumora::Math::Vector4D;
+
+constexpr std::uint32_t kOpaque = 0xFFFFFFFF;
+constexpr std::uint32_t kDimmed = 0x88FFFFFF;    // menu items away from the cursor
+constexpr std::uint32_t kMapTranslucent = 0xDAFFFFFF; // the stage map shown all the time
+constexpr float kMapChip = 16.0f;                // pixels per map cell
+constexpr std::int32_t kFloorCode = 1;           // the only floor code drawn
+constexpr float kIcicleSeeThroughAlpha = 0.6f;
+constexpr double kIdleChangeSeconds = 15.0;
+constexpr std::int32_t kLeaveAnimation = 1;
+
+// Idle animations by variant, and the animation of every other player state.
+constexpr std::int32_t kIdleAnimations[3] = {0, 6, 7};
+constexpr std::int32_t kMovingAnimation = 3;
+constexpr std::int32_t kPushingAnimation = 4;
+constexpr std::int32_t kDefrostingAnimation = 5;
+constexpr std::int32_t kClearedAnimation = 1;
+constexpr std::int32_t kGivenUpAnimation = 2;
+
+void DrawPicture(Lumora::IRender* render, Lumora::ITexture* texture, float x, float y, float width,
+                 float height, std::uint32_t argb)
+{
+    render->DrawTexture(Rect(x, y, width, height), argb, Rect(0.0f, 0.0f, width, height), texture, 0,
+                        Lumora::Math::Point2D{});
+}
+
+// A menu picture: 256 x 32 at x = 30.
+void DrawMenuPicture(Lumora::IRender* render, Lumora::ITexture* texture, float y, std::uint32_t argb)
+{
+    DrawPicture(render, texture, 30.0f, y, 256.0f, 32.0f, argb);
+}
+
+void PlaceActor(Lumora::IActor* actor, float x, float z)
+{
+    actor->ResetTransform();
+    actor->Translate(x, 0.0f, z);
+    actor->UpdateTransform();
+    actor->Render();
+}
+
+float WorldX(std::uint32_t column)
+{
+    return static_cast<float>(column) * CellSize;
+}
+
+float WorldZ(std::uint32_t row)
+{
+    return -(static_cast<float>(row) * CellSize);
+}
+
+} // namespace
+
+std::int32_t PlayerFacingAngle(const Direction& facing)
+{
+    double degrees = 0.0;
+    if (facing.dx < 0) {
+        degrees = 90.0;
+    } else if (facing.dx > 0) {
+        degrees = 270.0;
+    }
+    if (facing.dy < 0) {
+        degrees = 180.0;
+    } else if (facing.dy > 0) {
+        degrees = 0.0;
+    }
+    return static_cast<std::int32_t>(degrees * 65536.0 / 360.0);
+}
+
+void ScenePuzzle::Draw()
+{
+    Lumora::IRender* render = GetRender();
+    if (render != nullptr) {
+        if (phase == PuzzlePhaseLoading) {
+            render->DrawTexture(Rect(0.0f, 0.0f, 640.0f, 480.0f), kOpaque, Rect(320.0f, 0.0f, 1.0f, 1.0f),
+                                commonGraphics.softCircle, 0, Lumora::Math::Point2D{});
+        } else if (phase >= PuzzlePhaseStarting && phase <= PuzzlePhaseCleared) {
+            Draw3D();
+            DrawStageMap();
+            DrawMenu();
+            DrawBottomPanel();
+            wipe->Draw();
+            startMessage->Draw();
+            messageQueue->Draw();
+        }
+    }
+    Scene::Draw();
+}
+
+void ScenePuzzle::Draw3D()
+{
+    if (sceneManager == nullptr) {
+        return;
+    }
+    sceneManager->Reset();
+    sceneManager->SetBackgroundColor(0xFFEEF1FF, 1);
+    if (camera != nullptr) {
+        camera->Apply();
+    }
+    sceneManager->SetDirectionalLight(Vector3D(0.0f, -0.5f, 0.7f), Vector3D(0.8f, 0.8f, 0.8f));
+    sceneManager->SetAmbientLight(Vector3D(0.2f, 0.2f, 0.2f), Vector3D(0.5f, 0.5f, 0.5f));
+    sceneManager->Begin(0);
+    DrawFloors();
+    DrawIcicles();
+    DrawFrogs();
+    DrawPlayer();
+    sceneManager->End();
+    sceneManager->Render(0);
+}
+
+void ScenePuzzle::DrawFloors()
+{
+    const PuzzleBoard& board = rules.board;
+    float x = 0.0f;
+    float z = 0.0f;
+    for (std::size_t index = 0; index < board.tiles.size(); ++index) {
+        if (board.width != 0 && index % board.width == 0 && index != 0) {
+            z -= CellSize;
+            x = 0.0f;
+        }
+        if (board.tiles[index] == kFloorCode && index < floorActors.size() && floorActors[index] != nullptr) {
+            PlaceActor(floorActors[index], x, z);
+        }
+        x += CellSize;
+    }
+}
+
+void ScenePuzzle::DrawIcicles()
+{
+    const PuzzleBoard& board = rules.board;
+    const std::uint32_t playerRow = board.player->y;
+    const bool seeThroughCamera = camera != nullptr && camera->mode == CameraMode::Auto;
+    const Vector4D seeThrough(1.0f, 1.0f, 1.0f, kIcicleSeeThroughAlpha);
+    for (std::size_t i = 0; i < board.icicles.size() && i < icicleActors.size(); ++i) {
+        Lumora::IActor* actor = icicleActors[i];
+        if (actor == nullptr) {
+            continue;
+        }
+        const PuzzleObjectIcicle& icicle = board.icicles[i];
+        PlaceActor(actor, WorldX(icicle.x), WorldZ(icicle.y));
+        // Greater rows lie towards the following camera: those icicles would hide the player.
+        const bool hidesPlayer = seeThroughCamera && icicle.y > playerRow;
+        const std::int32_t meshes = actor->GetMeshCount();
+        for (std::int32_t mesh = 0; mesh < meshes; ++mesh) {
+            const std::int32_t materials = actor->GetMaterialCount(mesh);
+            for (std::int32_t material = 0; material < materials; ++material) {
+                actor->SetMaterialTransparent(mesh, material, 0);
+                if (hidesPlayer) {
+                    actor->SetMaterialTransparent(mesh, material, 1);
+                    actor->SetMaterialColor(mesh, material, seeThrough);
+                }
+            }
+        }
+    }
+}
+
+void ScenePuzzle::DrawFrogs()
+{
+    std::vector<PuzzleObjectFrozenFrog>& frogs = rules.board.frogs;
+    // From the last frog to the first: a defrost that ends here erases its frog, which moves
+    // only the frogs above it, already drawn.
+    for (std::size_t i = frogs.size(); i-- > 0;) {
+        if (i >= frogs.size()) {
+            continue; // more than one frog left in one go
+        }
+        PuzzleObjectFrozenFrog& frog = frogs[i];
+        Lumora::IActor* frozenActor = i < frozenFrogActors.size() ? frozenFrogActors[i] : nullptr;
+        Lumora::IActor* leavingActor = i < leavingFrogActors.size() ? leavingFrogActors[i] : nullptr;
+        switch (frog.state) {
+        case FrogState::Sliding: {
+            const Vector3D at = rules.AdvanceSlidingFrog(frog);
+            if (frozenActor != nullptr) {
+                PlaceActor(frozenActor, at.x, at.z);
+            }
+            break;
+        }
+        case FrogState::Leaving: {
+            const float length = leavingActor != nullptr ? leavingActor->GetAnimationLength(kLeaveAnimation) : 0.0f;
+            rules.AdvanceLeavingFrog(frog, length, [leavingActor](const PuzzleObjectFrozenFrog& leaving, float clock) {
+                if (leavingActor == nullptr) {
+                    return;
+                }
+                leavingActor->ResetTransform();
+                leavingActor->SetAnimation(kLeaveAnimation, clock);
+                leavingActor->Translate(WorldX(leaving.x), 0.0f, WorldZ(leaving.y));
+                leavingActor->UpdateTransform();
+                leavingActor->Render();
+            });
+            break;
+        }
+        default:
+            if (frozenActor != nullptr) {
+                PlaceActor(frozenActor, WorldX(frog.x), WorldZ(frog.y));
+            }
+            break;
+        }
+    }
+}
+
+void ScenePuzzle::DrawPlayer()
+{
+    const PuzzlerNuiko& player = *rules.board.player;
+    playerClock += 1.0f;
+    std::int32_t animation = 0;
+    switch (player.state) {
+    case PuzzlerState::Idle:
+        animation = kIdleAnimations[idleVariant >= 0 && idleVariant < 3 ? idleVariant : 0];
+        break;
+    case PuzzlerState::Moving:
+        animation = kMovingAnimation;
+        break;
+    case PuzzlerState::Pushing:
+        animation = kPushingAnimation;
+        break;
+    case PuzzlerState::Defrosting:
+        animation = kDefrostingAnimation;
+        break;
+    case PuzzlerState::Cleared:
+        animation = kClearedAnimation;
+        break;
+    case PuzzlerState::GivenUp:
+        animation = kGivenUpAnimation;
+        break;
+    default:
+        animation = -1; // not drawn
+        break;
+    }
+    if (animation >= 0 && playerActor != nullptr) {
+        playerActor->ResetTransform();
+        playerActor->SetAnimation(animation, playerClock);
+        playerActor->RotateY(PlayerFacingAngle(player.facing));
+        playerActor->Translate(player.position.x, 0.0f, player.position.z);
+        playerActor->UpdateTransform();
+        playerActor->Render();
+        if (playerActor->GetAnimationLength(animation) < playerClock) {
+            playerClock = 0.0f;
+            if (player.state == PuzzlerState::Idle) {
+                const std::uint32_t now = Lumora::System::GetMilliseconds();
+                // Unsigned difference: right across the clock's wrap.
+                if (static_cast<double>(now - idleSince) / 1000.0 > kIdleChangeSeconds) {
+                    idleVariant = (idleVariant + 1) % 3;
+                    idleSince = now;
+                }
+            }
+        }
+    }
+    if (player.state != PuzzlerState::Idle) {
+        idleSince = Lumora::System::GetMilliseconds();
+    }
+}
+
+void ScenePuzzle::DrawStageMap()
+{
+    if (mapSprites == nullptr || (menuPage != MenuPageStageView && !mapAlwaysShown)) {
+        return;
+    }
+    const PuzzleBoard& board = rules.board;
+    const std::uint32_t argb = mapAlwaysShown ? kMapTranslucent : kOpaque;
+    const auto square = [this](std::uint32_t x, std::uint32_t y) {
+        return Rect((static_cast<float>(x) - static_cast<float>(mapColumn)) * kMapChip,
+                    (static_cast<float>(y) - static_cast<float>(mapRow)) * kMapChip, kMapChip, kMapChip);
+    };
+    mapSprites->Begin();
+    if (board.width != 0) {
+        for (std::size_t index = 0; index < board.tiles.size(); ++index) {
+            if (board.tiles[index] == kFloorCode) {
+                mapSprites->DrawSquare(square(static_cast<std::uint32_t>(index % board.width),
+                                              static_cast<std::uint32_t>(index / board.width)),
+                                       Rect(0.0f, 0.0f, 16.0f, 16.0f), argb);
+            }
+        }
+    }
+    for (const PuzzleObjectIcicle& icicle : board.icicles) {
+        mapSprites->DrawSquare(square(icicle.x, icicle.y), Rect(16.0f, 16.0f, 16.0f, 16.0f), argb);
+    }
+    for (const PuzzleObjectFrozenFrog& frog : board.frogs) {
+        mapSprites->DrawSquare(square(frog.x, frog.y), Rect(16.0f, 0.0f, 16.0f, 16.0f), argb);
+    }
+    mapSprites->DrawSquare(square(board.player->x, board.player->y), Rect(0.0f, 16.0f, 16.0f, 16.0f), argb);
+    mapSprites->End();
+    mapSprites->Render();
+}
+
+void ScenePuzzle::DrawMenu()
+{
+    Lumora::IRender* render = GetRender();
+    const auto item = [this](std::int32_t index) { return menuCursor == index ? kOpaque : kDimmed; };
+    switch (menuPage) {
+    case MenuPageMain:
+        DrawMenuPicture(render, menuTitleTexture, 32.0f, kOpaque);
+        DrawMenuPicture(render, menuCloseTexture, 64.0f, item(MainMenuClose));
+        DrawMenuPicture(render, menuRetryTexture, 96.0f, item(MainMenuRetry));
+        DrawMenuPicture(render, menuGiveUpTexture, 128.0f, item(MainMenuGiveUp));
+        DrawMenuPicture(render, menuStageViewTexture, 160.0f, item(MainMenuStageView));
+        DrawMenuPicture(render, menuCameraTexture, 192.0f, item(MainMenuCamera));
+        break;
+    case MenuPageConfirmRetry:
+    case MenuPageConfirmGiveUp:
+        DrawMenuPicture(render, confirmationTexture, 32.0f, kOpaque);
+        DrawMenuPicture(render, noTexture, 64.0f, item(0));
+        DrawMenuPicture(render, yesTexture, 96.0f, item(1));
+        break;
+    case MenuPageCameraSelect:
+        DrawMenuPicture(render, menuCameraTexture, 32.0f, kOpaque);
+        DrawMenuPicture(render, menuCameraAutoTexture, 64.0f, item(0));
+        DrawMenuPicture(render, menuCameraTopViewTexture, 96.0f, item(1));
+        break;
+    default:
+        break; // closed; the stage view shows the map instead
+    }
+}
+
+void ScenePuzzle::DrawBottomPanel()
+{
+    const PuzzleBoard& board = rules.board;
+    const PuzzlerState state = board.player->state;
+    if (state == PuzzlerState::Cleared || state == PuzzlerState::GivenUp) {
+        return;
+    }
+    Lumora::IRender* render = GetRender();
+    render->SetBlendMode(1);
+    DrawPicture(render, panelTexture, 0.0f, 380.0f, 640.0f, 100.0f, kOpaque);
+    DrawPicture(render, logoFrogTexture, 30.0f, 390.0f, 256.0f, 32.0f, kOpaque);
+    numberRenderer->Draw(static_cast<std::int32_t>(board.frogs.size()), 200, 422, 255, true);
+    DrawPicture(render, logoTurnTexture, 300.0f, 390.0f, 256.0f, 32.0f, kOpaque);
+    numberRenderer->Draw(static_cast<std::int32_t>(static_cast<std::uint32_t>(rules.turns)), 300, 422, 255, false);
+}

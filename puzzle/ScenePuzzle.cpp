@@ -1,0 +1,414 @@
+// puzzle/ScenePuzzle.cpp: loading, stage start, the update by phase and the in-game menu.
+// The frame's drawing is in PuzzleDrawing.cpp.
+#include "ScenePuzzle.h"
+
+#include "CommonSounds.h"
+#include "CurrentStage.h"
+#include "ResourceManager.h"
+#include "SaveDataManager.h"
+// Quoted by its folder: the engine has a private header of the same name on the include path.
+#include "../scene/SceneFactory.h"
+#include "SceneRetryWait.h"
+
+#include <Lumora/System.h>
+
+#include <limits>
+
+float ScenePuzzle::playerClock = 0.0f;
+
+namespace {
+
+// The scene manager keeps room for this many actors beyond the board's own.
+constexpr std::int32_t kSpareActors = 1032;
+
+// The buttons the rules and the menu read, in the order they are sampled.
+constexpr int kSampledButtons[] = {ButtonUp,   ButtonDown,    ButtonLeft, ButtonRight,
+                                   ButtonPush, ButtonDefrost, ButtonMenu, ButtonCamera};
+
+constexpr int kConfirmButton = 16;
+constexpr int kCancelButton = 17;
+constexpr int kMenuButton = 18;
+
+void PlayDecisionSound()
+{
+    if (commonSounds.decision != nullptr) {
+        commonSounds.decision->Play(0, 0);
+    }
+}
+
+// A count of board objects as the engine's signed capacity, saturating rather than wrapping.
+std::int32_t ToCapacity(std::size_t count)
+{
+    constexpr std::size_t limit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(count < limit ? count : limit);
+}
+
+} // namespace
+
+ScenePuzzle::ScenePuzzle(Application* application)
+    : Scene(application), soundPlayer(commonSounds.drag, commonSounds.defrost)
+{
+    Lumora::IRender* render = GetRender();
+    numberRenderer = std::make_shared<NumberRenderer>(render);
+    wipe = std::make_shared<EffectWipe>(render, 1);
+    startMessage = std::make_shared<Dialogue>(DialogueKindStageStart, render, 0);
+    messageQueue = std::make_shared<DialogueQueue>();
+    idleSince = Lumora::System::GetMilliseconds();
+
+    // Brings the save database manager into being before anything else asks for it.
+    { SaveDataManager save; }
+
+    ResourceManager* loader = GetResourceManager();
+    if (loader == nullptr) {
+        return;
+    }
+    const LoadOptions& options = kSmoothLoadOptions;
+    loader->AddRequest(new LoadRequest(options, "graphic/nuiko", "nuiko.lmd", &playerModel));
+    loader->AddRequest(new LoadRequest(options, "graphic/object", "floorboard_ice.lmd", &floorModel));
+    loader->AddRequest(new LoadRequest(options, "graphic/object", "icicle.lmd", &icicleModel));
+    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_frozen.lmd", &frozenFrogModel));
+    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_leave.lmd", &leavingFrogModel));
+    const char* sprites = "graphic/sprite";
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_system_panel.png", &panelTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_frog.png", &logoFrogTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_turn.png", &logoTurnTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_title.png", &menuTitleTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_close.png", &menuCloseTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_retry.png", &menuRetryTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_giveup.png", &menuGiveUpTexture));
+    loader->AddRequest(
+        new LoadRequest(options, sprites, "puzzle_logo_menu_stageview.png", &menuStageViewTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_camera.png", &menuCameraTexture));
+    loader->AddRequest(
+        new LoadRequest(options, sprites, "puzzle_logo_menu_camera_auto.png", &menuCameraAutoTexture));
+    loader->AddRequest(
+        new LoadRequest(options, sprites, "puzzle_logo_menu_camera_topview.png", &menuCameraTopViewTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "logo_confirmation.png", &confirmationTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "logo_yes.png", &yesTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "logo_no.png", &noTexture));
+    loader->AddRequest(new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
+    const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
+    loader->AddRequest(new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+}
+
+ScenePuzzle::~ScenePuzzle()
+{
+    ReleaseEverything();
+}
+
+void ScenePuzzle::ReleaseEverything()
+{
+    // Forget this frame's queue before the actors in it go away.
+    if (sceneManager != nullptr) {
+        sceneManager->Reset();
+    }
+    Lumora::SafeRelease(stageFile);
+    Lumora::SafeRelease(mapChipTexture);
+    Lumora::SafeRelease(mapSprites);
+    for (Lumora::ITexture** texture :
+         {&panelTexture, &logoFrogTexture, &logoTurnTexture, &menuTitleTexture, &menuCloseTexture,
+          &menuRetryTexture, &menuGiveUpTexture, &menuStageViewTexture, &menuCameraTexture,
+          &menuCameraAutoTexture, &menuCameraTopViewTexture, &confirmationTexture, &yesTexture,
+          &noTexture}) {
+        Lumora::SafeRelease(*texture);
+    }
+    for (std::vector<Lumora::IActor*>* actors :
+         {&floorActors, &icicleActors, &frozenFrogActors, &leavingFrogActors}) {
+        for (Lumora::IActor*& actor : *actors) {
+            Lumora::SafeRelease(actor);
+        }
+        actors->clear();
+    }
+    Lumora::SafeRelease(playerActor);
+    Lumora::SafeRelease(playerModel);
+    Lumora::SafeRelease(floorModel);
+    Lumora::SafeRelease(icicleModel);
+    Lumora::SafeRelease(frozenFrogModel);
+    Lumora::SafeRelease(leavingFrogModel);
+    // The camera writes its settings to the save database and lets go of the engine camera.
+    rules.SetCameraAdjustment(nullptr);
+    camera.reset();
+    Lumora::SafeRelease(sceneManager);
+}
+
+void ScenePuzzle::StartStage()
+{
+    {
+        SaveDataManager save;
+        bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
+        mapAlwaysShown = save->GetDaemonStageView();
+    }
+
+    PuzzleBoard& board = rules.board;
+    board.BuildBoard(stageFile);
+    rules.SetSoundPlayer(&soundPlayer);
+
+    Lumora::IRender* render = GetRender();
+    if (render == nullptr) {
+        return;
+    }
+    const std::size_t tiles = board.tiles.size();
+    const std::size_t icicles = board.icicles.size();
+    const std::size_t frogs = board.frogs.size();
+    sceneManager = render->CreateSceneManager(
+        ToCapacity(static_cast<std::size_t>(kSpareActors) + tiles + icicles + 2 * frogs), 1);
+    if (sceneManager != nullptr) {
+        sceneManager->SetRenderSize(0, 640, 480, 0);
+        sceneManager->SetDrawMode(1);
+        sceneManager->Prepare();
+    }
+
+    camera = std::make_unique<Camera>(&board, sceneManager != nullptr ? sceneManager->GetCamera() : nullptr);
+    rules.SetCameraAdjustment(camera.get());
+    render->SetRenderState(0, 2);
+
+    mapSprites = render->CreateSprite2D(ToCapacity((tiles + icicles + frogs + 1) * 6), mapChipTexture, 0, 0, 0, 0);
+
+    if (sceneManager != nullptr) {
+        playerActor = sceneManager->CreateActor(playerModel);
+        floorActors.reserve(tiles);
+        for (std::size_t i = 0; i < tiles; ++i) {
+            floorActors.push_back(sceneManager->CreateActor(floorModel));
+        }
+        icicleActors.reserve(icicles);
+        for (std::size_t i = 0; i < icicles; ++i) {
+            icicleActors.push_back(sceneManager->CreateActor(icicleModel));
+        }
+        frozenFrogActors.reserve(frogs);
+        for (std::size_t i = 0; i < frogs; ++i) {
+            frozenFrogActors.push_back(sceneManager->CreateActor(frozenFrogModel));
+        }
+        leavingFrogActors.reserve(frogs);
+        for (std::size_t i = 0; i < frogs; ++i) {
+            leavingFrogActors.push_back(sceneManager->CreateActor(leavingFrogModel));
+        }
+    }
+
+    startMessage->Activate();
+}
+
+PuzzleButtons ScenePuzzle::ReadButtons()
+{
+    PuzzleButtons buttons;
+    Lumora::IInputController* input = GetInputController();
+    if (input == nullptr) {
+        return buttons;
+    }
+    for (int button : kSampledButtons) {
+        if (input->GetState(Lumora::InputPressed, button)) {
+            buttons.pressed |= PuzzleButtons::Bit(button);
+        }
+        if (input->GetState(Lumora::InputHeld, button)) {
+            buttons.held |= PuzzleButtons::Bit(button);
+        }
+    }
+    return buttons;
+}
+
+bool ScenePuzzle::Update()
+{
+    if (alive_) {
+        switch (phase) {
+        case PuzzlePhaseLoading: {
+            ResourceManager* loader = GetResourceManager();
+            if (loader == nullptr || !loader->IsBusy()) {
+                StartStage();
+                phase = PuzzlePhaseStarting;
+            }
+            break;
+        }
+        case PuzzlePhaseStarting:
+            phase = PuzzlePhasePlaying;
+            break;
+        case PuzzlePhasePlaying:
+            UpdatePlaying();
+            break;
+        case PuzzlePhaseGivenUp:
+            if (ReadButtons().Pressed(kConfirmButton)) {
+                LeaveForStageSelect();
+            }
+            break;
+        case PuzzlePhaseCleared:
+            if (messageQueue->IsRunning() && messageQueue->IsEmpty() && ReadButtons().Pressed(kConfirmButton)) {
+                LeaveForStageSelect();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return Scene::Update();
+}
+
+void ScenePuzzle::UpdatePlaying()
+{
+    PuzzlerNuiko& player = *rules.board.player;
+    if (menuPage != MenuPageClosed) {
+        UpdateMenu();
+        return;
+    }
+    if (player.state == PuzzlerState::Cleared) {
+        phase = PuzzlePhaseCleared;
+        Lumora::IRender* render = GetRender();
+        messageQueue->Push(std::make_shared<Dialogue>(DialogueKindCleared, render, 0));
+        messageQueue->Start();
+        messageQueue->Push(std::make_shared<Dialogue>(DialogueKindTurnCount, render,
+                                                      static_cast<std::int32_t>(static_cast<std::uint32_t>(rules.turns))));
+        if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
+            StoreRecordIfBetter();
+            messageQueue->Push(std::make_shared<Dialogue>(DialogueKindNewRecord, render, 0));
+        }
+        return;
+    }
+    if (player.state == PuzzlerState::GivenUp) {
+        phase = PuzzlePhaseGivenUp;
+        messageQueue->Push(std::make_shared<Dialogue>(DialogueKindGaveUp, GetRender(), 0));
+        messageQueue->Start();
+        return;
+    }
+    const StepResult result = rules.Step(ReadButtons());
+    if (result.openMenu) {
+        menuPage = MenuPageMain;
+    }
+    if (result.cleared) {
+        menuPage = MenuPageClosed;
+    }
+}
+
+void ScenePuzzle::StoreRecordIfBetter()
+{
+    if (bestRecord > 0 && static_cast<std::int64_t>(rules.turns) >= bestRecord) {
+        return; // equal is not a new record
+    }
+    SaveDataManager save;
+    save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
+}
+
+void ScenePuzzle::UpdateMenu()
+{
+    Lumora::IInputController* input = GetInputController();
+    if (input == nullptr) {
+        return;
+    }
+    // 1. The cursor.
+    switch (menuPage) {
+    case MenuPageMain:
+        input->MoveCursor(0, menuCursor, MainMenuItemCount);
+        break;
+    case MenuPageConfirmRetry:
+    case MenuPageConfirmGiveUp:
+    case MenuPageCameraSelect:
+        input->MoveCursor(0, menuCursor, 2);
+        break;
+    case MenuPageStageView:
+        input->MoveCursor(0, mapRow, rules.board.height);
+        input->MoveCursorHorizontal(0, mapColumn, rules.board.width);
+        break;
+    default:
+        break;
+    }
+
+    // 2. Confirm acts on the page and item under the cursor.
+    if (input->GetState(Lumora::InputPressed, kConfirmButton)) {
+        PlayDecisionSound();
+        switch (menuPage) {
+        case MenuPageMain:
+            switch (menuCursor) {
+            case MainMenuClose:
+                menuPage = MenuPageClosed;
+                break;
+            case MainMenuRetry:
+                menuPage = MenuPageConfirmRetry;
+                menuCursor = 0;
+                break;
+            case MainMenuGiveUp:
+                menuPage = MenuPageConfirmGiveUp;
+                menuCursor = 0;
+                break;
+            case MainMenuStageView:
+                menuPage = MenuPageStageView;
+                menuCursor = 0;
+                break;
+            case MainMenuCamera:
+                menuPage = MenuPageCameraSelect;
+                menuCursor = 0;
+                break;
+            default:
+                break;
+            }
+            break;
+        case MenuPageConfirmRetry:
+            if (menuCursor == 0) {
+                menuPage = MenuPageMain;
+            } else if (menuCursor == 1) {
+                LeaveForRetry();
+            }
+            break;
+        case MenuPageConfirmGiveUp:
+            if (menuCursor == 0) {
+                menuPage = MenuPageMain;
+            } else if (menuCursor == 1 && rules.board.player->state != PuzzlerState::Cleared) {
+                rules.board.player->state = PuzzlerState::GivenUp;
+                menuCursor = 0;
+                menuPage = MenuPageClosed;
+            }
+            break;
+        case MenuPageStageView:
+            menuPage = MenuPageClosed;
+            menuCursor = 0;
+            mapAlwaysShown = !mapAlwaysShown; // this stage only; the setting stays as stored
+            break;
+        case MenuPageCameraSelect:
+            if (menuCursor == 0 || menuCursor == 1) {
+                if (camera != nullptr) {
+                    camera->SetMode(menuCursor == 0 ? CameraMode::Auto : CameraMode::TopView);
+                }
+                menuPage = MenuPageMain;
+                menuCursor = 0;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    // 3. Cancel: the main page closes, any other page goes back to it, cursor on top. A menu
+    // that confirm closed in this very update stays closed.
+    if (input->GetState(Lumora::InputPressed, kCancelButton)) {
+        menuCursor = 0;
+        if (menuPage != MenuPageClosed) {
+            menuPage = menuPage == MenuPageMain ? MenuPageClosed : MenuPageMain;
+        }
+    }
+
+    // 4. The menu button closes the menu from any page.
+    if (input->GetState(Lumora::InputPressed, kMenuButton)) {
+        menuPage = MenuPageClosed;
+        menuCursor = 0;
+    }
+}
+
+void ScenePuzzle::LeaveForStageSelect()
+{
+    Kill();
+    Scene* next = CreateStageSelectScene(GetApplication());
+    if (next == nullptr) {
+        return;
+    }
+    if (GetParent() != nullptr) {
+        GetParent()->AddChild(next);
+    } else {
+        next->Release();
+    }
+}
+
+void ScenePuzzle::LeaveForRetry()
+{
+    Kill();
+    Scene* next = new SceneRetryWait(GetApplication());
+    if (GetParent() != nullptr) {
+        GetParent()->AddChild(next);
+    } else {
+        next->Release();
+    }
+}

@@ -1,0 +1,174 @@
+// puzzle/ScenePuzzle.h: the screen on which one stage is played.
+//
+// Made by the stage select and by the retry pause with the Application only; which stage it
+// plays comes from the program-wide current stage (app/CurrentStage.h). The constructor
+// queues the models, pictures and the stage file on the resource loader; the first update
+// after the loader has gone idle builds the board, the camera and the 3D scene
+// (StartStage). Then every update runs the rules' Step while the in-game menu is closed, or
+// the menu while it is open; every drawn frame places the 3D actors anew, advances the frog
+// animations (PuzzleDrawing.cpp) and draws the panels.
+//
+// When no frog is left the end-of-stage messages run, a lower turn count than the stored one
+// (or the first one) becomes the new best record in "tomarugi.save" (an equal count is not a
+// new record), and a confirm press returns to the stage select. The menu's retry hands over
+// to the retry pause, which makes a fresh ScenePuzzle: nothing of this one carries over.
+//
+// Ownership: every engine object here is made by this scene and released by its
+// destructor; the Application's render, input and loader are borrowed. The sounds are the
+// common ones (app/CommonSounds.h), borrowed. Main thread only.
+#pragma once
+
+#include "Camera.h"
+#include "Dialogue.h"
+#include "NumberRenderer.h"
+#include "PuzzleRules.h"
+#include "Scene.h"
+
+#include "EffectWipe.h"
+
+#include <Lumora/IActor.h>
+#include <Lumora/IFile.h>
+#include <Lumora/IModel.h>
+#include <Lumora/ISceneManager.h>
+#include <Lumora/ISprite2D.h>
+#include <Lumora/ITexture.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+enum PuzzlePhase : std::int32_t {
+    PuzzlePhaseLoading = 0,  // waiting for the loads queued by the constructor
+    PuzzlePhaseStarting = 1, // stage built; lasts one update
+    PuzzlePhasePlaying = 2,  // rules and menu run
+    PuzzlePhaseGivenUp = 3,  // waiting for a confirm press
+    PuzzlePhaseCleared = 4,  // messages, then waiting for a confirm press
+};
+
+enum MenuPage : std::int32_t {
+    MenuPageClosed = 0,
+    MenuPageMain = 1,          // close, retry, give up, stage view, camera
+    MenuPageConfirmRetry = 2,  // no, yes
+    MenuPageConfirmGiveUp = 3, // no, yes
+    MenuPageStageView = 4,     // the stage map, scrolled by mapRow and mapColumn
+    MenuPageCameraSelect = 5,  // auto, top view
+};
+
+// Items of the main page, by cursor value.
+enum MainMenuItem : std::int32_t {
+    MainMenuClose = 0,
+    MainMenuRetry = 1,
+    MainMenuGiveUp = 2,
+    MainMenuStageView = 3,
+    MainMenuCamera = 4,
+    MainMenuItemCount = 5,
+};
+
+// The engine angle (65536 to a turn) the player model is turned by for a facing: left 90
+// degrees, right 270, up 180, down and none 0; a vertical step decides over a horizontal one.
+std::int32_t PlayerFacingAngle(const Direction& facing);
+
+class ScenePuzzle : public Scene {
+public:
+    explicit ScenePuzzle(Application* application);
+    ~ScenePuzzle() override;
+
+    // One update by phase (see above), then the base update; false once the scene is dead.
+    bool Update() override;
+    // The whole frame: the flat fill while loading; afterwards the 3D pass and the 2D layers
+    // (stage map, menu, bottom panel, wipe, start message, message queue). PuzzleDrawing.cpp.
+    void Draw() override;
+    std::int32_t GetSceneId() override { return SceneIdPuzzle; }
+    // Builds the board, the 3D scene, the camera and the actors from the loaded files and
+    // reads the best record and the stage-map setting. Called by Update once, after the loads.
+    virtual void StartStage();
+
+    // Read access for the drawing and for tests.
+    std::int32_t GetPhase() const { return phase; }
+    std::int32_t GetMenuPage() const { return menuPage; }
+    std::int32_t GetMenuCursor() const { return menuCursor; }
+    bool IsMapAlwaysShown() const { return mapAlwaysShown; }
+    std::int32_t GetMapRow() const { return mapRow; }
+    std::int32_t GetMapColumn() const { return mapColumn; }
+    std::uint64_t GetTurns() const { return rules.turns; }
+    std::int64_t GetBestRecord() const { return bestRecord; }
+    const PuzzleBoard& GetBoard() const { return rules.board; }
+    PuzzleRules& GetRules() { return rules; }
+    Camera* GetCamera() const { return camera.get(); }
+    const DialogueQueue& GetMessageQueue() const { return *messageQueue; }
+
+    // The player's animation frame counter: one value for the whole program, so a new stage
+    // goes on from where the last one left it (drawn frames).
+    static float playerClock;
+
+private:
+    void UpdatePlaying();
+    void UpdateMenu();
+    void StoreRecordIfBetter();
+    void LeaveForStageSelect();
+    void LeaveForRetry();
+    PuzzleButtons ReadButtons();
+    void ReleaseEverything();
+
+    // Drawing, PuzzleDrawing.cpp.
+    void Draw3D();
+    void DrawFloors();
+    void DrawIcicles();
+    void DrawFrogs();
+    void DrawPlayer();
+    void DrawStageMap();
+    void DrawMenu();
+    void DrawBottomPanel();
+
+    Lumora::IModel* playerModel = nullptr;
+    Lumora::IActor* playerActor = nullptr;
+    Lumora::IModel* floorModel = nullptr;
+    std::vector<Lumora::IActor*> floorActors; // one per tile, holes included
+    Lumora::IModel* icicleModel = nullptr;
+    std::vector<Lumora::IActor*> icicleActors; // one per icicle
+    Lumora::IModel* frozenFrogModel = nullptr;
+    std::vector<Lumora::IActor*> frozenFrogActors; // one per frog at stage start
+    Lumora::IModel* leavingFrogModel = nullptr;
+    std::vector<Lumora::IActor*> leavingFrogActors; // one per frog at stage start
+
+    // The fifteen pictures of the load list.
+    Lumora::ITexture* panelTexture = nullptr;
+    Lumora::ITexture* logoFrogTexture = nullptr;
+    Lumora::ITexture* logoTurnTexture = nullptr;
+    Lumora::ITexture* menuTitleTexture = nullptr;
+    Lumora::ITexture* menuCloseTexture = nullptr;
+    Lumora::ITexture* menuRetryTexture = nullptr;
+    Lumora::ITexture* menuGiveUpTexture = nullptr;
+    Lumora::ITexture* menuStageViewTexture = nullptr;
+    Lumora::ITexture* menuCameraTexture = nullptr;
+    Lumora::ITexture* menuCameraAutoTexture = nullptr;
+    Lumora::ITexture* menuCameraTopViewTexture = nullptr;
+    Lumora::ITexture* confirmationTexture = nullptr;
+    Lumora::ITexture* yesTexture = nullptr;
+    Lumora::ITexture* noTexture = nullptr;
+    Lumora::ITexture* mapChipTexture = nullptr;
+
+    Lumora::ISprite2D* mapSprites = nullptr;
+    Lumora::IFile* stageFile = nullptr;
+    Lumora::ISceneManager* sceneManager = nullptr;
+
+    // The board and the turn count live in the rules, the same code the solver runs.
+    PuzzleRules rules;
+    std::int32_t menuPage = MenuPageClosed;
+    std::int32_t menuCursor = 0;
+    std::unique_ptr<Camera> camera;
+    std::int32_t phase = PuzzlePhaseLoading;
+    std::shared_ptr<NumberRenderer> numberRenderer;
+    bool mapAlwaysShown = false;
+    std::int32_t mapRow = 0;
+    std::int32_t mapColumn = 0;
+    std::shared_ptr<EffectWipe> wipe;
+    std::shared_ptr<Dialogue> startMessage;
+    std::shared_ptr<DialogueQueue> messageQueue;
+    std::int64_t bestRecord = -1;
+    std::int32_t idleVariant = 0;   // 0..2: idle animation 0, 6 or 7
+    std::uint32_t idleSince = 0;    // millisecond clock when the player last was not Idle
+
+    // The rules' two sound effects, played on the common sounds.
+    PuzzleSoundPlayerLumora soundPlayer;
+};
