@@ -1,0 +1,110 @@
+#include "MusicRender.h"
+
+#include "Instruments.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace SoundGen {
+
+namespace {
+
+double Get(const Parameters& parameters, const char* key, double fallback)
+{
+    const auto found = parameters.find(key);
+    return found == parameters.end() ? fallback : found->second;
+}
+
+void CheckEffect(const Parameters& parameters, const std::vector<std::string>& known, const std::string& where)
+{
+    for (const auto& [key, value] : parameters) {
+        if (std::find(known.begin(), known.end(), key) == known.end()) {
+            throw ScoreError(where + " takes no \"" + key + "\"");
+        }
+    }
+}
+
+// Adds `voice` scaled by the two gains into `target` from `start`, wrapping at its end.
+void AddVoice(StereoBuffer& target, const StereoBuffer& voice, std::size_t start, float left, float right)
+{
+    const std::size_t frames = target.Frames();
+    std::size_t position = start % frames;
+    for (std::size_t i = 0; i < voice.Frames(); ++i) {
+        target.left[position] += voice.left[i] * left;
+        target.right[position] += voice.right[i] * right;
+        if (++position == frames) {
+            position = 0;
+        }
+    }
+}
+
+} // namespace
+
+StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float peak)
+{
+    CheckEffect(score.reverb, {"size", "damping", "return"}, sourceName + ": reverb");
+    CheckEffect(score.delay, {"beats", "feedback", "tone", "return"}, sourceName + ": delay");
+    for (const ScoreInstrument& instrument : score.instruments) {
+        CheckInstrument(instrument, sourceName);
+    }
+    const double rate = score.sampleRate;
+    const std::size_t frames = score.LoopFrames();
+    StereoBuffer dry(frames);
+    StereoBuffer reverbSend(frames);
+    StereoBuffer delaySend(frames);
+    // One random stream per track, seeded by its position, so that editing one track leaves
+    // the noise and phases of the others as they were.
+    std::uint64_t seed = 0x51A7E5EEDull;
+    for (const ScoreTrack& track : score.tracks) {
+        Random random(seed += 0x9E3779B97F4A7C15ull);
+        const ScoreInstrument& instrument = *score.FindInstrument(track.instrument);
+        const double gain = Get(instrument.parameters, "gain", 0.5);
+        const double reverb = Get(instrument.parameters, "reverb", 0.0);
+        const double delay = Get(instrument.parameters, "delay", 0.0);
+        float panLeft = 0.0f;
+        float panRight = 0.0f;
+        PanGains(Get(instrument.parameters, "pan", 0.0), panLeft, panRight);
+        const float left = static_cast<float>(gain) * panLeft;
+        const float right = static_cast<float>(gain) * panRight;
+        for (const ScoreNote& note : track.notes) {
+            const double gate = note.beats * score.SecondsPerBeat();
+            const StereoBuffer voice = RenderVoice(instrument, NoteFrequency(note.midiNote), gate, note.velocity, rate, random);
+            const std::size_t start = score.FrameOfBeat(note.beat);
+            AddVoice(dry, voice, start, left, right);
+            if (reverb > 0.0) {
+                AddVoice(reverbSend, voice, start, left * static_cast<float>(reverb), right * static_cast<float>(reverb));
+            }
+            if (delay > 0.0) {
+                AddVoice(delaySend, voice, start, left * static_cast<float>(delay), right * static_cast<float>(delay));
+            }
+        }
+    }
+
+    StereoBuffer echoes(frames);
+    const double delayReturn = Get(score.delay, "return", 0.0);
+    if (delayReturn > 0.0) {
+        PingPongDelay delay(rate, Get(score.delay, "beats", 0.75) * score.SecondsPerBeat(),
+                            Get(score.delay, "feedback", 0.35), Get(score.delay, "tone", 3500.0));
+        echoes = RunPeriodic(delay, delaySend);
+        // The echoes fade into the hall as well.
+        for (std::size_t i = 0; i < frames; ++i) {
+            reverbSend.left[i] += echoes.left[i] * 0.5f;
+            reverbSend.right[i] += echoes.right[i] * 0.5f;
+        }
+    }
+    StereoBuffer hall(frames);
+    const double reverbReturn = Get(score.reverb, "return", 0.0);
+    if (reverbReturn > 0.0) {
+        Reverb reverb(rate, Get(score.reverb, "size", 0.8), Get(score.reverb, "damping", 0.5));
+        hall = RunPeriodic(reverb, reverbSend);
+    }
+    StereoBuffer mix(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        mix.left[i] = dry.left[i] + echoes.left[i] * static_cast<float>(delayReturn) + hall.left[i] * static_cast<float>(reverbReturn);
+        mix.right[i] = dry.right[i] + echoes.right[i] * static_cast<float>(delayReturn) + hall.right[i] * static_cast<float>(reverbReturn);
+    }
+    NormalizePeak(mix, peak);
+    return mix;
+}
+
+} // namespace SoundGen
