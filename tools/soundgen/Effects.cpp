@@ -124,7 +124,7 @@ StereoBuffer MakeDefrost(double rate)
         const double u = random.Uniform();
         const double start = 0.45 * u * u; // squared: crowded near the start
         const double burst = 0.0015 + 0.004 * random.Uniform();
-        const double gain = (0.25 + 0.75 * random.Uniform()) * (1.0 - start / 0.6);
+        const double gain = (0.1 + 0.3 * random.Uniform()) * (1.0 - start / 0.6);
         float left = 0.0f;
         float right = 0.0f;
         PanGains(random.Bipolar() * 0.7, left, right);
@@ -161,17 +161,17 @@ StereoBuffer MakeDefrost(double rate)
             const double sag = std::pow(2.0, -2.0 / 12.0 * std::min(1.0, t / remaining));
             phase += partials[p] * sag / rate;
             phase -= std::floor(phase);
-            const double swell = std::min(1.0, t / 0.12) * std::exp(-t / 0.35);
+            const double swell = std::min(1.0, t / 0.12) * std::exp(-t / 0.5);
             const double tremolo = 0.75 + 0.25 * std::sin(2.0 * Pi * tremoloRate * t);
-            const double sample = std::sin(2.0 * Pi * phase) * swell * tremolo * 0.12;
+            const double sample = std::sin(2.0 * Pi * phase) * swell * tremolo * 0.2;
             out.left[i] += static_cast<float>(sample * left);
             out.right[i] += static_cast<float>(sample * right);
         }
     }
 
     // A soft watery drop at the end: the frog is free.
-    AddBell(out, rate, 0.42, 587.33, 1.0, 1.2, 0.12, 0.18, 0.0);
-    AddBell(out, rate, 0.50, 440.00, 1.0, 1.0, 0.10, 0.12, 0.0);
+    AddBell(out, rate, 0.42, 587.33, 1.0, 1.2, 0.12, 0.35, -0.1);
+    AddBell(out, rate, 0.50, 440.00, 1.0, 1.0, 0.10, 0.25, 0.1);
 
     AddRoom(out, rate, 0.6, 0.4);
     FadeOut(out, rate, 0.12);

@@ -118,12 +118,17 @@ Parameters Parser::KeyValues(int line, const std::vector<std::string>& words, st
     return parameters;
 }
 
+// The words of a line up to its comment. A comment's '#' starts a word; inside a word it
+// is a sharp (F#4).
 std::vector<std::string> Split(const std::string& line)
 {
     std::vector<std::string> words;
-    std::istringstream stream(line.substr(0, line.find('#')));
+    std::istringstream stream(line);
     std::string word;
     while (stream >> word) {
+        if (word[0] == '#') {
+            break;
+        }
         words.push_back(word);
     }
     return words;

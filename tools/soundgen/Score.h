@@ -3,7 +3,7 @@
 // A score file describes one loop: its tempo, its length in bars, the instruments and, per
 // instrument, a track of notes. The format, one statement per line, '#' starts a comment:
 //
-//   tempo 72                      beats per minute
+//   tempo 72                      beats per minute ("#" starting a word begins a comment)
 //   bar 4                         beats per bar
 //   bars 32                       length of the loop in bars
 //   rate 44100                    sample rate in Hz (optional, 44100 by default)
