@@ -59,10 +59,10 @@ void FadeTail(StereoBuffer& voice, double sampleRate)
 StereoBuffer RenderFm(const ScoreInstrument& in, double frequency, double gate, double velocity, double rate)
 {
     const Envelope envelope = EnvelopeOf(in, 0.002, 2.0, 0.0, 0.8);
-    const double ratio0 = Get(in, "ratio", 3.5);
+    const double ratio = Get(in, "ratio", 3.5);
     // FM sidebands reach about carrier + (index + 1) x modulator; keep them under 18 kHz so
     // that high notes do not fold back as inharmonic aliases.
-    const double alias = std::max(0.0, (std::min(18000.0, rate * 0.45) - frequency) / (ratio0 * frequency) - 1.0);
+    const double alias = std::max(0.0, (std::min(18000.0, rate * 0.45) - frequency) / (ratio * frequency) - 1.0);
     const double index = std::min(Get(in, "index", 2.0) * (0.5 + 0.5 * velocity), alias);
     const double indexDecay = std::max(0.01, Get(in, "indexdecay", 0.5));
     const double detune = std::pow(2.0, Get(in, "detune", 3.0) / 1200.0);
@@ -76,8 +76,8 @@ StereoBuffer RenderFm(const ScoreInstrument& in, double frequency, double gate, 
         const double modulation = index * std::exp(-t / indexDecay);
         const double phase = step * frequency * static_cast<double>(i);
         // Two carriers a few cents apart, one per side, give the bell a slow beating width.
-        const double left = std::sin(phase + modulation * std::sin(phase * ratio0));
-        const double right = std::sin(phase * detune + modulation * std::sin(phase * detune * ratio0));
+        const double left = std::sin(phase + modulation * std::sin(phase * ratio));
+        const double right = std::sin(phase * detune + modulation * std::sin(phase * detune * ratio));
         voice.left[i] = static_cast<float>(left * amplitude);
         voice.right[i] = static_cast<float>(right * amplitude);
     }

@@ -38,6 +38,43 @@ void AddVoice(StereoBuffer& target, const StereoBuffer& voice, std::size_t start
     }
 }
 
+// Brings the mix to a steady level: the loudest 0.05 % of samples (drum and bell strikes) are
+// rounded off by a soft knee instead of setting the gain for the whole track, and nothing
+// exceeds `peak`. Works sample by sample, so the loop stays seamless.
+void Master(StereoBuffer& mix, float peak)
+{
+    std::vector<float> magnitudes;
+    magnitudes.reserve(mix.Frames() * 2);
+    for (std::size_t i = 0; i < mix.Frames(); ++i) {
+        magnitudes.push_back(std::fabs(mix.left[i]));
+        magnitudes.push_back(std::fabs(mix.right[i]));
+    }
+    if (magnitudes.empty()) {
+        return;
+    }
+    const std::size_t rank = magnitudes.size() - 1 - magnitudes.size() / 2000;
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + static_cast<std::ptrdiff_t>(rank), magnitudes.end());
+    const float loud = magnitudes[rank];
+    if (loud <= 0.0f) {
+        return;
+    }
+    const float knee = peak * 0.85f;
+    const float gain = knee / loud;
+    auto limit = [knee, peak](float x) {
+        const float magnitude = std::fabs(x);
+        if (magnitude <= knee) {
+            return x;
+        }
+        const float room = peak - knee;
+        const float shaped = knee + room * std::tanh((magnitude - knee) / room);
+        return std::copysign(shaped, x);
+    };
+    for (std::size_t i = 0; i < mix.Frames(); ++i) {
+        mix.left[i] = limit(mix.left[i] * gain);
+        mix.right[i] = limit(mix.right[i] * gain);
+    }
+}
+
 } // namespace
 
 StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float peak)
@@ -103,7 +140,7 @@ StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float
         mix.left[i] = dry.left[i] + echoes.left[i] * static_cast<float>(delayReturn) + hall.left[i] * static_cast<float>(reverbReturn);
         mix.right[i] = dry.right[i] + echoes.right[i] * static_cast<float>(delayReturn) + hall.right[i] * static_cast<float>(reverbReturn);
     }
-    NormalizePeak(mix, peak);
+    Master(mix, peak);
     return mix;
 }
 

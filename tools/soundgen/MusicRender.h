@@ -13,8 +13,8 @@
 
 namespace SoundGen {
 
-// Renders `score` into exactly score.LoopFrames() frames at score.sampleRate, peak-normalised
-// to `peak` (linear, below 1). Throws ScoreError for an instrument the mixer cannot play.
+// Renders `score` into exactly score.LoopFrames() frames at score.sampleRate, levelled so that
+// the loudest few strikes are softly limited and no sample exceeds `peak` (linear, below 1). Throws ScoreError for an instrument the mixer cannot play.
 StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float peak);
 
 } // namespace SoundGen

@@ -65,7 +65,7 @@ int WriteMusic(const std::string& scorePath, const std::string& outputPath, floa
 {
     const auto start = std::chrono::steady_clock::now();
     const SoundGen::Score score = SoundGen::LoadScore(scorePath);
-    const SoundGen::StereoBuffer loop = SoundGen::RenderLoop(score, scorePath, 0.89f);
+    const SoundGen::StereoBuffer loop = SoundGen::RenderLoop(score, scorePath, 0.85f);
     const double rendered = SecondsSince(start);
     const std::filesystem::path output(outputPath);
     if (output.has_parent_path()) {
