@@ -99,8 +99,9 @@ StereoBuffer MakeCancel(double rate)
         const double frequency = 440.0 + (659.26 - 440.0) * std::exp(-t / 0.04);
         phase += frequency / rate;
         phase -= std::floor(phase);
-        const double triangle = 1.0 - 4.0 * std::fabs(phase - 0.5);
-        const double sine = std::sin(2.0 * Pi * phase);
+        const double quarterOn = phase + 0.25 - std::floor(phase + 0.25);
+        const double triangle = 1.0 - 4.0 * std::fabs(quarterOn - 0.5); // in step with the sine
+        const double sine = SineOfCycles(phase);
         const double amplitude = std::min(1.0, t / 0.006) * std::exp(-t / 0.07);
         const float sample = softenLeft.Process(static_cast<float>((0.6 * sine + 0.4 * triangle) * amplitude));
         out.left[i] = sample;

@@ -69,15 +69,18 @@ StereoBuffer RenderFm(const ScoreInstrument& in, double frequency, double gate, 
     // A note with no sustain has died out about `decay` seconds after it began.
     const double length = envelope.sustain > 0.0 ? envelope.End(gate) : std::min(envelope.End(gate), envelope.attack + envelope.decay * 1.2);
     StereoBuffer voice(FramesOf(length, rate));
-    const double step = 2.0 * Pi / rate;
+    // Phases in cycles; the modulation index is in radians, hence the 1 / 2 pi.
+    const double cyclesPerFrame = frequency / rate;
+    const double indexFall = std::exp(-1.0 / (indexDecay * rate));
+    double modulation = index / (2.0 * Pi);
     for (std::size_t i = 0; i < voice.Frames(); ++i) {
         const double t = static_cast<double>(i) / rate;
         const double amplitude = envelope.Level(t, gate) * velocity;
-        const double modulation = index * std::exp(-t / indexDecay);
-        const double phase = step * frequency * static_cast<double>(i);
+        const double phase = cyclesPerFrame * static_cast<double>(i);
         // Two carriers a few cents apart, one per side, give the bell a slow beating width.
-        const double left = std::sin(phase + modulation * std::sin(phase * ratio));
-        const double right = std::sin(phase * detune + modulation * std::sin(phase * detune * ratio));
+        const double left = SineOfCycles(phase + modulation * SineOfCycles(phase * ratio));
+        const double right = SineOfCycles(phase * detune + modulation * SineOfCycles(phase * detune * ratio));
+        modulation *= indexFall;
         voice.left[i] = static_cast<float>(left * amplitude);
         voice.right[i] = static_cast<float>(right * amplitude);
     }
@@ -104,7 +107,7 @@ StereoBuffer RenderPad(const ScoreInstrument& in, double frequency, double gate,
         increments[v] = frequency * std::pow(2.0, cents / 1200.0) / rate;
     }
     StateVariableFilter filterLeft, filterRight;
-    const double vibratoPhase = random.Uniform() * 2.0 * Pi;
+    const double vibratoPhase = random.Uniform(); // cycles
     for (std::size_t i = 0; i < voice.Frames(); ++i) {
         const double t = static_cast<double>(i) / rate;
         const double level = envelope.Level(t, gate);
@@ -114,7 +117,7 @@ StereoBuffer RenderPad(const ScoreInstrument& in, double frequency, double gate,
             filterLeft.Set(opened, 0.8, rate);
             filterRight.Set(opened, 0.8, rate);
         }
-        const double wobble = 1.0 + vibrato * 0.01 * std::sin(2.0 * Pi * 4.8 * t + vibratoPhase);
+        const double wobble = 1.0 + vibrato * 0.01 * SineOfCycles(4.8 * t + vibratoPhase);
         double left = 0.0;
         double right = 0.0;
         for (std::size_t v = 0; v < phases.size(); ++v) {
@@ -190,10 +193,12 @@ StereoBuffer RenderTone(const ScoreInstrument& in, double frequency, double gate
         const double t = static_cast<double>(i) / rate;
         // Vibrato eases in after a quarter second, as a singer's would.
         const double depth = vibrato * 0.01 * std::min(1.0, t / 0.4);
-        phase += frequency * (1.0 + depth * std::sin(2.0 * Pi * 5.2 * t)) / rate;
+        phase += frequency * (1.0 + depth * SineOfCycles(5.2 * t)) / rate;
         phase -= std::floor(phase);
-        const double sine = std::sin(2.0 * Pi * phase);
-        const double triangle = 1.0 - 4.0 * std::fabs(phase - 0.5);
+        const double sine = SineOfCycles(phase);
+        // A triangle in step with the sine (0 at phase 0, peak at a quarter).
+        const double quarterOn = phase + 0.25 - std::floor(phase + 0.25);
+        const double triangle = 1.0 - 4.0 * std::fabs(quarterOn - 0.5);
         const double sample = (sine * (1.0 - shape) + triangle * shape) * envelope.Level(t, gate) * velocity;
         voice.left[i] = static_cast<float>(sample);
         voice.right[i] = voice.left[i];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace SoundGen {
 
@@ -117,31 +118,31 @@ StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float
         }
     }
 
-    StereoBuffer echoes(frames);
-    const double delayReturn = Get(score.delay, "return", 0.0);
-    if (delayReturn > 0.0) {
+    // Effects return into the dry mix; the echoes also fade into the hall.
+    StereoBuffer& mix = dry;
+    const float delayReturn = static_cast<float>(Get(score.delay, "return", 0.0));
+    if (delayReturn > 0.0f) {
         PingPongDelay delay(rate, Get(score.delay, "beats", 0.75) * score.SecondsPerBeat(),
                             Get(score.delay, "feedback", 0.35), Get(score.delay, "tone", 3500.0));
-        echoes = RunPeriodic(delay, delaySend);
-        // The echoes fade into the hall as well.
+        const StereoBuffer echoes = RunPeriodic(delay, delaySend);
         for (std::size_t i = 0; i < frames; ++i) {
             reverbSend.left[i] += echoes.left[i] * 0.5f;
             reverbSend.right[i] += echoes.right[i] * 0.5f;
+            mix.left[i] += echoes.left[i] * delayReturn;
+            mix.right[i] += echoes.right[i] * delayReturn;
         }
     }
-    StereoBuffer hall(frames);
-    const double reverbReturn = Get(score.reverb, "return", 0.0);
-    if (reverbReturn > 0.0) {
+    const float reverbReturn = static_cast<float>(Get(score.reverb, "return", 0.0));
+    if (reverbReturn > 0.0f) {
         Reverb reverb(rate, Get(score.reverb, "size", 0.8), Get(score.reverb, "damping", 0.5));
-        hall = RunPeriodic(reverb, reverbSend);
-    }
-    StereoBuffer mix(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        mix.left[i] = dry.left[i] + echoes.left[i] * static_cast<float>(delayReturn) + hall.left[i] * static_cast<float>(reverbReturn);
-        mix.right[i] = dry.right[i] + echoes.right[i] * static_cast<float>(delayReturn) + hall.right[i] * static_cast<float>(reverbReturn);
+        const StereoBuffer hall = RunPeriodic(reverb, reverbSend);
+        for (std::size_t i = 0; i < frames; ++i) {
+            mix.left[i] += hall.left[i] * reverbReturn;
+            mix.right[i] += hall.right[i] * reverbReturn;
+        }
     }
     Master(mix, peak);
-    return mix;
+    return std::move(mix);
 }
 
 } // namespace SoundGen

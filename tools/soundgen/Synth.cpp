@@ -23,6 +23,22 @@ double NoteFrequency(double midiNote)
     return 440.0 * std::pow(2.0, (midiNote - 69.0) / 12.0);
 }
 
+double SineOfCycles(double cycles)
+{
+    constexpr int Size = 4096;
+    static const std::vector<double> table = [] {
+        std::vector<double> values(Size + 1);
+        for (int i = 0; i <= Size; ++i) {
+            values[static_cast<std::size_t>(i)] = std::sin(2.0 * Pi * i / Size);
+        }
+        return values;
+    }();
+    const double position = (cycles - std::floor(cycles)) * Size;
+    const std::size_t index = std::min<std::size_t>(static_cast<std::size_t>(position), Size - 1);
+    const double fraction = position - static_cast<double>(index);
+    return table[index] + (table[index + 1] - table[index]) * fraction;
+}
+
 double SawtoothSample(double phase, double increment)
 {
     double value = 2.0 * phase - 1.0;

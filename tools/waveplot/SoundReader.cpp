@@ -115,8 +115,12 @@ DecodedSound ReadVorbis(const std::string& path, std::int64_t* declaredFrames)
     DecodedSound sound;
     sound.channels = info->channels;
     sound.sampleRate = static_cast<int>(info->rate);
+    const ogg_int64_t total = ov_pcm_total(&file, -1);
     if (declaredFrames != nullptr) {
-        *declaredFrames = ov_pcm_total(&file, -1);
+        *declaredFrames = total;
+    }
+    if (total > 0) {
+        sound.samples.reserve(static_cast<std::size_t>(total) * static_cast<std::size_t>(sound.channels));
     }
     int section = 0;
     for (;;) {
