@@ -125,7 +125,7 @@ StereoBuffer MakeDefrost(double rate)
         const double u = random.Uniform();
         const double start = 0.45 * u * u; // squared: crowded near the start
         const double burst = 0.0015 + 0.004 * random.Uniform();
-        const double gain = (0.1 + 0.3 * random.Uniform()) * (1.0 - start / 0.6);
+        const double gain = (0.07 + 0.2 * random.Uniform()) * (1.0 - start / 0.6);
         float left = 0.0f;
         float right = 0.0f;
         PanGains(random.Bipolar() * 0.7, left, right);
@@ -249,6 +249,7 @@ StereoBuffer MakeFrogDrag(double rate)
         out.left[i] += wet.left[i] * 0.25f;
         out.right[i] += wet.right[i] * 0.25f;
     }
+    RemoveOffset(out);
     NormalizePeak(out, 0.5f);
     return out;
 }

@@ -141,6 +141,7 @@ StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float
             mix.right[i] += hall.right[i] * reverbReturn;
         }
     }
+    RemoveOffset(mix);
     Master(mix, peak);
     return std::move(mix);
 }

@@ -222,6 +222,23 @@ void AddWrapped(StereoBuffer& target, const StereoBuffer& source, std::size_t st
     }
 }
 
+void RemoveOffset(StereoBuffer& buffer)
+{
+    for (std::vector<float>* channel : {&buffer.left, &buffer.right}) {
+        if (channel->empty()) {
+            continue;
+        }
+        double sum = 0.0;
+        for (float sample : *channel) {
+            sum += sample;
+        }
+        const float mean = static_cast<float>(sum / static_cast<double>(channel->size()));
+        for (float& sample : *channel) {
+            sample -= mean;
+        }
+    }
+}
+
 float PeakOf(const StereoBuffer& buffer)
 {
     float peak = 0.0f;

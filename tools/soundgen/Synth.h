@@ -160,6 +160,10 @@ StereoBuffer RunPeriodic(Effect& effect, const StereoBuffer& input, int primingP
 // of `target`: what rings past the loop point sounds again from the loop's start.
 void AddWrapped(StereoBuffer& target, const StereoBuffer& source, std::size_t start);
 
+// Subtracts each channel's mean. For a loop this removes the constant offset that filtered
+// noise or one-sided strikes leave, without touching the join (the shift is the same everywhere).
+void RemoveOffset(StereoBuffer& buffer);
+
 // Largest absolute sample of both channels.
 float PeakOf(const StereoBuffer& buffer);
 
