@@ -106,16 +106,24 @@ TEST(SoundScoreErrors, NameTheFileLineAndProblem)
     EXPECT_NE(ErrorOf("track drums\n  C4:8\nend\n").find("no instrument named \"drums\""), std::string::npos);
     EXPECT_NE(ErrorOf("track lead\n  C4:8\n").find("no \"end\""), std::string::npos);
     EXPECT_NE(ErrorOf("track lead\n  Q4:8\nend\n").find("\"Q4\" is not a note"), std::string::npos);
-    EXPECT_NE(ErrorOf("track lead\n  C4:0 C4:8\nend\n").find("more than 0 beats"), std::string::npos);
+    EXPECT_NE(ErrorOf("track lead\n  C4:0 C4:8\nend\n").find("at least 1/64 beat"), std::string::npos);
     EXPECT_NE(ErrorOf("track lead\n  v1.5 C4:8\nend\n").find("velocity"), std::string::npos);
     EXPECT_NE(ErrorOf("tempo fast\n").find("test.score:5: expected a number for tempo"), std::string::npos);
     EXPECT_NE(ErrorOf("volume 3\n").find("unknown statement \"volume\""), std::string::npos);
     EXPECT_NE(ErrorOf("instrument lead kind=fm\n").find("declared twice"), std::string::npos);
 }
 
+TEST(SoundScoreErrors, RunawayRepeatsStopAtTheLoopsEnd)
+{
+    // A repeat count far beyond the loop fails as soon as the track passes the loop's end,
+    // without expanding a billion notes first.
+    const std::string message = ErrorOf("pattern tick\n  C4:0.25\nend\ntrack lead\n  @tick*1000000000\nend\n");
+    EXPECT_NE(message.find("runs past the loop's end"), std::string::npos) << message;
+}
+
 TEST(SoundScoreErrors, APatternThatIncludesItselfIsRefused)
 {
-    const std::string message = ErrorOf("pattern loop\n  C4:1 @loop\nend\ntrack lead\n  @loop\nend\n");
+    const std::string message = ErrorOf("pattern loop\n  @loop C4:1\nend\ntrack lead\n  @loop\nend\n");
     EXPECT_NE(message.find("nested too deeply"), std::string::npos) << message;
 }
 

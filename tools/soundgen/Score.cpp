@@ -55,6 +55,10 @@ bool ParseNoteName(const std::string& text, double& midiNote)
 
 namespace {
 
+// The shortest note or rest: a 1/64 beat, far below anything played, so a misplaced zero
+// or a missing digit is caught.
+constexpr double MinimumBeats = 1.0 / 64.0;
+
 struct Pattern {
     std::vector<std::string> tokens;
     int line = 0;
@@ -200,8 +204,8 @@ double Parser::Expand(const std::vector<std::string>& tokens, int line, double p
         double beats = lastBeats_;
         if (colon != std::string::npos) {
             beats = Number(line, token.substr(colon + 1), "length");
-            if (beats <= 0.0) {
-                Fail(line, "a length must be more than 0 beats");
+            if (beats < MinimumBeats) {
+                Fail(line, "a length must be at least 1/64 beat");
             }
             lastBeats_ = beats;
         }
@@ -222,6 +226,12 @@ double Parser::Expand(const std::vector<std::string>& tokens, int line, double p
             }
         }
         position += beats;
+        // Stop at once rather than expanding a runaway repeat: no track may outrun the loop.
+        if (position > score_.LoopBeats() + 1e-6) {
+            std::ostringstream message;
+            message << "track \"" << track.instrument << "\" runs past the loop's end (" << score_.LoopBeats() << " beats)";
+            Fail(line, message.str());
+        }
     }
     return position;
 }
