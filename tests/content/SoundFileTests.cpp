@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <vector>
 #include <string>
 
 namespace {
@@ -37,6 +40,23 @@ TEST_P(SoundEffectFile, IsSixteenBitPcmTheEngineCanPlay)
     EXPECT_EQ(sound.bitsPerSample, 16);
     EXPECT_TRUE(sound.channels == 1 || sound.channels == 2) << sound.channels;
     EXPECT_TRUE(sound.sampleRate == 44100 || sound.sampleRate == 48000) << sound.sampleRate;
+}
+
+TEST_P(SoundEffectFile, EndsWithItsSampleData)
+{
+    // The engine's WAVE decoder loops where the stream ends, playing any bytes after the
+    // "data" chunk as samples; the data must therefore be the file's last chunk.
+    std::ifstream stream(SoundDir + "/se/" + GetParam().file, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    const std::string text(bytes.begin(), bytes.end());
+    const std::size_t data = text.find("data", 12);
+    ASSERT_NE(data, std::string::npos);
+    ASSERT_LE(data + 8, bytes.size());
+    std::uint32_t size = 0;
+    for (int i = 3; i >= 0; --i) {
+        size = size << 8 | static_cast<unsigned char>(bytes[data + 4 + static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(data + 8 + size, bytes.size());
 }
 
 TEST_P(SoundEffectFile, LastsAsLongAsItsPurpose)

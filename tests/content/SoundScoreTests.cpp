@@ -189,7 +189,7 @@ TEST(SoundLoopRender, EchoAndReverbTailsWrapToTheStart)
     EXPECT_TRUE(seam.smooth) << seam.detail;
 }
 
-TEST(SoundLoopRender, RespectsTheRequestedPeak)
+TEST(SoundLoopRender, StaysUnderTheRequestedPeak)
 {
     const Score score = ParseScore("tempo 120\nbars 1\ninstrument k kind=kick gain=4\n"
                                    "track k\n  C2:1 C2 C2 C2\nend\n",
