@@ -5,6 +5,12 @@
 // time, reached through SaveDataManager::Real() while at least one SaveDataManager handle
 // lives. Used from the main thread only.
 //
+// Failures are not reported: a value that cannot be read reads as 0 (false), a write that
+// cannot be made changes nothing. A file that is missing, or lacks a table or the settings
+// row, is completed with the default settings (content/save/schema.sql) before the
+// statement runs again; rows that exist are never changed. Stored values are read as the
+// number their text starts with (see SaveValueText.h).
+//
 //     SaveDataManager save;                      // keeps the manager alive
 //     int32_t best = save->GetBestRecord(StageKind::Normal, name);
 #pragma once

@@ -1,114 +1,145 @@
-// Best records: rows made on first lookup, kept per table, names stored byte for byte.
+// Best records and settings: rows made on first lookup, kept per table and column, names
+// stored byte for byte, stored values read as their leading number, one shared manager.
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "SaveDataManager.h"
 #include "SaveTestFolder.h"
+#include "SaveValueText.h"
 
 namespace {
 
 using Records = SaveFileTest;
+using Lines = std::vector<std::string>;
 
 // "表示練習問題１.pzd" in Shift-JIS: 表 is 0x95 0x5C, whose second byte is ASCII's backslash.
 const std::string kShiftJisName = "\x95\x5C\x8E\xA6\x97\xFB\x8F\x4B\x96\xE2\x91\xE8\x82\x50.pzd";
 
-TEST_F(Records, FirstLookupAddsOneRowWithNoRecord)
+TEST_F(Records, FirstLookupAddsOneRowAndKindsKeepSeparateTables)
 {
     SaveDataManager save;
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 0);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 0);
-    EXPECT_EQ(ResultRows("result_stage_normal"), (decltype(ResultRows("")){{"a.pzd", 0}}));
-    EXPECT_EQ(RowCount("result_stage_extra"), 0);
-}
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:0"});
 
-TEST_F(Records, KindsSelectTheirTableAndAnyOtherKindIsNormal)
-{
-    SaveDataManager save;
-    save->GetBestRecord(StageKind::Normal, "a.pzd");
     save->SetBestRecord(StageKind::Normal, "a.pzd", 17);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 17);
-    EXPECT_EQ(save->GetBestRecord(2, "a.pzd"), 17);
-    EXPECT_EQ(save->GetBestRecord(-1, "a.pzd"), 17);
-
+    save->SetBestRecord(StageKind::Normal, "unseen.pzd", 5); // no row: nothing written
+    save->SetBestRecord(StageKind::Extra, "a.pzd", 5);
+    EXPECT_EQ(save->GetBestRecord(2, "a.pzd"), 17); // any kind but 1 is normal
     EXPECT_EQ(save->GetBestRecord(StageKind::Extra, "a.pzd"), 0);
-    EXPECT_EQ(ResultRows("result_stage_extra"), (decltype(ResultRows("")){{"a.pzd", 0}}));
     save->SetBestRecord(StageKind::Extra, "a.pzd", 9);
-    save->SetBestRecord(2, "a.pzd", 12);
     EXPECT_EQ(save->GetBestRecord(StageKind::Extra, "a.pzd"), 9);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 12);
-    EXPECT_EQ(RowCount("result_stage_normal"), 1);
-}
-
-TEST_F(Records, SetWithoutRowWritesNothing)
-{
-    SaveDataManager save;
-    save->GetBestRecord(StageKind::Normal, "other.pzd");
-    save->SetBestRecord(StageKind::Normal, "never-seen.pzd", 5);
-    save->SetBestRecord(StageKind::Extra, "other.pzd", 5);
-    EXPECT_EQ(ResultRows("result_stage_normal"), (decltype(ResultRows("")){{"other.pzd", 0}}));
-    EXPECT_EQ(RowCount("result_stage_extra"), 0);
+    EXPECT_EQ(save->GetBestRecord(-1, "a.pzd"), 17);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:17"});
+    EXPECT_EQ(Rows("result_stage_extra"), Lines{"a.pzd:9"});
 }
 
 TEST_F(Records, NamesAreStoredAndFoundByteForByte)
 {
-    // A quote that would end an SQL literal, a statement after it, Shift-JIS second bytes
-    // that are "\" and "'" in ASCII, and a name that only differs in case.
+    // A quote that would end an SQL literal with a statement after it, a lead byte followed
+    // by a quote, and names that differ only in case.
     const std::string hostile = "it's'); DROP TABLE result_stage_normal; --.pzd";
-    const std::string trailByte = std::string("\x83\x27") + "x.pzd"; // a lead byte, then a quote
+    const std::string leadQuote = std::string("\x83\x27") + "x.pzd";
+    const std::vector<std::string> names = {kShiftJisName, hostile, leadQuote, "A.pzd", "a.pzd"};
     SaveDataManager save;
-    for (const std::string& name : {kShiftJisName, hostile, trailByte, std::string("A.pzd"), std::string("a.pzd")}) {
-        EXPECT_EQ(save->GetBestRecord(StageKind::Normal, name), 0);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(save->GetBestRecord(StageKind::Normal, names[i]), 0);
+        save->SetBestRecord(StageKind::Normal, names[i], static_cast<std::int32_t>(i) + 3);
     }
-    save->SetBestRecord(StageKind::Normal, kShiftJisName, 3);
-    save->SetBestRecord(StageKind::Normal, hostile, 4);
-    save->SetBestRecord(StageKind::Normal, trailByte, 5);
-    save->SetBestRecord(StageKind::Normal, "A.pzd", 6);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(save->GetBestRecord(StageKind::Normal, names[i]), static_cast<std::int32_t>(i) + 3);
+    }
+    EXPECT_EQ(Rows("result_stage_normal"),
+              (Lines{kShiftJisName + ":3", hostile + ":4", leadQuote + ":5", "A.pzd:6", "a.pzd:7"}));
 
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, kShiftJisName), 3);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, hostile), 4);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, trailByte), 5);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "A.pzd"), 6);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 0);
-    EXPECT_EQ(ResultRows("result_stage_normal"),
-              (decltype(ResultRows("")){{kShiftJisName, 3}, {hostile, 4}, {trailByte, 5}, {"A.pzd", 6}, {"a.pzd", 0}}));
-}
-
-TEST_F(Records, RowsStoredByTheSqlTextOfOldFilesAreFound)
-{
-    // Files written before names were bound hold them as plain SQL text literals.
-    SaveDataManager save;
-    save->GetVolumeSe(); // makes the tables
+    // Files from before names were bound hold them as SQL text literals; they are found.
     Exec("INSERT INTO result_stage_extra VALUES ('" + kShiftJisName + "', 21)");
     EXPECT_EQ(save->GetBestRecord(StageKind::Extra, kShiftJisName), 21);
-    EXPECT_EQ(RowCount("result_stage_extra"), 1);
+    EXPECT_EQ(Rows("result_stage_extra").size(), 1u);
 }
 
-TEST_F(Records, NameStoredTwiceReadsItsFirstRow)
+TEST_F(Records, StoredValuesReadAsTheirLeadingNumberAndTwiceStoredNamesAsTheFirst)
 {
     SaveDataManager save;
-    save->GetVolumeSe();
-    Exec("INSERT INTO result_stage_normal VALUES ('twice.pzd', 8), ('twice.pzd', 2)");
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "twice.pzd"), 8);
-    save->SetBestRecord(StageKind::Normal, "twice.pzd", 4);
-    EXPECT_EQ(ResultRows("result_stage_normal"), (decltype(ResultRows("")){{"twice.pzd", 4}, {"twice.pzd", 4}}));
-}
-
-TEST_F(Records, StoredTextReadsAsItsLeadingNumber)
-{
-    SaveDataManager save;
-    save->GetVolumeSe();
+    save->GetVolumeSe(); // makes the tables
     Exec("INSERT INTO result_stage_normal VALUES ('letters', '12abc'), ('none', 'abc'), ('null', NULL),"
-         " ('blanks', ' \t-7 8'), ('real', 3.75), ('huge', 99999999999), ('tiny', -99999999999)");
+         " ('blanks', ' \t-7 8'), ('real', 3.75), ('huge', 99999999999), ('twice', 8), ('twice', 2);"
+         "UPDATE system_config SET camera_zdist = '120cm', volume_bgm = NULL, daemon_stage_view = 5");
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "letters"), 12);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "none"), 0);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "null"), 0);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "blanks"), -7);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "real"), 3);
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "huge"), 2147483647);
-    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "tiny"), -2147483647 - 1);
-    // A value that reads as 0 is a row all the same: no second row is added for it.
-    EXPECT_EQ(RowCount("result_stage_normal"), 7);
+    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "twice"), 8);
+    EXPECT_EQ(save->results, (std::vector<std::int32_t>{8, 2}));
+    EXPECT_EQ(Rows("result_stage_normal").size(), 8u); // values read as 0 are rows all the same
+
+    EXPECT_EQ(save->GetCameraZDist(), 120);
+    EXPECT_EQ(save->GetVolumeBgm(), 0);
+    EXPECT_EQ(Stored("volume_bgm"), "NULL"); // a NULL is a value: not replaced by a default
+    EXPECT_TRUE(save->GetDaemonStageView());
+    save->SetDaemonStageView(true);
+    EXPECT_EQ(Stored("daemon_stage_view"), "1");
+}
+
+TEST_F(Records, EachSettingKeepsItsOwnColumn)
+{
+    SaveDataManager save;
+    save->SetCameraMode(1);
+    save->SetCameraZDist(250);
+    save->SetCameraHeight(-40);
+    save->SetDaemonStageView(true);
+    save->SetVolumeBgm(3);
+    save->SetVolumeSe(10);
+    EXPECT_EQ(save->GetCameraMode(), 1);
+    EXPECT_EQ(save->GetCameraZDist(), 250);
+    EXPECT_EQ(save->GetCameraHeight(), -40);
+    EXPECT_TRUE(save->GetDaemonStageView());
+    EXPECT_EQ(save->GetVolumeBgm(), 3);
+    EXPECT_EQ(save->GetVolumeSe(), 10);
+    save->SetDaemonStageView(false);
+    EXPECT_FALSE(save->GetDaemonStageView());
+    EXPECT_EQ(Query("SELECT count(*) FROM system_config"), Lines{"1"});
+}
+
+TEST(SaveValueText, ReadsTheLeadingDecimalNumber)
+{
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"  \t\n\v\f\r42", 42}, {"+", 0},   {"- 5", 0},          {"+-5", 0},
+        {"0x1F", 0},            {"007", 7}, {"-2147483648", -2147483647 - 1},
+        {"2147483648", 2147483647},         {"-99999999999999999999", -2147483647 - 1},
+        {"\xEF\xBC\x91", 0}, // a full-width digit is no digit
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(ParseSaveValue(text), value) << '"' << text << '"';
+    }
+    EXPECT_EQ(ParseSaveValue(nullptr), 0);
+}
+
+TEST_F(Records, HandlesShareOneManagerAndTheNextFirstHandleMakesAFreshOne)
+{
+    std::weak_ptr<RealSaveDataManager> first;
+    {
+        SaveDataManager outer;
+        first = SaveDataManager::Real();
+        SaveDataManager inner;
+        EXPECT_EQ(SaveDataManager::UseCount(), 2);
+        EXPECT_EQ(inner.operator->(), outer.operator->());
+        inner->GetBestRecord(StageKind::Normal, "kept.pzd");
+        inner->SetBestRecord(StageKind::Normal, "kept.pzd", 11);
+    }
+    EXPECT_EQ(SaveDataManager::UseCount(), 0);
+    EXPECT_FALSE(first.expired()); // outlives its last handle
+
+    SaveDataManager again;
+    EXPECT_TRUE(first.expired());
+    EXPECT_EQ(again->GetBestRecord(StageKind::Normal, "kept.pzd"), 11);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"kept.pzd:11"});
 }
 
 } // namespace

@@ -3,18 +3,6 @@
 #include <cstdlib>
 
 #include <sqlite3.h>
-#include <unistd.h>
-
-namespace {
-
-// Opens the save file in the current folder for the test's own use.
-struct Direct {
-    Direct() { EXPECT_EQ(sqlite3_open("tomarugi.save", &database), SQLITE_OK); }
-    ~Direct() { sqlite3_close(database); }
-    sqlite3* database = nullptr;
-};
-
-} // namespace
 
 void SaveFileTest::SetUp()
 {
@@ -29,64 +17,45 @@ void SaveFileTest::TearDown()
 {
     std::filesystem::current_path(previous);
     std::error_code ignored;
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(folder, ignored);
 }
 
 void SaveFileTest::Exec(const std::string& sql)
 {
-    Direct direct;
+    sqlite3* database = nullptr;
+    sqlite3_open("tomarugi.save", &database);
     char* message = nullptr;
-    int result = sqlite3_exec(direct.database, sql.c_str(), nullptr, nullptr, &message);
-    EXPECT_EQ(result, SQLITE_OK) << sql << ": " << (message ? message : "");
+    EXPECT_EQ(sqlite3_exec(database, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << sql << ": " << (message ? message : "");
     sqlite3_free(message);
+    sqlite3_close(database);
 }
 
-std::vector<std::pair<std::string, std::int64_t>> SaveFileTest::ResultRows(const std::string& table)
+std::vector<std::string> SaveFileTest::Query(const std::string& sql)
 {
-    std::vector<std::pair<std::string, std::int64_t>> rows;
-    Direct direct;
+    sqlite3* database = nullptr;
+    sqlite3_open("tomarugi.save", &database);
     sqlite3_stmt* statement = nullptr;
-    std::string sql = "SELECT CAST(name AS BLOB), best_record FROM " + table + " ORDER BY rowid";
-    if (sqlite3_prepare_v2(direct.database, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(direct.database);
-        return rows;
+    std::vector<std::string> rows;
+    if (sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        rows.emplace_back(sqlite3_errmsg(database));
     }
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
         auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, 0));
-        rows.emplace_back(std::string(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, 0))),
-                          sqlite3_column_int64(statement, 1));
+        rows.emplace_back(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)));
     }
     sqlite3_finalize(statement);
+    sqlite3_close(database);
     return rows;
 }
 
-std::optional<std::string> SaveFileTest::StoredSetting(const std::string& column)
+std::vector<std::string> SaveFileTest::Rows(const std::string& table)
 {
-    Direct direct;
-    sqlite3_stmt* statement = nullptr;
-    std::string sql = "SELECT quote(" + column + ") FROM system_config WHERE id = 1";
-    if (sqlite3_prepare_v2(direct.database, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(direct.database);
-        return std::nullopt;
-    }
-    std::optional<std::string> value;
-    if (sqlite3_step(statement) == SQLITE_ROW) {
-        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    }
-    sqlite3_finalize(statement);
-    return value;
+    return Query("SELECT CAST(name AS BLOB) || ':' || best_record FROM " + table + " ORDER BY rowid");
 }
 
-std::int64_t SaveFileTest::RowCount(const std::string& table)
+std::string SaveFileTest::Stored(const std::string& column)
 {
-    Direct direct;
-    sqlite3_stmt* statement = nullptr;
-    std::string sql = "SELECT count(*) FROM " + table;
-    if (sqlite3_prepare_v2(direct.database, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        return -1;
-    }
-    std::int64_t count = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
-    sqlite3_finalize(statement);
-    return count;
+    std::vector<std::string> rows = Query("SELECT quote(" + column + ") FROM system_config WHERE id = 1");
+    return rows.size() == 1 ? rows.front() : "(" + std::to_string(rows.size()) + " rows)";
 }

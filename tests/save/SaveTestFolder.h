@@ -1,12 +1,9 @@
-// A scratch folder for one test, made the current directory (where the game keeps
-// "tomarugi.save"), plus direct access to the file for setting up and checking rows.
+// A scratch folder made the current directory for one test (the game keeps "tomarugi.save"
+// there), with direct SQL access to the file for setting up rows and checking them.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,14 +13,15 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs SQL on the save file directly; fails the test when SQLite refuses it.
+    // Runs SQL on the save file; fails the test when SQLite refuses it.
     void Exec(const std::string& sql);
-    // The rows of a result table: each name's exact bytes and its record, in row order.
-    std::vector<std::pair<std::string, std::int64_t>> ResultRows(const std::string& table);
-    // One settings column of row 1 as SQLite stores it, or nothing when there is no row 1.
-    std::optional<std::string> StoredSetting(const std::string& column);
-    // How many rows a table has, or -1 when the table does not exist.
-    std::int64_t RowCount(const std::string& table);
+    // The first column of every result row, byte for byte; {"no such table"} and the like
+    // when the query cannot run.
+    std::vector<std::string> Query(const std::string& sql);
+    // A result table's rows as "name:record", in row order.
+    std::vector<std::string> Rows(const std::string& table);
+    // One setting of row 1 as SQLite quotes it ("7", "'high'", "NULL").
+    std::string Stored(const std::string& column);
 
     std::filesystem::path folder;
 

@@ -2,6 +2,9 @@
 //
 // Opened by IFileManager::OpenFile; the caller owns the reference. A file is a byte
 // stream with a position; reading past the end delivers fewer bytes, then 0.
+// The engine's files hold their whole content in memory: once opened, a file depends on
+// nothing else (not on the file manager, the pack or the disk file). One file object is
+// read by one thread at a time; AddRef/Release may come from any thread.
 #pragma once
 
 #include <Lumora/Base.h>
@@ -13,7 +16,8 @@ namespace Lumora {
 class IFile : public IInterface {
 public:
     // Copies up to `size` bytes from the current position into `buffer` and advances the
-    // position; returns the number of bytes delivered (0 at the end, 0 for size <= 0).
+    // position; returns the number of bytes delivered (0 at the end, 0 for size <= 0 or a
+    // null buffer).
     virtual std::int32_t Read(void* buffer, std::int32_t size) = 0;
     // Total length in bytes.
     virtual std::int32_t GetSize() = 0;

@@ -32,7 +32,8 @@ static_assert(sizeof(SoundFormat) == 18, "SoundFormat is the 18-byte format chun
 // start of the stream.
 class IStreamSource {
 public:
-    // Total length of the stream in bytes.
+    // Total length of the stream in bytes. Decoders bound the sizes a file states by it, so
+    // a forged size can neither allocate nor read beyond the stream.
     virtual std::int32_t GetSize() = 0;
     // Copies up to `count` bytes into `buffer`; returns the bytes delivered, fewer than
     // asked only at the end of the stream and 0 there.
@@ -59,10 +60,14 @@ public:
     virtual void SetSource(IStreamSource* source) = 0;
     // Finds the sample data; true when it was found and the format can be asked for.
     virtual bool ReadHeader() = 0;
-    // The format of the samples; valid while the decoder lives.
+    // The format of the samples; valid while the decoder lives. True from ReadHeader does not
+    // make the format playable (a WAVE file may place its data before any format, leaving
+    // this record all zero): the engine refuses a stream with no channels, no rate or a
+    // sample size it cannot mix.
     virtual const SoundFormat* GetFormat() = 0;
     // Fills `buffer` with up to `count` bytes of samples, starting over at the first sample
-    // when the data ends; returns the bytes written.
+    // when the data ends; returns the bytes written, fewer than `count` only when there is
+    // nothing to play (empty data, or a source that delivers nothing even from the start).
     virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
     // Moves to a byte offset within the sample data.
     virtual bool Seek(std::int32_t position) = 0;
