@@ -36,6 +36,17 @@ std::string ErrorOf(const std::string& body)
     return "";
 }
 
+// The message of the ScoreError that parsing a whole score throws; empty when it parses.
+std::string ParseErrorOf(const std::string& text)
+{
+    try {
+        ParseScore(text, "whole.score");
+    } catch (const ScoreError& error) {
+        return error.what();
+    }
+    return "";
+}
+
 TEST(SoundScoreNotes, NamesMapToConcertPitch)
 {
     double midi = 0.0;
@@ -108,6 +119,7 @@ TEST(SoundScoreErrors, NameTheFileLineAndProblem)
     EXPECT_NE(ErrorOf("track lead\n  Q4:8\nend\n").find("\"Q4\" is not a note"), std::string::npos);
     EXPECT_NE(ErrorOf("track lead\n  C4:0 C4:8\nend\n").find("at least 1/64 beat"), std::string::npos);
     EXPECT_NE(ErrorOf("track lead\n  v1.5 C4:8\nend\n").find("velocity"), std::string::npos);
+    EXPECT_NE(ErrorOf("track lead transpose=120\n  C4:8\nend\n").find("outside the notes"), std::string::npos);
     EXPECT_NE(ErrorOf("tempo fast\n").find("test.score:5: expected a number for tempo"), std::string::npos);
     EXPECT_NE(ErrorOf("volume 3\n").find("unknown statement \"volume\""), std::string::npos);
     EXPECT_NE(ErrorOf("instrument lead kind=fm\n").find("declared twice"), std::string::npos);
@@ -119,6 +131,14 @@ TEST(SoundScoreErrors, RunawayRepeatsStopAtTheLoopsEnd)
     // without expanding a billion notes first.
     const std::string message = ErrorOf("pattern tick\n  C4:0.25\nend\ntrack lead\n  @tick*1000000000\nend\n");
     EXPECT_NE(message.find("runs past the loop's end"), std::string::npos) << message;
+    // A huge chord repeated within a long loop is stopped by the note count.
+    std::string chord = "C4";
+    for (int i = 0; i < 200; ++i) {
+        chord += "+E4";
+    }
+    const std::string crowded = ParseErrorOf("tempo 120\nbars 1000\ninstrument a kind=fm\npattern c\n  " + chord +
+                                             ":0.015625\nend\ntrack a\n  @c*256000\nend\n");
+    EXPECT_NE(crowded.find("more than 100000 notes"), std::string::npos) << crowded;
 }
 
 TEST(SoundScoreErrors, APatternThatIncludesItselfIsRefused)

@@ -59,6 +59,10 @@ namespace {
 // or a missing digit is caught.
 constexpr double MinimumBeats = 1.0 / 64.0;
 
+// Far above any real score (ours hold under two thousand), low enough that a runaway chord
+// repeat fails quickly instead of eating the build machine's memory.
+constexpr std::size_t MaximumNotes = 100000;
+
 struct Pattern {
     std::vector<std::string> tokens;
     int line = 0;
@@ -88,6 +92,7 @@ private:
     std::map<std::string, Pattern> patterns_;
     double lastBeats_ = 1.0;
     double velocity_ = 1.0;
+    std::size_t noteCount_ = 0;
 };
 
 double Parser::Number(int line, const std::string& text, const std::string& what) const
@@ -218,7 +223,14 @@ double Parser::Expand(const std::vector<std::string>& tokens, int line, double p
                 if (!ParseNoteName(name, midiNote)) {
                     Fail(line, "\"" + name + "\" is not a note (like C4, F#3, Bb5) or a rest (r)");
                 }
-                track.notes.push_back({position, beats, midiNote + transpose, velocity_});
+                const double played = midiNote + transpose;
+                if (played < 0.0 || played > 127.0) {
+                    Fail(line, "\"" + name + "\" transposed lies outside the notes C-1 to G9");
+                }
+                if (++noteCount_ > MaximumNotes) {
+                    Fail(line, "more than " + std::to_string(MaximumNotes) + " notes in the score");
+                }
+                track.notes.push_back({position, beats, played, velocity_});
                 if (plus == std::string::npos) {
                     break;
                 }
