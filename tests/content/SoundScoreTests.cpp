@@ -194,7 +194,7 @@ TEST(SoundLoopRender, EchoAndReverbTailsWrapToTheStart)
 {
     // A single short blip on the second beat through a long echo and a hall: with the tails
     // of the previous pass wrapped round, the loop's last beat and its first still sound.
-    const Score score = ParseScore("tempo 120\nbars 1\ndelay beats=0.7 feedback=0.6 return=1\n"
+    const Score score = ParseScore("tempo 120\nbars 1\ndelay beats=0.9 feedback=0.6 return=1\n"
                                    "reverb size=0.9 return=0.5\n"
                                    "instrument blip kind=tone decay=0.05 sustain=0 release=0.02 delay=1 reverb=1\n"
                                    "track blip\n  r:1 C5:0.25 r:2.75\nend\n",
@@ -207,6 +207,37 @@ TEST(SoundLoopRender, EchoAndReverbTailsWrapToTheStart)
     // continuing tail, not a jump from a ringing tail into silence.
     const SoundChecks::SeamReport seam = SoundChecks::MeasureSeam(SoundChecks::FromBuffer(loop, score.sampleRate));
     EXPECT_TRUE(seam.smooth) << seam.detail;
+}
+
+TEST(SoundLoopRender, HumanizedNotesMoveButNoneIsLost)
+{
+    // Short blips on every beat, the first right at the loop point: jittered onsets that fall
+    // before frame 0 must wrap to the loop's end, not vanish or write out of bounds.
+    const std::string notes = "instrument blip kind=tone decay=0.05 sustain=0 release=0.02\n"
+                              "track blip\n  C5:1 C5 C5 C5\nend\n";
+    const Score steady = ParseScore("tempo 120\nbars 1\n" + notes, "steady.score");
+    const Score loose = ParseScore("tempo 120\nbars 1\nhumanize timing=0.05 velocity=0.2\n" + notes, "loose.score");
+    const SoundGen::StereoBuffer a = SoundGen::RenderLoop(steady, "steady.score", 0.8f);
+    const SoundGen::StereoBuffer b = SoundGen::RenderLoop(loose, "loose.score", 0.8f);
+    ASSERT_EQ(a.Frames(), b.Frames());
+    EXPECT_NE(a.left, b.left);
+    // Every blip still sounds near its beat: in the half beat either side of each beat (the
+    // window round beat 0 wrapping over the loop point) the energy stays within what a
+    // velocity change of 20 % allows.
+    const std::size_t beat = a.Frames() / 4;
+    const auto around = [beat](const SoundGen::StereoBuffer& buffer, std::size_t index) {
+        double energy = 0.0;
+        for (std::size_t k = 0; k < beat; ++k) {
+            const std::size_t frame = (index * beat + buffer.Frames() - beat / 2 + k) % buffer.Frames();
+            energy += static_cast<double>(buffer.left[frame]) * buffer.left[frame];
+        }
+        return energy;
+    };
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_GT(around(b, i), 0.3 * around(a, i)) << "beat " << i;
+    }
+    const Score typo = ParseScore("tempo 120\nbars 1\nhumanize swing=0.5\n" + notes, "typo.score");
+    EXPECT_THROW(SoundGen::RenderLoop(typo, "typo.score", 0.8f), ScoreError);
 }
 
 TEST(SoundLoopRender, StaysUnderTheRequestedPeak)

@@ -58,11 +58,11 @@ SeamReport MeasureSeam(const WavePlot::DecodedSound& sound)
         const float first = sound.At(0, c), second = sound.At(1, c);
         const float step = std::fabs(first - last);
         const float bend = std::max(std::fabs(first - 2.0f * last + beforeLast), std::fabs(second - 2.0f * first + last));
-        const std::size_t window = std::min(n / 4, static_cast<std::size_t>(sound.sampleRate * 0.03));
+        const std::size_t window = std::min(n / 4, static_cast<std::size_t>(sound.sampleRate * 0.1));
         const double before = WindowRms(sound, c, n - window, window);
         const double after = WindowRms(sound, c, 0, window);
         const double ratio = std::max(before, after) / std::max(1e-9, std::min(before, after));
-        const bool ok = step <= stepLimit && bend <= bendLimit && ratio < 2.0;
+        const bool ok = step <= stepLimit && bend <= bendLimit && ratio < 2.5;
         report.smooth = report.smooth && ok;
         detail << "channel " << c << ": step " << step << " (limit " << stepLimit << "), bend " << bend
                << " (<= " << bendLimit << "), level ratio " << ratio << "; ";

@@ -82,6 +82,10 @@ StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float
 {
     CheckEffect(score.reverb, {"size", "damping", "return"}, sourceName + ": reverb");
     CheckEffect(score.delay, {"beats", "feedback", "tone", "return"}, sourceName + ": delay");
+    CheckEffect(score.humanize, {"timing", "velocity"}, sourceName + ": humanize");
+    // A player's hands: onsets a few milliseconds off the grid, strikes a little uneven.
+    const double timingJitter = std::clamp(Get(score.humanize, "timing", 0.0), 0.0, 0.05) * score.sampleRate;
+    const double velocityJitter = std::clamp(Get(score.humanize, "velocity", 0.0), 0.0, 0.5);
     for (const ScoreInstrument& instrument : score.instruments) {
         CheckInstrument(instrument, sourceName);
     }
@@ -106,8 +110,13 @@ StereoBuffer RenderLoop(const Score& score, const std::string& sourceName, float
         const float right = static_cast<float>(gain) * panRight;
         for (const ScoreNote& note : track.notes) {
             const double gate = note.beats * score.SecondsPerBeat();
-            const StereoBuffer voice = RenderVoice(instrument, NoteFrequency(note.midiNote), gate, note.velocity, rate, random);
-            const std::size_t start = score.FrameOfBeat(note.beat);
+            const double shift = random.Bipolar() * timingJitter;
+            const double velocity = std::clamp(note.velocity * (1.0 + random.Bipolar() * velocityJitter), 0.0, 1.0);
+            const StereoBuffer voice = RenderVoice(instrument, NoteFrequency(note.midiNote), gate, velocity, rate, random);
+            // A note pushed early from the loop's first frame lands at its end, the loop wrapping.
+            const auto onset = static_cast<std::int64_t>(score.FrameOfBeat(note.beat)) + std::llround(shift);
+            const auto length = static_cast<std::int64_t>(frames);
+            const std::size_t start = static_cast<std::size_t>(((onset % length) + length) % length);
             AddVoice(dry, voice, start, left, right);
             if (reverb > 0.0) {
                 AddVoice(reverbSend, voice, start, left * static_cast<float>(reverb), right * static_cast<float>(reverb));

@@ -293,6 +293,8 @@ Score Parser::Run()
             score_.reverb = KeyValues(lineNumber, words, 1);
         } else if (keyword == "delay") {
             score_.delay = KeyValues(lineNumber, words, 1);
+        } else if (keyword == "humanize") {
+            score_.humanize = KeyValues(lineNumber, words, 1);
         } else if (keyword == "instrument") {
             if (words.size() < 2) {
                 Fail(lineNumber, "an instrument needs a name");

@@ -9,6 +9,8 @@
 //   rate 44100                    sample rate in Hz (optional, 44100 by default)
 //   reverb size=0.8 damping=0.4 return=0.3
 //   delay beats=0.75 feedback=0.35 tone=3000 return=0.2
+//   humanize timing=0.006 velocity=0.1   each note up to 6 ms early or late and 10 % softer
+//                                        or louder, the same on every build
 //   instrument <name> kind=<kind> key=value...
 //   pattern <name>                a reusable run of notes, up to "end"
 //   track <instrument> [transpose=<semitones>]   notes of one instrument, up to "end"
@@ -69,6 +71,7 @@ struct Score {
     int sampleRate = 44100;
     Parameters reverb;
     Parameters delay;
+    Parameters humanize;
     std::vector<ScoreInstrument> instruments;
     std::vector<ScoreTrack> tracks;
 
