@@ -19,10 +19,11 @@ protected:
         Boot(true);
     }
 
-    // Top view as the game's TopView camera: 100 above the origin, 10 units towards +Z.
+    // Top view as the game's TopView camera: 100 above the origin, 10 units towards larger
+    // rows (-Z), so row 0 is at the top of the screen and +X on the right, as on the map.
     void LitScene()
     {
-        MakeScene(16, {0, 100, 10}, {0, 0, 0}, 1000.0f);
+        MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
         SceneTest::QuadSpec red;
         red.halfSize = 20.0f;
         red.color[1] = red.color[2] = 0.0f;
@@ -86,7 +87,7 @@ TEST_F(ScenePixels, ALitModelUnderASixtyPercentOneFromAboveBlendsAndTheRestIsBac
     LitScene();
     DrawFrame();
     // World x maps to about 5.8 pixels a unit at the ground (100 units away) and 6.4 at
-    // the glass (90 away): the ground spans x 204..436, the glass x 352..481.
+    // the glass (90 away): the ground spans x 204..436, the glass (at +X) x 352..481.
     EXPECT_TRUE(Near(At(20, 240), 0x408000)) << std::hex << At(20, 240);     // background
     EXPECT_TRUE(Near(At(260, 240), 0xCC0000)) << std::hex << At(260, 240);   // lit red: 0.8
     // Blue at 0.8 x 0.6 over the lit red x 0.4.

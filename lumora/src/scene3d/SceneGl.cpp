@@ -477,7 +477,7 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
     glDepthFunc(GL_LESS);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
+    glFrontFace(GL_CW); // the view mirrors X (see PerspectiveMatrix)
     glDisable(GL_BLEND);
 
     PassContext pass{&built, &s, s.camera.farPlane * 0.5f, s.camera.farPlane};
