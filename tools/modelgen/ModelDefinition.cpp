@@ -322,7 +322,7 @@ private:
         if (kind == "box") {
             shape = MakeBox(options.RequiredVector("size"));
         } else if (kind == "roundbox") {
-            shape = MakeRoundedBox(options.RequiredVector("size"), options.RequiredNumber("radius"), std::max(rings / 4, 2));
+            shape = MakeRoundedBox(options.RequiredVector("size"), options.RequiredNumber("radius"), std::max(rings / 4, 1));
         } else if (kind == "sphere") {
             const float r = options.RequiredNumber("radius");
             shape = MakeEllipsoid({r, r, r}, segments, rings, options.Number("arc", 180.0f));

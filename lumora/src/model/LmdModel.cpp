@@ -42,6 +42,11 @@ bool NormaliseRotation(LmdQuaternion& q) {
     if (!(length > 1.0e-6)) {
         return false;
     }
+    // Already unit length: left exactly as stored, so that reading what was written gives
+    // back the same bits.
+    if (std::fabs(length - 1.0) < 1.0e-6) {
+        return true;
+    }
     q.x = float(q.x / length);
     q.y = float(q.y / length);
     q.z = float(q.z / length);

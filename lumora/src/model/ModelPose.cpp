@@ -9,6 +9,10 @@ namespace Lumora::Internal {
 
 namespace {
 
+// Animated bounds sample at most this many evenly spaced frames per animation (besides
+// its keys), so that an absurd length in a file cannot stall the loader.
+constexpr float kMaxBoundsSamples = 240.0f;
+
 float Lerp(float a, float b, float t) {
     return a + (b - a) * t;
 }
@@ -254,26 +258,14 @@ ModelBounds ComputeAnimatedMeshBounds(const LmdModel& model, std::size_t meshInd
     }
     const LmdMesh& mesh = model.meshes[meshIndex];
     const std::vector<bool> used = UsedVertices(mesh);
-    std::vector<LmdVector3> points;
     std::vector<Matrix4> palette(std::max<std::size_t>(model.bones.size(), 1));
 
-    auto addPose = [&](std::int64_t animation, float frame) {
-        ComputeBonePalette(model, animation, frame, palette);
-        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
-            if (!used[v]) {
-                continue;
-            }
-            const LmdVertex& vertex = mesh.vertices[v];
-            const LmdVector3 p = model.bones.empty() ? vertex.position
-                                                     : palette[vertex.bone].TransformPoint(vertex.position);
-            Include(bounds, p);
-            points.push_back(p);
-        }
-    };
-    addPose(-1, 0.0f);  // no animation: the bind pose
+    // Every pose to sample: the bind pose, then each animation's frames.
+    std::vector<std::pair<std::int64_t, float>> poses{{-1, 0.0f}};
     for (const LmdAnimation& animation : model.animations) {
         std::vector<float> frames;
-        for (float f = 0.0f; f < animation.length; f += 1.0f) {
+        const float step = std::max(1.0f, animation.length / kMaxBoundsSamples);
+        for (float f = 0.0f; f < animation.length; f += step) {
             frames.push_back(f);
         }
         frames.push_back(animation.length);
@@ -285,14 +277,25 @@ ModelBounds ComputeAnimatedMeshBounds(const LmdModel& model, std::size_t meshInd
         std::sort(frames.begin(), frames.end());
         frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
         for (float f : frames) {
-            addPose(animation.index, f);
+            poses.emplace_back(animation.index, f);
         }
     }
-    FinishSphere(bounds, [&](auto visit) {
-        for (const LmdVector3& p : points) {
-            visit(p);
+    // Two passes over the poses, the box first and then the sphere around its centre, so
+    // that no posed point has to be kept.
+    auto forEachPoint = [&](auto visit) {
+        for (const auto& [animation, frame] : poses) {
+            ComputeBonePalette(model, animation, frame, palette);
+            for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+                if (!used[v]) {
+                    continue;
+                }
+                const LmdVertex& vertex = mesh.vertices[v];
+                visit(model.bones.empty() ? vertex.position : palette[vertex.bone].TransformPoint(vertex.position));
+            }
         }
-    });
+    };
+    forEachPoint([&](const LmdVector3& p) { Include(bounds, p); });
+    FinishSphere(bounds, forEachPoint);
     return bounds;
 }
 

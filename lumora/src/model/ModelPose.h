@@ -66,9 +66,11 @@ struct ModelBounds {
 // Bounds of a mesh's vertices in the bind pose.
 ModelBounds ComputeMeshBounds(const LmdMesh& mesh);
 
-// Bounds of a mesh over every animation the model has, sampled at every whole frame, at
-// every key frame and at each length; for culling an animated actor with one fixed volume.
-// The bind pose is included.
+// Bounds of a mesh over every animation the model has, sampled at every whole frame (at
+// 240 evenly spaced frames for animations longer than that), at every key frame and at
+// each length; for culling an animated actor with one fixed volume. The bind pose is
+// included. Rotations between samples may swing a vertex slightly outside: the renderer
+// should allow a small margin.
 ModelBounds ComputeAnimatedMeshBounds(const LmdModel& model, std::size_t meshIndex);
 
 // The seven shader options material `materialIndex` of mesh `meshIndex` needs:

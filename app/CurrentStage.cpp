@@ -1,0 +1,4 @@
+#include "CurrentStage.h"
+
+StageKind currentStageKind = StageKind::Normal;
+std::string currentStageName;

@@ -1,0 +1,8 @@
+#include "SceneRoot.h"
+
+#include "SceneStartup.h"
+
+SceneRoot::SceneRoot(Application* application) : Scene(application)
+{
+    AddChild(new SceneStartup(application));
+}

@@ -1,0 +1,170 @@
+#include "SceneTitle.h"
+
+#include "CommonSounds.h"
+#include "CurrentStage.h"
+#include "FlatFill.h"
+#include "ResourceManager.h"
+#include "SaveDataManager.h"
+#include "SceneConfig.h"
+#include "SceneFactory.h"
+
+namespace {
+
+constexpr std::int32_t kConfirmButton = 16;
+constexpr std::int32_t kSpriteVertices = 6;
+
+// Where each item's pictures sit, indexed by item code.
+struct ItemLayout {
+    float labelRow;  // source y of the label in "title_menu_stick_tr.png"
+    float screenY;   // screen y of the label, the highlight band and the tip box
+    float tipX;      // source cell of the tip in "title_menu_tip_text_tr.png"
+    float tipY;
+};
+constexpr ItemLayout kItemLayouts[] = {
+    {0.0f, 32.0f, 0.0f, 0.0f},
+    {64.0f, 160.0f, 330.0f, 0.0f},
+    {128.0f, 288.0f, 0.0f, 256.0f},
+    {192.0f, 402.0f, 330.0f, 256.0f},
+};
+
+const ItemLayout* LayoutOf(std::int32_t item)
+{
+    return item >= 0 && item < 4 ? &kItemLayouts[item] : nullptr;
+}
+
+void DrawSquare(Lumora::ISprite2D* sprite, const Lumora::Math::Rect& destination,
+                const Lumora::Math::Rect& source)
+{
+    if (sprite == nullptr) {
+        return;
+    }
+    sprite->Begin();
+    sprite->DrawSquare(destination, source, 0xFFFFFFFF);
+    sprite->End();
+    sprite->Render();
+}
+
+} // namespace
+
+SceneTitle::SceneTitle(Application* application) : Scene(application)
+{
+    tiledBackground_ = std::make_shared<BackGroundTileRender>(GetRender());
+    wipe_ = std::make_shared<EffectWipe>(GetRender());
+    {
+        // Opening a handle makes sure the save file and its settings exist before any
+        // screen reads them.
+        SaveDataManager save;
+    }
+    items_.clear();
+    items_ = {ItemNormalStages, ItemExtraStages, ItemConfiguration, ItemQuit};
+    if (ResourceManager* loader = GetResourceManager()) {
+        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+                                           "title_menu_stick_tr.png", &labelTexture_));
+        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+                                           "title_menu_tip_text_tr.png", &tipTexture_));
+    }
+}
+
+SceneTitle::~SceneTitle()
+{
+    Lumora::SafeRelease(labelSprite_);
+    Lumora::SafeRelease(labelTexture_);
+    Lumora::SafeRelease(tipSprite_);
+    Lumora::SafeRelease(tipTexture_);
+    tiledBackground_.reset();
+    items_.clear();
+    wipe_.reset();
+}
+
+void SceneTitle::Choose(std::int32_t item)
+{
+    Scene* successor = nullptr;
+    switch (item) {
+    case ItemNormalStages:
+    case ItemExtraStages:
+        currentStageKind = item == ItemNormalStages ? StageKind::Normal : StageKind::Extra;
+        state_ = 2;
+        Kill();
+        successor = CreateStageSelectScene(GetApplication());
+        break;
+    case ItemConfiguration:
+        currentStageKind = StageKind::Normal;
+        state_ = 2;
+        Kill();
+        successor = new SceneConfig(GetApplication());
+        break;
+    case ItemQuit:
+        Kill();
+        if (Lumora::ICore* core = GetCore()) {
+            core->Exit();
+        }
+        break;
+    default:
+        break;
+    }
+    if (successor != nullptr && GetParent() != nullptr) {
+        GetParent()->AddChild(successor);
+    } else if (successor != nullptr) {
+        successor->Release();
+    }
+}
+
+bool SceneTitle::Update()
+{
+    if (state_ == 0) {
+        ResourceManager* loader = GetResourceManager();
+        if (loader == nullptr || !loader->IsBusy()) {
+            state_ = 1;
+            if (Lumora::IRender* render = GetRender()) {
+                labelSprite_ = render->CreateSprite2D(kSpriteVertices, labelTexture_, 0, 0, 0, 0);
+                tipSprite_ = render->CreateSprite2D(kSpriteVertices, tipTexture_, 0, 0, 0, 0);
+            }
+        }
+    } else if (state_ == 1) {
+        Lumora::IInputController* input = GetInputController();
+        if (input != nullptr) {
+            if (input->GetState(Lumora::InputPressed, kConfirmButton)) {
+                if (cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size())) {
+                    Choose(items_[cursor_]);
+                }
+                if (commonSounds.decision != nullptr) {
+                    commonSounds.decision->Play(0, 0);
+                }
+            }
+            input->MoveCursor(0, cursor_, static_cast<std::int32_t>(items_.size()));
+        }
+    }
+    return Scene::Update();
+}
+
+void SceneTitle::Draw()
+{
+    Lumora::IRender* render = GetRender();
+    if (render != nullptr && state_ == 0) {
+        DrawFlatFill(render, Lumora::Math::Rect(0.0f, 0.0f, 640.0f, 480.0f), kBackgroundTexelX);
+    } else if (render != nullptr && state_ == 1) {
+        render->SetBlendMode(0);
+        tiledBackground_->Draw();
+        DrawFlatFill(render, Lumora::Math::Rect(320.0f, 0.0f, 320.0f, 480.0f), kPanelTexelX);
+        const ItemLayout* selected =
+            cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size()) ? LayoutOf(items_[cursor_])
+                                                                               : nullptr;
+        if (selected != nullptr) {
+            DrawFlatFill(render, Lumora::Math::Rect(0.0f, selected->screenY, 640.0f, 64.0f),
+                         kPanelTexelX);
+        }
+        for (std::int32_t item : items_) {
+            if (const ItemLayout* layout = LayoutOf(item)) {
+                DrawSquare(labelSprite_, Lumora::Math::Rect(0.0f, layout->screenY, 256.0f, 64.0f),
+                           Lumora::Math::Rect(0.0f, layout->labelRow, 256.0f, 64.0f));
+            }
+        }
+        if (selected != nullptr) {
+            // The quit item's tip reaches below the screen's lower edge; it is cut there.
+            DrawSquare(tipSprite_, Lumora::Math::Rect(335.0f, selected->screenY, 330.0f, 256.0f),
+                       Lumora::Math::Rect(selected->tipX, selected->tipY, 330.0f, 256.0f));
+        }
+        wipe_->Draw();
+    }
+    Scene::Draw();
+}

@@ -1,0 +1,125 @@
+// Every shipped stage, played to the clear with its recorded solution through the rules
+// at the game's own timing (one draw per update, a 30-frame leave animation).
+#include "PuzzleReplay.h"
+#include "PuzzleSolver.h"
+#include "StageDataReader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct RecordedSolution {
+    std::string kind;
+    std::string file;
+    std::size_t turns = 0;
+    std::string moves;
+};
+
+std::vector<RecordedSolution> LoadSolutions()
+{
+    std::ifstream in(TOMARUGI_STAGE_SOLUTIONS);
+    std::vector<RecordedSolution> solutions;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream fields(line);
+        RecordedSolution solution;
+        std::string turns;
+        std::getline(fields, solution.kind, '\t');
+        std::getline(fields, solution.file, '\t');
+        std::getline(fields, turns, '\t');
+        std::getline(fields, solution.moves);
+        solution.turns = std::stoul(turns);
+        solutions.push_back(solution);
+    }
+    return solutions;
+}
+
+std::string StagePath(const RecordedSolution& solution)
+{
+    return std::string(solution.kind == "extra" ? TOMARUGI_EXTRA_STAGE_DIR : TOMARUGI_STAGE_DIR) + "/" + solution.file;
+}
+
+TEST(ShippedStages, TheFiveNormalStagesAreRecorded)
+{
+    std::set<std::string> normal;
+    for (const RecordedSolution& solution : LoadSolutions()) {
+        if (solution.kind == "normal") {
+            normal.insert(solution.file);
+        }
+    }
+    EXPECT_EQ(normal, (std::set<std::string>{"練習問題１.pzd", "練習問題２.pzd", "体験版Easy.pzd", "体験版Normal.pzd",
+                                             "体験版Hard.pzd"}));
+}
+
+TEST(ShippedStages, RecordedSolutionsClearInExactlyTheirTurns)
+{
+    const std::vector<RecordedSolution> solutions = LoadSolutions();
+    ASSERT_GE(solutions.size(), 7u);
+    for (const RecordedSolution& solution : solutions) {
+        SCOPED_TRACE(solution.file);
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(StagePath(solution).c_str()));
+        std::vector<SolverMove> moves;
+        ASSERT_TRUE(ParseMoves(solution.moves, moves));
+        ASSERT_EQ(moves.size(), solution.turns);
+
+        PuzzleRules rules;
+        rules.board.BuildBoard(stage);
+        const ReplayReport report = ReplayMoves(rules, moves);
+        EXPECT_TRUE(report.ok) << report.failure;
+        EXPECT_EQ(rules.turns, solution.turns);
+        EXPECT_EQ(rules.board.player->state, PuzzlerState::Cleared);
+    }
+}
+
+TEST(ShippedStages, RecordedTurnsAreStillTheFewest)
+{
+    for (const RecordedSolution& solution : LoadSolutions()) {
+        SCOPED_TRACE(solution.file);
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(StagePath(solution).c_str()));
+        PuzzleBoard board;
+        board.BuildBoard(stage);
+        const SolveResult result = SolvePuzzle(board);
+        ASSERT_EQ(result.outcome, SolveOutcome::Solved);
+        EXPECT_EQ(result.moves.size(), solution.turns);
+    }
+}
+
+TEST(ShippedStages, HardNeedsPlanning)
+{
+    StageDataReader stage;
+    ASSERT_TRUE(stage.ReadFromPath((std::string(TOMARUGI_STAGE_DIR) + "/体験版Hard.pzd").c_str()));
+    PuzzleBoard board;
+    board.BuildBoard(stage);
+    const SolveResult result = SolvePuzzle(board);
+    ASSERT_EQ(result.outcome, SolveOutcome::Solved);
+    EXPECT_GT(result.moves.size(), 15u);
+    SolveOptions noPush;
+    noPush.allowPushes = false;
+    EXPECT_EQ(SolvePuzzle(board, noPush).outcome, SolveOutcome::Unsolvable);
+    // Some first moves that look fine leave the stage impossible to clear.
+    int deadEnds = 0;
+    for (const SolverAction action : {SolverAction::Slide, SolverAction::Push, SolverAction::Defrost}) {
+        for (const Direction direction : {Up, Down, Left, Right}) {
+            PuzzleRules rules;
+            rules.board = board;
+            if (!ReplayMoves(rules, {{action, direction}}, ReplayLeaveLength, false).ok) {
+                continue; // that first move does nothing
+            }
+            deadEnds += SolvePuzzle(rules.board).outcome == SolveOutcome::Unsolvable ? 1 : 0;
+        }
+    }
+    EXPECT_GE(deadEnds, 2);
+}
+
+} // namespace

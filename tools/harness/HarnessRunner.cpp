@@ -1,0 +1,306 @@
+#include "HarnessRunner.h"
+
+#include "Application.h"
+#include "CurrentStage.h"
+#include "ResourceManager.h"
+#include "SaveDataManager.h"
+#include "SceneConfig.h"
+#include "SceneRetryWait.h"
+#include "SceneRoot.h"
+#include "SceneStartup.h"
+#include "SceneTitle.h"
+#include "SoundLog.h"
+
+#include <Lumora/Testing.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// The longest real time `idle` waits for the loader.
+constexpr auto kIdleTimeout = std::chrono::seconds(10);
+
+class Runner {
+public:
+    Runner(Application& application, const HarnessRunOptions& options)
+        : application_(application), options_(options)
+    {
+        // Ticks of the virtual performance counter per update.
+        period_ = application_.GetCore()->GetPerformanceFrequency() / 60;
+    }
+
+    HarnessResult Run(const std::vector<HarnessCommand>& commands)
+    {
+        application_.BeginMainLoop();
+        for (const HarnessCommand& command : commands) {
+            line_ = command.line;
+            const bool ok = Execute(command);
+            if (quit_) {
+                return HarnessPassed;
+            }
+            if (!ok) {
+                return HarnessFailed;
+            }
+        }
+        return HarnessPassed;
+    }
+
+private:
+    // One pass of the game's loop; with `advance` the clock first moves one update period,
+    // so the pass runs exactly one update. Returns false once the game has quit.
+    bool Pass(bool advance)
+    {
+        if (application_.GetCore()->Run(0) == 0) {
+            quit_ = true;
+            return false;
+        }
+        if (advance) {
+            Lumora::Testing::AdvanceClock(period_);
+        }
+        application_.RunPass();
+        const std::size_t known = history_.size();
+        CollectSoundEvents(history_);
+        sounds_.insert(sounds_.end(), history_.begin() + static_cast<std::ptrdiff_t>(known), history_.end());
+        return true;
+    }
+
+    bool Update(std::uint32_t held)
+    {
+        Lumora::Testing::SetHeldButtons(held);
+        const bool running = Pass(true);
+        Lumora::Testing::SetHeldButtons(0);
+        return running;
+    }
+
+    bool Fail(const std::string& message)
+    {
+        std::fprintf(stderr, "tomarugi-harness: line %d: %s\n", line_, message.c_str());
+        return false;
+    }
+
+    std::int32_t CurrentSceneId()
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        Scene* screen = root != nullptr ? root->GetFirstChild() : nullptr;
+        return screen != nullptr ? screen->GetSceneId() : -1;
+    }
+
+    bool Execute(const HarnessCommand& command)
+    {
+        using Kind = HarnessCommand::Kind;
+        switch (command.kind) {
+        case Kind::Wait:
+            for (std::int64_t i = 0; i < command.count; ++i) {
+                if (!Update(0)) {
+                    return true;
+                }
+            }
+            return true;
+        case Kind::Frames:
+            for (std::int64_t i = 0; i < command.count; ++i) {
+                if (!Pass(false)) {
+                    return true;
+                }
+            }
+            return true;
+        case Kind::Idle: {
+            const auto deadline = std::chrono::steady_clock::now() + kIdleTimeout;
+            while (application_.GetResourceManager()->IsBusy()) {
+                if (std::chrono::steady_clock::now() > deadline) {
+                    return Fail("the loader was still busy after 10 s");
+                }
+                if (!Update(0)) {
+                    return true;
+                }
+                // Loads take real time; let the loader thread work between updates.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            Update(0);
+            return true;
+        }
+        case Kind::Press:
+            // Held for one update, then released for one, so that the next press of the
+            // same button is seen going down again.
+            if (Update(command.buttons)) {
+                Update(0);
+            }
+            return true;
+        case Kind::Hold:
+            for (std::int64_t i = 0; i < command.count; ++i) {
+                if (!Update(command.buttons)) {
+                    return true;
+                }
+            }
+            Update(0);
+            return true;
+        case Kind::Shot: {
+            std::filesystem::path path(command.name);
+            if (path.is_relative()) {
+                path = options_.shotDirectory / path;
+            }
+            if (!options_.pixels) {
+                return Fail("shot needs pixels; run the harness with --pixels");
+            }
+            if (!Lumora::Testing::SavePixelsPng(path.string().c_str())) {
+                return Fail("could not write " + path.string());
+            }
+            return true;
+        }
+        case Kind::ExpectScene: {
+            const std::int32_t id = CurrentSceneId();
+
+            if (id != command.count) {
+                return Fail("expected screen " + std::to_string(command.count) + ", found " +
+                            (id < 0 ? std::string("none") : std::to_string(id)));
+            }
+            return true;
+        }
+        case Kind::ExpectQuit:
+            for (std::int64_t i = 0; i < command.count; ++i) {
+                if (!Update(0)) {
+                    return true;
+                }
+            }
+            // The game asks to end inside an update; the loop learns it at the next Run.
+            if (application_.GetCore()->Run(0) == 0) {
+                quit_ = true;
+                return true;
+            }
+            return Fail("the game did not quit within " + std::to_string(command.count) + " updates");
+        case Kind::ExpectSound:
+            return ExpectSound(command);
+        case Kind::ExpectPlaying: {
+            for (auto event = history_.rbegin(); event != history_.rend(); ++event) {
+                if (event->name != command.name || event->kind == HarnessSoundEvent::Kind::Volume) {
+                    continue;
+                }
+                if (event->kind == HarnessSoundEvent::Kind::Play) {
+                    return true;
+                }
+                return Fail(command.name + " was stopped after it last played");
+            }
+            return Fail(command.name + " never played");
+        }
+        case Kind::ClearSounds:
+            sounds_.clear();
+            return true;
+        case Kind::ExpectSave:
+            return ExpectSave(command);
+        case Kind::ExpectStageKind:
+            if (currentStageKind != command.count) {
+                return Fail(std::string("the current stage kind is ") +
+                            (currentStageKind == StageKind::Extra ? "extra" : "normal"));
+            }
+            return true;
+        case Kind::EnterScene:
+            return EnterScene(static_cast<std::int32_t>(command.count));
+        }
+        return Fail("unhandled command");
+    }
+
+    bool ExpectSound(const HarnessCommand& command)
+    {
+        const HarnessSoundEvent::Kind kind = command.word == "play"   ? HarnessSoundEvent::Kind::Play
+                                             : command.word == "stop" ? HarnessSoundEvent::Kind::Stop
+                                                                      : HarnessSoundEvent::Kind::Volume;
+        std::string seen;
+        for (const HarnessSoundEvent& event : sounds_) {
+            if (event.kind != kind || event.name != command.name) {
+                continue;
+            }
+            if (!command.hasValue) {
+                return true;
+            }
+            const double value = kind == HarnessSoundEvent::Kind::Volume ? event.volume : event.loop;
+            if (std::fabs(value - command.value) <= 0.01) {
+                return true;
+            }
+            seen += " " + std::to_string(value);
+        }
+        return Fail("no " + command.word + " event for " + command.name +
+                    (command.hasValue ? " with " + std::to_string(command.value) : std::string()) +
+                    (seen.empty() ? std::string() : " (seen:" + seen + ")"));
+    }
+
+    bool ExpectSave(const HarnessCommand& command)
+    {
+        SaveDataManager save;
+        std::int32_t stored = 0;
+        if (command.word == "volume-bgm") {
+            stored = save->GetVolumeBgm();
+        } else if (command.word == "volume-se") {
+            stored = save->GetVolumeSe();
+        } else if (command.word == "stage-view") {
+            stored = save->GetDaemonStageView() ? 1 : 0;
+        } else if (command.word == "camera-mode") {
+            stored = save->GetCameraMode();
+        } else if (command.word == "camera-distance") {
+            stored = save->GetCameraZDist();
+        } else {
+            stored = save->GetCameraHeight();
+        }
+        if (stored != command.value) {
+            return Fail(command.word + " is " + std::to_string(stored) + " in tomarugi.save");
+        }
+        return true;
+    }
+
+    bool EnterScene(std::int32_t id)
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        for (Scene* screen = root->GetFirstChild(); screen != nullptr; screen = screen->GetNextSibling()) {
+            screen->Kill();
+        }
+        Scene* next = nullptr;
+        switch (id) {
+        case SceneIdStartup:
+            next = new SceneStartup(&application_);
+            break;
+        case SceneIdTitle:
+            next = new SceneTitle(&application_);
+            break;
+        case SceneIdConfig:
+            next = new SceneConfig(&application_);
+            break;
+        default:
+            next = new SceneRetryWait(&application_);
+            break;
+        }
+        root->AddChild(next);
+        return true;
+    }
+
+    Application& application_;
+    HarnessRunOptions options_;
+    std::uint64_t period_ = 0;
+    std::int32_t line_ = 0;
+    bool quit_ = false;
+    std::vector<HarnessSoundEvent> sounds_;  // since the last clear-sounds
+    std::vector<HarnessSoundEvent> history_; // since the start
+};
+
+} // namespace
+
+HarnessResult RunHarnessScript(const std::vector<HarnessCommand>& commands,
+                               const HarnessRunOptions& options)
+{
+    Lumora::Testing::HeadlessOptions headless;
+    headless.pixels = options.pixels;
+    Lumora::Testing::EnableHeadless(headless);
+    HarnessResult result = HarnessPassed;
+    {
+        Application application;
+        if (const char* failure = application.GetStartupFailure()) {
+            std::fprintf(stderr, "tomarugi-harness: the game did not start: %s\n", failure);
+            result = HarnessFailed;
+        } else {
+            Runner runner(application, options);
+            result = runner.Run(commands);
+        }
+    }
+    Lumora::Testing::DisableHeadless();
+    return result;
+}

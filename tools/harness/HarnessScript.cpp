@@ -1,0 +1,173 @@
+#include "HarnessScript.h"
+
+#include <charconv>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string> SplitWords(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::istringstream stream(line);
+    std::string word;
+    while (stream >> word) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+bool ParseInteger(const std::string& text, std::int64_t minimum, std::int64_t maximum,
+                  std::int64_t& out)
+{
+    const char* end = text.data() + text.size();
+    auto [pointer, result] = std::from_chars(text.data(), end, out);
+    return result == std::errc() && pointer == end && out >= minimum && out <= maximum;
+}
+
+bool ParseNumber(const std::string& text, double& out)
+{
+    const char* end = text.data() + text.size();
+    auto [pointer, result] = std::from_chars(text.data(), end, out);
+    return result == std::errc() && pointer == end;
+}
+
+// A virtual button by number (0-3, 16-19) or by name.
+bool ParseButton(const std::string& text, std::uint32_t& bit)
+{
+    static const struct {
+        const char* name;
+        std::int32_t button;
+    } kNames[] = {{"up", 0},      {"down", 1},    {"left", 2}, {"right", 3},
+                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}};
+    for (const auto& named : kNames) {
+        if (text == named.name) {
+            bit = 1u << named.button;
+            return true;
+        }
+    }
+    std::int64_t button = 0;
+    if (!ParseInteger(text, 0, 19, button) || (button > 3 && button < 16)) {
+        return false;
+    }
+    bit = 1u << button;
+    return true;
+}
+
+bool IsSaveKey(const std::string& key)
+{
+    return key == "volume-bgm" || key == "volume-se" || key == "stage-view" ||
+           key == "camera-mode" || key == "camera-distance" || key == "camera-height";
+}
+
+} // namespace
+
+bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& commands,
+                        std::string& error)
+{
+    constexpr std::int64_t kMaxCount = 100'000'000;
+    commands.clear();
+    std::istringstream lines(text);
+    std::string line;
+    std::int32_t lineNumber = 0;
+    while (std::getline(lines, line)) {
+        ++lineNumber;
+        const std::vector<std::string> words = SplitWords(line);
+        if (words.empty() || words[0][0] == '#') {
+            continue;
+        }
+        HarnessCommand command;
+        command.line = lineNumber;
+        const std::string& verb = words[0];
+        const std::size_t arguments = words.size() - 1;
+        auto fail = [&](const std::string& reason) {
+            error = "line " + std::to_string(lineNumber) + ": " + reason;
+            return false;
+        };
+
+        if (verb == "wait" || verb == "frames" || verb == "expect-quit") {
+            command.kind = verb == "wait"     ? HarnessCommand::Kind::Wait
+                           : verb == "frames" ? HarnessCommand::Kind::Frames
+                                              : HarnessCommand::Kind::ExpectQuit;
+            if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {
+                return fail(verb + " takes one count from 0 to 100000000");
+            }
+        } else if (verb == "idle" || verb == "clear-sounds") {
+            command.kind = verb == "idle" ? HarnessCommand::Kind::Idle : HarnessCommand::Kind::ClearSounds;
+            if (arguments != 0) {
+                return fail(verb + " takes no arguments");
+            }
+        } else if (verb == "press") {
+            command.kind = HarnessCommand::Kind::Press;
+            if (arguments == 0) {
+                return fail("press needs at least one button");
+            }
+            for (std::size_t i = 1; i < words.size(); ++i) {
+                std::uint32_t bit = 0;
+                if (!ParseButton(words[i], bit)) {
+                    return fail("unknown button '" + words[i] + "'");
+                }
+                command.buttons |= bit;
+            }
+        } else if (verb == "hold") {
+            command.kind = HarnessCommand::Kind::Hold;
+            if (arguments != 2 || !ParseButton(words[1], command.buttons) ||
+                !ParseInteger(words[2], 0, kMaxCount, command.count)) {
+                return fail("hold takes a button and a count of updates");
+            }
+        } else if (verb == "shot") {
+            command.kind = HarnessCommand::Kind::Shot;
+            if (arguments != 1 || words[1].size() < 5 ||
+                words[1].compare(words[1].size() - 4, 4, ".png") != 0) {
+                return fail("shot takes one file name ending in .png");
+            }
+            command.name = words[1];
+        } else if (verb == "expect-scene" || verb == "enter-scene") {
+            command.kind = verb == "expect-scene" ? HarnessCommand::Kind::ExpectScene
+                                                  : HarnessCommand::Kind::EnterScene;
+            if (arguments != 1 || !ParseInteger(words[1], 0, 6, command.count)) {
+                return fail(verb + " takes a scene identifier from 0 to 6");
+            }
+            if (command.kind == HarnessCommand::Kind::EnterScene && command.count != 1 &&
+                command.count != 2 && command.count != 5 && command.count != 6) {
+                return fail("enter-scene can start screens 1, 2, 5 and 6 only");
+            }
+        } else if (verb == "expect-sound") {
+            command.kind = HarnessCommand::Kind::ExpectSound;
+            if (arguments < 2 || arguments > 3 ||
+                (words[1] != "play" && words[1] != "stop" && words[1] != "volume")) {
+                return fail("expect-sound takes play, stop or volume, a sound name and an optional value");
+            }
+            command.word = words[1];
+            command.name = words[2];
+            if (arguments == 3) {
+                if (!ParseNumber(words[3], command.value)) {
+                    return fail("'" + words[3] + "' is not a number");
+                }
+                command.hasValue = true;
+            }
+        } else if (verb == "expect-stage-kind") {
+            command.kind = HarnessCommand::Kind::ExpectStageKind;
+            if (arguments != 1 || (words[1] != "normal" && words[1] != "extra")) {
+                return fail("expect-stage-kind takes normal or extra");
+            }
+            command.count = words[1] == "extra" ? 1 : 0;
+        } else if (verb == "expect-playing") {
+            command.kind = HarnessCommand::Kind::ExpectPlaying;
+            if (arguments != 1) {
+                return fail("expect-playing takes one sound name");
+            }
+            command.name = words[1];
+        } else if (verb == "expect-save") {
+            command.kind = HarnessCommand::Kind::ExpectSave;
+            if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {
+                return fail("expect-save takes volume-bgm, volume-se, stage-view, camera-mode, "
+                            "camera-distance or camera-height and a number");
+            }
+            command.word = words[1];
+        } else {
+            return fail("unknown command '" + verb + "'");
+        }
+        commands.push_back(std::move(command));
+    }
+    return true;
+}

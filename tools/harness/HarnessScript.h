@@ -1,0 +1,60 @@
+// tools/harness/HarnessScript.h: the harness's script language, parsed before anything runs.
+//
+// One command per line; blank lines and lines starting with '#' are skipped:
+//   wait N                  N updates (each: the clock moves 1/60 s, one draw, one update)
+//   frames N                N draws without an update (the clock stands still)
+//   idle                    updates until the loader is idle, then one more so screens see it
+//   press B...              buttons held together for one update, then one update with
+//                           them released (0-3, 16-19, or the names up down left right
+//                           confirm cancel c v)
+//   hold B N                one button held for N updates, then one update released
+//   shot FILE.png           the last drawn frame's pixels as a PNG
+//   expect-scene ID         the current screen (the root's first child) has identifier ID
+//   expect-quit N           the game ends within N updates
+//   expect-sound KIND NAME [VALUE]
+//                           a sound event since the last clear-sounds: KIND play, stop or
+//                           volume; NAME the sound's file name; VALUE the loop flag (play) or
+//                           the volume percent (volume, within 0.01)
+//   expect-playing NAME     the last play or stop event for NAME since the start was a play
+//   clear-sounds            forgets the sound events recorded so far
+//   expect-save KEY VALUE   a setting in "tomarugi.save": volume-bgm, volume-se,
+//                           stage-view, camera-mode, camera-distance, camera-height
+//   expect-stage-kind K     the program-wide current stage kind is K (normal or extra)
+//   enter-scene ID          test-only: ends the current screen and starts a fresh one of
+//                           identifier ID (1 start-up, 2 title, 5 configuration, 6 retry wait)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HarnessCommand {
+    enum class Kind {
+        Wait,
+        Frames,
+        Idle,
+        Press,
+        Hold,
+        Shot,
+        ExpectScene,
+        ExpectQuit,
+        ExpectSound,
+        ExpectPlaying,
+        ClearSounds,
+        ExpectSave,
+        ExpectStageKind,
+        EnterScene,
+    };
+    Kind kind = Kind::Wait;
+    std::int32_t line = 0;        // 1-based line in the script
+    std::int64_t count = 0;       // Wait, Frames, Hold (updates), ExpectQuit, scene ids
+    std::uint32_t buttons = 0;    // Press, Hold: bit n = button n
+    std::string word;             // ExpectSound kind, ExpectSave key
+    std::string name;             // Shot file, sound name
+    bool hasValue = false;        // ExpectSound
+    double value = 0.0;           // ExpectSound, ExpectSave
+};
+
+// Parses a whole script. False with "line N: reason" in `error` on the first bad line.
+bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& commands,
+                        std::string& error);
