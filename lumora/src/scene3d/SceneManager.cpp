@@ -320,6 +320,7 @@ SceneManager::SceneManager(Internal::Render* render, std::size_t capacity)
     built_.individual.reserve(capacity_);
     built_.transparent.reserve(capacity_);
     built_.transparentDepth.resize(capacity_);
+    built_.depth.resize(capacity_);
 }
 
 SceneManager::~SceneManager()
