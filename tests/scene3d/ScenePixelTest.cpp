@@ -19,10 +19,11 @@ protected:
         Boot(true);
     }
 
-    // Top view as the game's TopView camera: 100 above the origin, 10 units towards +Z.
+    // Top view as the game's TopView camera: 100 above the origin, 10 units towards larger
+    // rows (-Z), so row 0 is at the top of the screen and +X on the right, as on the map.
     void LitScene()
     {
-        MakeScene(16, {0, 100, 10}, {0, 0, 0}, 1000.0f);
+        MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
         SceneTest::QuadSpec red;
         red.halfSize = 20.0f;
         red.color[1] = red.color[2] = 0.0f;
@@ -86,7 +87,7 @@ TEST_F(ScenePixels, ALitModelUnderASixtyPercentOneFromAboveBlendsAndTheRestIsBac
     LitScene();
     DrawFrame();
     // World x maps to about 5.8 pixels a unit at the ground (100 units away) and 6.4 at
-    // the glass (90 away): the ground spans x 204..436, the glass x 352..481.
+    // the glass (90 away): the ground spans x 204..436, the glass (at +X) x 352..481.
     EXPECT_TRUE(Near(At(20, 240), 0x408000)) << std::hex << At(20, 240);     // background
     EXPECT_TRUE(Near(At(260, 240), 0xCC0000)) << std::hex << At(260, 240);   // lit red: 0.8
     // Blue at 0.8 x 0.6 over the lit red x 0.4.
@@ -130,6 +131,47 @@ TEST_F(ScenePixels, AMissingShaderPluginSkipsMaterialsWithOneLineNotABlackScreen
     // One line per option set, not per frame: two sets here (opaque and transparent).
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
     EXPECT_TRUE(Near(At(260, 240), 0x408000)) << std::hex << At(260, 240);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScenePixels, AnAnimatedModelIsDrawnInThePoseOfItsFrameAndTurnedActorsMatchPlacedOnes)
+{
+    MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
+    SceneTest::QuadSpec spec;
+    spec.halfSize = 20.0f;
+    spec.color[1] = spec.color[2] = 0.0f;
+    spec.animated = true; // animation 3 lifts the square 10 units over 40 frames
+    Lumora::IActor* actor = scene->CreateActor(PutModel("lift.lmd", spec));
+    actors = {actor};
+    auto frame = [&](float at, std::int32_t angle) {
+        render->BeginFrame();
+        scene->Reset();
+        scene->SetBackgroundColor(0xFF408000, 1);
+        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
+        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
+        scene->Begin(0);
+        actor->SetAnimation(3, at);
+        Place(actor, 0, 0, 0, angle);
+        scene->Render(0);
+        render->EndFrame();
+        pixels.clear();
+    };
+    // Edges at x = 320 +- 116 on the floor, +- 129 when lifted 10 nearer the eye.
+    frame(0.0f, 0);
+    EXPECT_TRUE(Near(At(430, 240), 0xCC0000)) << std::hex << At(430, 240);
+    EXPECT_TRUE(Near(At(443, 240), 0x408000)) << std::hex << At(443, 240);
+    frame(40.0f, 0);
+    EXPECT_TRUE(Near(At(443, 240), 0xCC0000)) << std::hex << At(443, 240);
+    EXPECT_TRUE(Near(At(197, 240), 0xCC0000)) << std::hex << At(197, 240);
+    // A quarter turn of a square about its centre covers the same pixels; its upward face
+    // stays lit the same (culling keeps the front faces whichever way it turns).
+    frame(40.0f, 16384);
+    EXPECT_TRUE(Near(At(443, 240), 0xCC0000)) << std::hex << At(443, 240);
+    EXPECT_TRUE(Near(At(320, 120), 0xCC0000)) << std::hex << At(320, 120);
+    EXPECT_TRUE(Near(At(455, 240), 0x408000)) << std::hex << At(455, 240);
 }
 
 } // namespace

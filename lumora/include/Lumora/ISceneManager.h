@@ -19,6 +19,10 @@
 // farthest to the nearest (distance of the actor's bounding-sphere centre from the eye),
 // blended and without depth writes.
 //
+// Screen orientation: the camera's view is left-handed. Looking along +Z with +Y up, world +X
+// is on the right of the screen, so a board laid out at (x * 20, 0, -y * 20) and seen from
+// larger rows shows columns left to right and rows top to bottom, as its 2D map does.
+//
 // Decided meanings of the set-up calls:
 //   SetRenderSize(target, width, height, flags): the 3D viewport, in pixels of the logical
 //     screen from its top-left corner; `target` 0 is the screen (the only one), `flags` 0.

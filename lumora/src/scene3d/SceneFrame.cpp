@@ -95,11 +95,12 @@ const BuiltFrame& SceneManager::BuildFrame() const
             continue;
         }
         built.visible[index] = 1;
+        // View-space depth: distance along the view direction (larger is farther).
+        const Matrix4& v = built.view;
+        const float depth = -(v.m[2] * wx + v.m[6] * wy + v.m[10] * wz + v.m[14]);
+        built.depth[index] = depth;
         const bool transparent = actor.AnyTransparent();
         if (transparent) {
-            // View-space depth: distance along the view direction (larger is farther).
-            const Matrix4& v = built.view;
-            const float depth = -(v.m[2] * wx + v.m[6] * wy + v.m[10] * wz + v.m[14]);
             built.transparentDepth[built.transparent.size()] = depth;
             built.transparent.push_back(static_cast<std::int32_t>(index));
         }
@@ -142,6 +143,16 @@ const BuiltFrame& SceneManager::BuildFrame() const
             built.instanced[static_cast<std::size_t>(group.first + group.count++)] = static_cast<std::int32_t>(index);
             built.visible[index] = 1;
         }
+    }
+    // Opaque copies near to far, so that the depth test spares the far ones' shading. Only
+    // the visible ones are sorted (a few hundred on a large board); std::sort needs no heap.
+    for (std::size_t group = 0; group < built.groupCount; ++group) {
+        const BuiltFrame::Group& g = built.groups[group];
+        auto first = built.instanced.begin() + g.first;
+        const float* depths = built.depth.data();
+        std::sort(first, first + g.count, [depths](std::int32_t a, std::int32_t b) {
+            return depths[a] < depths[b];
+        });
     }
     // Far to near; equal depths keep queue order.
     if (snapshot_.sortTransparent && built.transparent.size() > 1) {

@@ -437,10 +437,16 @@ void ReleaseSceneGlResources()
         }
         entry = ProgramEntry{};
     }
-    glDeleteBuffers(1, &state.instanceBuffer);
+    // Only what was made is deleted: a context too old for the backend never drew a scene
+    // and may lack these calls.
+    if (state.instanceBuffer != 0) {
+        glDeleteBuffers(1, &state.instanceBuffer);
+    }
     state.instanceBuffer = 0;
     state.instanceCapacity = 0;
-    glDeleteSamplers(3, state.samplers);
+    if (state.samplers[0] != 0) {
+        glDeleteSamplers(3, state.samplers);
+    }
     state.samplers[0] = state.samplers[1] = state.samplers[2] = 0;
     ++state.generation;
     std::lock_guard lock(deletionMutex);
@@ -477,7 +483,7 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
     glDepthFunc(GL_LESS);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
+    glFrontFace(GL_CW); // the view mirrors X (see PerspectiveMatrix)
     glDisable(GL_BLEND);
 
     PassContext pass{&built, &s, s.camera.farPlane * 0.5f, s.camera.farPlane};

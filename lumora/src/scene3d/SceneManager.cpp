@@ -35,7 +35,11 @@ Matrix4 PerspectiveMatrix(float fieldOfViewRadians, float aspect, float nearPlan
     Matrix4 result;
     result.m.fill(0.0f);
     const float f = 1.0f / std::tan(fieldOfViewRadians * 0.5f);
-    result.m[0] = f / aspect;
+    // Negative: the screen shows world +X on the right when looking along +Z (the view is
+    // left-handed), so the board appears as its 2D map does: columns to the right, rows
+    // growing towards the camera. Triangles wound counter-clockwise seen from outside are
+    // therefore clockwise on the screen.
+    result.m[0] = -f / aspect;
     result.m[5] = f;
     result.m[10] = (farPlane + nearPlane) / (nearPlane - farPlane);
     result.m[11] = -1.0f;
@@ -316,6 +320,7 @@ SceneManager::SceneManager(Internal::Render* render, std::size_t capacity)
     built_.individual.reserve(capacity_);
     built_.transparent.reserve(capacity_);
     built_.transparentDepth.resize(capacity_);
+    built_.depth.resize(capacity_);
 }
 
 SceneManager::~SceneManager()

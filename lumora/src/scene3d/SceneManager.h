@@ -139,6 +139,7 @@ struct BuiltFrame {
     std::vector<std::int32_t> individual;    // other opaque-drawn actors (own transform)
     std::vector<std::int32_t> transparent;   // actors with blended materials, far to near
     std::vector<float> transparentDepth;     // scratch for the sort
+    std::vector<float> depth;                // per drawn actor: view depth of its sphere centre
     struct Group {
         SceneModel* model = nullptr;
         std::int32_t first = 0; // into `instanced`
