@@ -12,11 +12,17 @@
 #include "SoundLog.h"
 
 #include <Lumora/Testing.h>
+#include <Lumora/Text.h>
+
+// By its folder: an engine-private header of the same name is on the include path too.
+#include "../../scene/SceneFactory.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <set>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -63,6 +69,13 @@ private:
         application_.RunPass();
         const std::size_t known = history_.size();
         CollectSoundEvents(history_);
+        if (trackDraws_) {
+            for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
+                if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Texture) {
+                    drawn_.insert({draw.texture, draw.source.x, draw.source.y});
+                }
+            }
+        }
         sounds_.insert(sounds_.end(), history_.begin() + static_cast<std::ptrdiff_t>(known), history_.end());
         return true;
     }
@@ -197,6 +210,27 @@ private:
             return true;
         case Kind::EnterScene:
             return EnterScene(static_cast<std::int32_t>(command.count));
+        case Kind::SetStage:
+            currentStageKind = command.stageKind == 1 ? StageKind::Extra : StageKind::Normal;
+            currentStageName = Lumora::Utf8ToShiftJis(command.stageName);
+            return true;
+        case Kind::ClearDraws:
+            drawn_.clear();
+            trackDraws_ = true;
+            return true;
+        case Kind::ExpectDrawn:
+        case Kind::ExpectNotDrawn: {
+            const bool seen = drawn_.count({command.name, command.sourceX, command.sourceY}) != 0;
+            if (!trackDraws_) {
+                return Fail("expect-drawn needs a clear-draws before it");
+            }
+            if (seen != (command.kind == Kind::ExpectDrawn)) {
+                return Fail(command.name + " at source (" + std::to_string(command.sourceX) + ", " +
+                            std::to_string(command.sourceY) + ") was " + (seen ? "" : "not ") +
+                            "drawn since clear-draws");
+            }
+            return true;
+        }
         }
         return Fail("unhandled command");
     }
@@ -229,7 +263,9 @@ private:
     {
         SaveDataManager save;
         std::int32_t stored = 0;
-        if (command.word == "volume-bgm") {
+        if (command.word == "record") {
+            stored = save->GetBestRecord(command.stageKind, Lumora::Utf8ToShiftJis(command.stageName));
+        } else if (command.word == "volume-bgm") {
             stored = save->GetVolumeBgm();
         } else if (command.word == "volume-se") {
             stored = save->GetVolumeSe();
@@ -265,6 +301,9 @@ private:
         case SceneIdConfig:
             next = new SceneConfig(&application_);
             break;
+        case SceneIdPuzzle:
+            next = CreatePuzzleScene(&application_);
+            break;
         default:
             next = new SceneRetryWait(&application_);
             break;
@@ -280,6 +319,9 @@ private:
     bool quit_ = false;
     std::vector<HarnessSoundEvent> sounds_;  // since the last clear-sounds
     std::vector<HarnessSoundEvent> history_; // since the start
+    // Pictures drawn since clear-draws: texture name and source corner.
+    bool trackDraws_ = false;
+    std::set<std::tuple<std::string, float, float>> drawn_;
 };
 
 } // namespace

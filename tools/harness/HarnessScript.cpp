@@ -128,8 +128,8 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail(verb + " takes a scene identifier from 0 to 6");
             }
             if (command.kind == HarnessCommand::Kind::EnterScene && command.count != 1 &&
-                command.count != 2 && command.count != 5 && command.count != 6) {
-                return fail("enter-scene can start screens 1, 2, 5 and 6 only");
+                command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6) {
+                return fail("enter-scene can start screens 1, 2, 4, 5 and 6 only");
             }
         } else if (verb == "expect-sound") {
             command.kind = HarnessCommand::Kind::ExpectSound;
@@ -157,6 +157,38 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail("expect-playing takes one sound name");
             }
             command.name = words[1];
+        } else if (verb == "expect-save" && arguments >= 1 && words[1] == "record") {
+            command.kind = HarnessCommand::Kind::ExpectSave;
+            if (arguments != 4 || (words[2] != "normal" && words[2] != "extra") ||
+                !ParseNumber(words[4], command.value)) {
+                return fail("expect-save record takes normal or extra, a stage file name and a number");
+            }
+            command.word = words[1];
+            command.stageKind = words[2] == "extra" ? 1 : 0;
+            command.stageName = words[3];
+        } else if (verb == "stage") {
+            command.kind = HarnessCommand::Kind::SetStage;
+            if (arguments != 2 || (words[1] != "normal" && words[1] != "extra")) {
+                return fail("stage takes normal or extra and a stage file name");
+            }
+            command.stageKind = words[1] == "extra" ? 1 : 0;
+            command.stageName = words[2];
+        } else if (verb == "clear-draws") {
+            command.kind = HarnessCommand::Kind::ClearDraws;
+            if (arguments != 0) {
+                return fail("clear-draws takes no arguments");
+            }
+        } else if (verb == "expect-drawn" || verb == "expect-not-drawn") {
+            command.kind = verb == "expect-drawn" ? HarnessCommand::Kind::ExpectDrawn
+                                                  : HarnessCommand::Kind::ExpectNotDrawn;
+            double x = 0.0;
+            double y = 0.0;
+            if (arguments != 3 || !ParseNumber(words[2], x) || !ParseNumber(words[3], y)) {
+                return fail(verb + " takes a texture name and the source corner x y");
+            }
+            command.name = words[1];
+            command.sourceX = static_cast<float>(x);
+            command.sourceY = static_cast<float>(y);
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {

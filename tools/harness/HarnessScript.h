@@ -20,8 +20,18 @@
 //   expect-save KEY VALUE   a setting in "tomarugi.save": volume-bgm, volume-se,
 //                           stage-view, camera-mode, camera-distance, camera-height
 //   expect-stage-kind K     the program-wide current stage kind is K (normal or extra)
+//   expect-save record K NAME VALUE
+//                           the best record of stage NAME (UTF-8 in the script) of kind K
+//                           (normal or extra) in "tomarugi.save"
 //   enter-scene ID          test-only: ends the current screen and starts a fresh one of
-//                           identifier ID (1 start-up, 2 title, 5 configuration, 6 retry wait)
+//                           identifier ID (1 start-up, 2 title, 4 puzzle of the current
+//                           stage, 5 configuration, 6 retry wait)
+//   stage K NAME            test-only: makes stage NAME (UTF-8) of kind K the current stage
+//   clear-draws             starts noting every picture drawn (texture and source corner)
+//   expect-drawn TEXTURE X Y
+//   expect-not-drawn TEXTURE X Y
+//                           whether a draw of TEXTURE with source corner (X, Y) happened
+//                           in a frame since the last clear-draws
 #pragma once
 
 #include <cstdint>
@@ -44,6 +54,10 @@ struct HarnessCommand {
         ExpectSave,
         ExpectStageKind,
         EnterScene,
+        SetStage,
+        ClearDraws,
+        ExpectDrawn,
+        ExpectNotDrawn,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
@@ -53,6 +67,10 @@ struct HarnessCommand {
     std::string name;             // Shot file, sound name
     bool hasValue = false;        // ExpectSound
     double value = 0.0;           // ExpectSound, ExpectSave
+    std::int32_t stageKind = 0;   // ExpectSave record, SetStage: 0 normal, 1 extra
+    std::string stageName;        // ExpectSave record, SetStage: UTF-8 as written
+    float sourceX = 0.0f;         // ExpectDrawn, ExpectNotDrawn
+    float sourceY = 0.0f;
 };
 
 // Parses a whole script. False with "line N: reason" in `error` on the first bad line.

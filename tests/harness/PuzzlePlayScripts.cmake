@@ -1,0 +1,111 @@
+# Whole-game play-throughs made from the solver's fixture solutions
+# (content/stages/solutions.txt), so the moves are never copied by hand. Each stage gets a
+# script that plays its solution from the title to the clear and checks the stored record;
+# the first practice stage also gets a replay script: a worse clear keeps the record, an
+# equal one shows no new-record message.
+#
+# Moves: U D L R slide (press the direction); P<d> face the frog on side d (a press that
+# cannot slide, the frog blocks it) and push (confirm, 16); T<d> face and thaw (cancel, 17).
+# Every action is followed by a wait long enough for the longest slide, push or thaw.
+
+set(puzzle_action_wait 150) # updates: 15 cells of slide, or a thaw and then some
+
+# The script lines that play `moves` (a list of move words).
+function(puzzle_moves_to_script moves out_var)
+  set(lines "")
+  foreach(move IN LISTS moves)
+    string(SUBSTRING "${move}" 0 1 first)
+    string(LENGTH "${move}" length)
+    if(length EQUAL 1)
+      set(direction ${first})
+      set(action "")
+    else()
+      string(SUBSTRING "${move}" 1 1 direction)
+      if(first STREQUAL "P")
+        set(action confirm)
+      elseif(first STREQUAL "T")
+        set(action cancel)
+      else()
+        message(FATAL_ERROR "unknown move '${move}' in solutions.txt")
+      endif()
+    endif()
+    if(direction STREQUAL "U")
+      set(button up)
+    elseif(direction STREQUAL "D")
+      set(button down)
+    elseif(direction STREQUAL "L")
+      set(button left)
+    elseif(direction STREQUAL "R")
+      set(button right)
+    else()
+      message(FATAL_ERROR "unknown direction in move '${move}' in solutions.txt")
+    endif()
+    string(APPEND lines "# ${move}\npress ${button}\n")
+    if(action)
+      string(APPEND lines "press ${action}\n")
+    endif()
+    string(APPEND lines "wait ${puzzle_action_wait}\n")
+  endforeach()
+  set(${out_var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# From the title into the puzzle of a stage, loaded and playing.
+function(puzzle_enter_script kind file out_var)
+  set(${out_var} "idle\nenter-scene 2\nidle\nexpect-scene 2\nstage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nexpect-scene 4\n" PARENT_SCOPE)
+endfunction()
+
+# After the last move: the clear's messages run (a confirm press before they end is
+# ignored), then confirm leaves for the stage select.
+set(puzzle_clear_lines "expect-scene 4\npress confirm\nexpect-scene 4\nwait 600\npress confirm\nwait 1\nexpect-scene 3\n")
+
+file(STRINGS ${PROJECT_SOURCE_DIR}/content/stages/solutions.txt solution_lines ENCODING UTF-8)
+set(puzzle_play_dir ${CMAKE_CURRENT_BINARY_DIR}/puzzle-play)
+file(MAKE_DIRECTORY ${puzzle_play_dir})
+set(puzzle_play_index 0)
+foreach(line IN LISTS solution_lines)
+  if(line MATCHES "^#" OR line STREQUAL "")
+    continue()
+  endif()
+  string(REPLACE "\t" ";" fields "${line}")
+  list(LENGTH fields field_count)
+  if(NOT field_count EQUAL 4)
+    message(FATAL_ERROR "solutions.txt: a line needs kind, file, turns and moves: ${line}")
+  endif()
+  list(GET fields 0 kind)
+  list(GET fields 1 file)
+  list(GET fields 2 turns)
+  list(GET fields 3 move_text)
+  if(NOT kind STREQUAL "normal")
+    continue() # extra stages are played from the disk folder, not from the pack
+  endif()
+  string(REPLACE " " ";" moves "${move_text}")
+  puzzle_enter_script(${kind} ${file} enter)
+  puzzle_moves_to_script("${moves}" play)
+  math(EXPR puzzle_play_index "${puzzle_play_index} + 1")
+  set(script ${puzzle_play_dir}/puzzle-play-${puzzle_play_index}.script)
+  file(WRITE ${script}
+    "# Generated from solutions.txt: ${file}, cleared in ${turns} turns.\n"
+    "${enter}expect-save record ${kind} ${file} 0\nclear-draws\n${play}"
+    "wait 1\nexpect-drawn dialogue.png 0 192\n"
+    "${puzzle_clear_lines}"
+    "expect-save record ${kind} ${file} ${turns}\n"
+    "# The new-record message (dialogue row 64) was shown.\nexpect-drawn dialogue.png 0 64\n")
+  add_test(NAME harness_puzzle_play_${puzzle_play_index} COMMAND tomarugi-harness ${script})
+  set_tests_properties(harness_puzzle_play_${puzzle_play_index} PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 120)
+
+  if(file STREQUAL "練習問題１.pzd")
+    # Worse: two extra slides down and back up first. Equal: the solution again.
+    puzzle_moves_to_script("D;U;${moves}" worse)
+    math(EXPR worse_turns "${turns} + 2")
+    set(script ${puzzle_play_dir}/puzzle-replay.script)
+    file(WRITE ${script}
+      "# Generated from solutions.txt: ${file} cleared in ${turns}, then ${worse_turns}, then ${turns} turns.\n"
+      "${enter}${play}${puzzle_clear_lines}expect-save record ${kind} ${file} ${turns}\n"
+      "stage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nclear-draws\n${worse}${puzzle_clear_lines}"
+      "expect-save record ${kind} ${file} ${turns}\nexpect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n"
+      "stage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nclear-draws\n${play}${puzzle_clear_lines}"
+      "expect-save record ${kind} ${file} ${turns}\nexpect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n")
+    add_test(NAME harness_puzzle_replay COMMAND tomarugi-harness ${script})
+    set_tests_properties(harness_puzzle_replay PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 180)
+  endif()
+endforeach()
