@@ -48,12 +48,7 @@ void ScenePlaceholder::Draw()
     Scene::Draw();
 }
 
-// TEMPORARY: the real stage select and puzzle screens replace these two makers.
-Scene* CreateStageSelectScene(Application* application)
-{
-    return new ScenePlaceholder(application, SceneIdStageSelect, "ステージ選択");
-}
-
+// TEMPORARY: the real puzzle screen replaces this maker.
 Scene* CreatePuzzleScene(Application* application)
 {
     return new ScenePlaceholder(application, SceneIdPuzzle, "パズル");
