@@ -1,7 +1,13 @@
-// scene/SceneFactory.cpp: the puzzle screen's maker.
+// The makers of the screens that live in other subsystems.
 #include "SceneFactory.h"
 
 #include "ScenePuzzle.h"
+#include "SceneStageSelect.h"
+
+Scene* CreateStageSelectScene(Application* application)
+{
+    return new SceneStageSelect(application);
+}
 
 Scene* CreatePuzzleScene(Application* application)
 {

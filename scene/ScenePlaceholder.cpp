@@ -48,8 +48,3 @@ void ScenePlaceholder::Draw()
     Scene::Draw();
 }
 
-// TEMPORARY: the real stage select screen replaces this maker.
-Scene* CreateStageSelectScene(Application* application)
-{
-    return new ScenePlaceholder(application, SceneIdStageSelect, "ステージ選択");
-}

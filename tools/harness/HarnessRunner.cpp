@@ -16,6 +16,9 @@
 
 // By its folder: an engine-private header of the same name is on the include path too.
 #include "../../scene/SceneFactory.h"
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include <chrono>
 #include <cmath>
@@ -231,8 +234,84 @@ private:
             }
             return true;
         }
+        case Kind::ExpectScreens: {
+            SceneRoot* root = application_.GetSceneRoot();
+            std::int64_t screens = 0;
+            for (Scene* child = root != nullptr ? root->GetFirstChild() : nullptr; child != nullptr;
+                 child = child->GetNextSibling()) {
+                ++screens;
+            }
+            if (screens != command.count) {
+                return Fail("expected " + std::to_string(command.count) + " screens, found " +
+                            std::to_string(screens));
+            }
+            return true;
+        }
+        case Kind::ExpectText:
+            return ExpectText(command);
+        case Kind::ExpectStageName:
+            if (currentStageName != Lumora::Utf8ToShiftJis(command.name)) {
+                return Fail("the current stage name is '" + Lumora::ShiftJisToUtf8(currentStageName) + "'");
+            }
+            return true;
+        case Kind::ExpectTextCount: {
+            std::int64_t lines = 0;
+            for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
+                lines += draw.kind == Lumora::Testing::RecordedDraw::Kind::Text ? 1 : 0;
+            }
+            if (lines != command.count) {
+                return Fail("expected " + std::to_string(command.count) + " text lines, found " +
+                            std::to_string(lines));
+            }
+            return true;
+        }
+        case Kind::ExpectNumber:
+            return ExpectNumber(command);
         }
         return Fail("unhandled command");
+    }
+
+    bool ExpectText(const HarnessCommand& command)
+    {
+        const std::string wanted = Lumora::Utf8ToShiftJis(command.name);
+        std::string seen;
+        for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
+            if (draw.kind != Lumora::Testing::RecordedDraw::Kind::Text ||
+                (command.hasValue && draw.destination.y != static_cast<float>(command.count))) {
+                continue;
+            }
+            if (draw.text == wanted) {
+                return true;
+            }
+            seen += " '" + Lumora::ShiftJisToUtf8(draw.text) + "'";
+        }
+        return Fail("no text '" + command.name + "' at " +
+                    (command.hasValue ? "y " + std::to_string(command.count) : std::string("any line")) +
+                    (seen.empty() ? std::string(", no text there") : ", found" + seen));
+    }
+
+    bool ExpectNumber(const HarnessCommand& command)
+    {
+        // Digits are 20 texels apart in "numbers_32_azuki.png"; read them left to right.
+        std::vector<std::pair<float, int>> digits;
+        for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
+            if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Texture &&
+                draw.texture.find("numbers_32_azuki.png") != std::string::npos &&
+                draw.destination.y == static_cast<float>(command.count)) {
+                digits.emplace_back(draw.destination.x, static_cast<int>(draw.source.x / 20.0f));
+            }
+        }
+        std::sort(digits.begin(), digits.end());
+        std::string shown;
+        for (const auto& digit : digits) {
+            shown += static_cast<char>('0' + digit.second);
+        }
+        const std::string wanted = std::to_string(static_cast<std::int64_t>(command.value));
+        if (shown != wanted) {
+            return Fail("expected the number " + wanted + " at y " + std::to_string(command.count) +
+                        ", found " + (shown.empty() ? std::string("none") : shown));
+        }
+        return true;
     }
 
     bool ExpectSound(const HarnessCommand& command)

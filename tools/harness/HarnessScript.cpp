@@ -53,6 +53,20 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
     return true;
 }
 
+// The text after the verb and `skip` further words, inner spaces kept, outer ones trimmed.
+std::string RestOfLine(const std::string& line, const std::string& verb, int skip)
+{
+    std::size_t at = line.find(verb) + verb.size();
+    for (int word = 0; word <= skip; ++word) {
+        at = line.find_first_not_of(" \t", at);
+        if (word < skip) {
+            at = line.find_first_of(" \t", at);
+        }
+    }
+    const std::size_t end = line.find_last_not_of(" \t\r");
+    return at == std::string::npos || end < at ? std::string() : line.substr(at, end + 1 - at);
+}
+
 bool IsSaveKey(const std::string& key)
 {
     return key == "volume-bgm" || key == "volume-se" || key == "stage-view" ||
@@ -144,6 +158,36 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                     return fail("'" + words[3] + "' is not a number");
                 }
                 command.hasValue = true;
+            }
+        } else if (verb == "expect-text") {
+            command.kind = HarnessCommand::Kind::ExpectText;
+            if (arguments < 2 ||
+                (words[1] != "*" && !ParseInteger(words[1], -100000, 100000, command.count))) {
+                return fail("expect-text takes a screen y (or *) and the text");
+            }
+            command.hasValue = words[1] != "*"; // false: any line
+            command.name = RestOfLine(line, verb, 1);
+        } else if (verb == "expect-stage-name") {
+            command.kind = HarnessCommand::Kind::ExpectStageName;
+            if (arguments < 1) {
+                return fail("expect-stage-name takes a stage file name");
+            }
+            command.name = RestOfLine(line, verb, 0);
+        } else if (verb == "expect-screens") {
+            command.kind = HarnessCommand::Kind::ExpectScreens;
+            if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {
+                return fail("expect-screens takes a count");
+            }
+        } else if (verb == "expect-text-count") {
+            command.kind = HarnessCommand::Kind::ExpectTextCount;
+            if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {
+                return fail("expect-text-count takes a count");
+            }
+        } else if (verb == "expect-number") {
+            command.kind = HarnessCommand::Kind::ExpectNumber;
+            if (arguments != 2 || !ParseInteger(words[1], -100000, 100000, command.count) ||
+                !ParseNumber(words[2], command.value)) {
+                return fail("expect-number takes a screen y and a number");
             }
         } else if (verb == "expect-stage-kind") {
             command.kind = HarnessCommand::Kind::ExpectStageKind;

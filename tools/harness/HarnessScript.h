@@ -23,6 +23,15 @@
 //   expect-save record K NAME VALUE
 //                           the best record of stage NAME (UTF-8 in the script) of kind K
 //                           (normal or extra) in "tomarugi.save"
+//   expect-screens N        the root has exactly N screens (children)
+//   expect-text Y TEXT      the last drawn frame has a text line at screen y = Y (or anywhere
+//                           for *) reading TEXT (UTF-8, the rest of the line; compared as the
+//                           Shift-JIS drawn)
+//   expect-stage-name NAME  the program-wide current stage name is NAME (UTF-8, the rest of
+//                           the line; compared as Shift-JIS)
+//   expect-text-count N     the last drawn frame has exactly N text lines
+//   expect-number Y VALUE   the picture-font digits drawn at screen y = Y in the last frame,
+//                           read left to right, show VALUE
 //   enter-scene ID          test-only: ends the current screen and starts a fresh one of
 //                           identifier ID (1 start-up, 2 title, 4 puzzle of the current
 //                           stage, 5 configuration, 6 retry wait)
@@ -58,13 +67,19 @@ struct HarnessCommand {
         ClearDraws,
         ExpectDrawn,
         ExpectNotDrawn,
+        ExpectScreens,
+        ExpectText,
+        ExpectStageName,
+        ExpectTextCount,
+        ExpectNumber,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
-    std::int64_t count = 0;       // Wait, Frames, Hold (updates), ExpectQuit, scene ids
+    std::int64_t count = 0;       // Wait, Frames, Hold (updates), ExpectQuit, scene ids,
+                                  // ExpectText's y, ExpectTextCount, ExpectNumber's y
     std::uint32_t buttons = 0;    // Press, Hold: bit n = button n
     std::string word;             // ExpectSound kind, ExpectSave key
-    std::string name;             // Shot file, sound name
+    std::string name;             // Shot file, sound name, ExpectText's text
     bool hasValue = false;        // ExpectSound
     double value = 0.0;           // ExpectSound, ExpectSave
     std::int32_t stageKind = 0;   // ExpectSave record, SetStage: 0 normal, 1 extra

@@ -1,0 +1,37 @@
+// Lumora/Directory.h: listing the entries of a folder on disk by wildcard pattern.
+//
+// Names cross the operating-system boundary here: the game passes and receives Shift-JIS
+// bytes (code page 932), the disk holds UTF-8 names on Linux; the conversion is done inside
+// with Lumora/Text.h. To open a found entry, join the folder and the name and convert the
+// path with ShiftJisToUtf8.
+//
+// Matching follows the wildcard rules of the game's original platform: '*' matches any run
+// of characters (also none), '?' exactly one character, ASCII letters match regardless of
+// case, and every other character only itself. Characters, not bytes, are matched, so '?'
+// stands for one whole Japanese character.
+//
+// What the caller must handle: the result is in the order the file system returns the
+// entries (no sorting), and entries are not filtered by type (a folder whose name matches
+// is listed too; reading it as a file simply fails). "." and ".." are never listed.
+// A name on disk that has no exact Shift-JIS form (not valid UTF-8, or a character code
+// page 932 lacks) is left out: a lossy stand-in could neither be opened again nor keep its
+// save record apart from another such name.
+//
+// Thread-safe; nothing is kept between calls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Lumora {
+
+// The names (not paths) of the entries of `directory` matching `pattern`, both Shift-JIS;
+// a relative directory is taken from the process's current directory. Empty when the
+// folder is missing, unreadable or has no match, or when either argument is null or has
+// no exact UTF-8 form.
+std::vector<std::string> FindFiles(const char* directory, const char* pattern);
+
+// True when the whole of `name` matches `pattern` by the rules above (both Shift-JIS).
+bool MatchesWildcard(const std::string& name, const std::string& pattern);
+
+} // namespace Lumora

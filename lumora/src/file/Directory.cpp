@@ -1,0 +1,107 @@
+#include <Lumora/Directory.h>
+#include <Lumora/Text.h>
+
+#include <dirent.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace Lumora {
+
+namespace {
+
+// One character of a Shift-JIS string: one byte, or two after a lead byte.
+std::size_t CharacterLength(const std::string& text, std::size_t at)
+{
+    if (IsShiftJisLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) {
+        return 2;
+    }
+    return 1;
+}
+
+bool SameCharacter(const std::string& name, std::size_t nameAt, std::size_t nameLength,
+                   const std::string& pattern, std::size_t patternAt, std::size_t patternLength)
+{
+    if (nameLength != patternLength) {
+        return false;
+    }
+    if (nameLength == 1) {
+        auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
+        return fold(static_cast<unsigned char>(name[nameAt])) ==
+               fold(static_cast<unsigned char>(pattern[patternAt]));
+    }
+    return name.compare(nameAt, nameLength, pattern, patternAt, patternLength) == 0;
+}
+
+} // namespace
+
+bool MatchesWildcard(const std::string& name, const std::string& pattern)
+{
+    // Greedy matching with one backtrack point: the last '*' seen and where in the name it
+    // started to match. Linear in practice, and never recursive, so long names are safe.
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starPattern = std::string::npos;
+    std::size_t starName = 0;
+    while (n < name.size()) {
+        const std::size_t nameLength = CharacterLength(name, n);
+        if (p < pattern.size()) {
+            const std::size_t patternLength = CharacterLength(pattern, p);
+            if (patternLength == 1 && pattern[p] == '*') {
+                starPattern = ++p;
+                starName = n;
+                continue;
+            }
+            if ((patternLength == 1 && pattern[p] == '?') ||
+                SameCharacter(name, n, nameLength, pattern, p, patternLength)) {
+                n += nameLength;
+                p += patternLength;
+                continue;
+            }
+        }
+        if (starPattern == std::string::npos) {
+            return false;
+        }
+        // Let the last '*' swallow one more character and try again after it.
+        starName += CharacterLength(name, starName);
+        n = starName;
+        p = starPattern;
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+std::vector<std::string> FindFiles(const char* directory, const char* pattern)
+{
+    std::vector<std::string> found;
+    if (directory == nullptr || pattern == nullptr) {
+        return found;
+    }
+    std::string utf8Directory;
+    if (!TryShiftJisToUtf8(directory, utf8Directory)) {
+        return found;
+    }
+    DIR* folder = opendir(utf8Directory.empty() ? "." : utf8Directory.c_str());
+    if (folder == nullptr) {
+        return found;
+    }
+    const std::string wildcard(pattern);
+    while (const dirent* entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+            continue;
+        }
+        std::string name;
+        if (!TryUtf8ToShiftJis(entry->d_name, name)) {
+            continue;
+        }
+        if (MatchesWildcard(name, wildcard)) {
+            found.push_back(std::move(name));
+        }
+    }
+    closedir(folder);
+    return found;
+}
+
+} // namespace Lumora

@@ -1,0 +1,186 @@
+#include "SceneStageSelect.h"
+
+#include "CommonGraphics.h"
+#include "CommonSounds.h"
+#include "CurrentStage.h"
+#include "FlatFill.h"
+#include "ResourceManager.h"
+#include "SceneFactory.h"
+#include "SceneTitle.h"
+
+namespace {
+
+constexpr std::int32_t kDecideButton = 16;
+constexpr std::int32_t kCancelButton = 17;
+constexpr float kLineHeight = 32.0f;        // pixels per list line
+constexpr std::int32_t kListLeft = 16;      // pixels
+constexpr std::uint32_t kChosenLine = 0xFF000000;  // opaque black
+constexpr std::uint32_t kOtherLine = 0x88000000;   // dimmed black
+constexpr std::size_t kExtensionLength = 4;        // ".pzd"
+
+void DrawPicture(Lumora::IRender* render, Lumora::ITexture* texture, const Lumora::Math::Rect& destination)
+{
+    render->DrawTexture(destination, 0xFFFFFFFF,
+                        Lumora::Math::Rect(0.0f, 0.0f, destination.width, destination.height), texture, 0,
+                        Lumora::Math::Point2D{});
+}
+
+void PlaySound(Lumora::ISound* sound)
+{
+    if (sound != nullptr) {
+        sound->Play(0, 0);
+    }
+}
+
+} // namespace
+
+SceneStageSelect::SceneStageSelect(Application* application) : Scene(application)
+{
+    if (ResourceManager* loader = GetResourceManager()) {
+        const struct {
+            const char* name;
+            Lumora::ITexture** target;
+        } pictures[] = {
+            {"stageselect_logo_bestrecord.png", &bestRecordLogo},
+            {"stageselect_logo_frog.png", &frogLogo},
+            {"stageselect_logo_width.png", &widthLogo},
+            {"stageselect_logo_height.png", &heightLogo},
+            {"stage_select_title.png", &titleLogo},
+        };
+        for (const auto& picture : pictures) {
+            loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite", picture.name, picture.target));
+        }
+    }
+    numberRenderer = std::make_shared<NumberRenderer>(GetRender());
+    background = std::make_shared<BackGroundTileRender>(GetRender());
+    wipe = std::make_shared<EffectWipe>(GetRender(), 1);
+    phase = StageSelectLoading;
+    cursor = 0;
+    RequestNormalStageFiles(catalogue, GetResourceManager());
+}
+
+SceneStageSelect::~SceneStageSelect()
+{
+    // The catalogue releases the stage files as it goes.
+    Lumora::SafeRelease(bestRecordLogo);
+    Lumora::SafeRelease(frogLogo);
+    Lumora::SafeRelease(widthLogo);
+    Lumora::SafeRelease(heightLogo);
+    Lumora::SafeRelease(titleLogo);
+    numberRenderer.reset();
+    wipe.reset();
+    background.reset();
+}
+
+bool SceneStageSelect::Update()
+{
+    if (phase == StageSelectLoading) {
+        ResourceManager* loader = GetResourceManager();
+        if (loader == nullptr || !loader->IsBusy()) {
+            if (currentStageKind == StageKind::Normal) {
+                BuildNormalCatalogue(catalogue);
+            } else {
+                BuildExtraCatalogue(catalogue);
+            }
+            phase = StageSelectSelecting;
+        }
+    } else if (phase == StageSelectSelecting) {
+        UpdateSelecting();
+    }
+    return Scene::Update();
+}
+
+void SceneStageSelect::UpdateSelecting()
+{
+    Lumora::IInputController* input = GetInputController();
+    if (input == nullptr) {
+        return;
+    }
+    const auto count = static_cast<std::int32_t>(catalogue.stageNames.size());
+    input->MoveCursor(0, cursor, count);
+
+    if (input->GetState(Lumora::InputPressed, kDecideButton) && count > 0 && cursor >= 0 && cursor < count) {
+        PlaySound(commonSounds.decision);
+        currentStageName = catalogue.stageNames[static_cast<std::size_t>(cursor)];
+        Leave(CreatePuzzleScene(GetApplication()));
+        // Decide wins over a cancel in the same tick: one successor only.
+        return;
+    }
+    if (input->GetState(Lumora::InputPressed, kCancelButton)) {
+        PlaySound(commonSounds.cancel);
+        Leave(new SceneTitle(GetApplication()));
+    }
+}
+
+void SceneStageSelect::Leave(Scene* successor)
+{
+    phase = StageSelectExiting;
+    Kill();
+    if (successor == nullptr) {
+        return;
+    }
+    if (Scene* parent = GetParent()) {
+        parent->AddChild(successor);
+    } else {
+        successor->Release();
+    }
+}
+
+void SceneStageSelect::Draw()
+{
+    Lumora::IRender* render = GetRender();
+    if (render != nullptr) {
+        render->SetBlendMode(Lumora::IRender::BlendNormal);
+        if (phase == StageSelectLoading) {
+            DrawFlatFill(render, Lumora::Math::Rect(0.0f, 0.0f, 640.0f, 480.0f), kBackgroundTexelX);
+        } else if (phase == StageSelectSelecting) {
+            DrawSelecting(render);
+        }
+    }
+    Scene::Draw();
+}
+
+void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
+{
+    background->Draw();
+    DrawFlatFill(render, Lumora::Math::Rect(320.0f, 0.0f, 320.0f, 480.0f), kPanelTexelX);
+    // The highlight lies under the first list line, which is always the chosen stage.
+    DrawFlatFill(render, Lumora::Math::Rect(0.0f, 32.0f, 320.0f, 32.0f), kPanelTexelX);
+
+    render->SetBlendMode(Lumora::IRender::BlendSmooth);
+    DrawPicture(render, titleLogo, Lumora::Math::Rect(320.0f, 0.0f, 256.0f, 64.0f));
+
+    const auto count = static_cast<std::int32_t>(catalogue.stageNames.size());
+    StageInfo info;
+    if (!catalogue.stageInfos.empty() && cursor >= 0 && cursor < count) {
+        const auto found = catalogue.stageInfos.find(catalogue.stageNames[static_cast<std::size_t>(cursor)]);
+        if (found != catalogue.stageInfos.end()) {
+            info = found->second;
+        }
+    }
+    DrawPicture(render, bestRecordLogo, Lumora::Math::Rect(320.0f, 64.0f, 128.0f, 32.0f));
+    numberRenderer->Draw(info.bestRecord, 320, 96, 255, false);
+    DrawPicture(render, frogLogo, Lumora::Math::Rect(320.0f, 128.0f, 128.0f, 32.0f));
+    numberRenderer->Draw(info.frogCount, 320, 160, 255, false);
+    DrawPicture(render, widthLogo, Lumora::Math::Rect(320.0f, 192.0f, 128.0f, 32.0f));
+    numberRenderer->Draw(info.width, 320, 224, 255, false);
+    DrawPicture(render, heightLogo, Lumora::Math::Rect(320.0f, 256.0f, 128.0f, 32.0f));
+    numberRenderer->Draw(info.height, 320, 288, 255, false);
+
+    render->SetBlendMode(Lumora::IRender::BlendNormal);
+    Lumora::IFont* font = commonGraphics.font;
+    if (font != nullptr && font->IsInvalid() == 0) {
+        font->Begin(0);
+        // Lines before the cursor are not shown: the chosen stage is the top line at y = 32.
+        for (std::int32_t i = std::max(cursor, 0); i < count; ++i) {
+            const std::string& name = catalogue.stageNames[static_cast<std::size_t>(i)];
+            const std::string text =
+                name.size() >= kExtensionLength ? name.substr(0, name.size() - kExtensionLength) : std::string();
+            const auto y = static_cast<std::int32_t>(static_cast<float>(i - cursor + 1) * kLineHeight);
+            font->DrawText(text.c_str(), kListLeft, y, i == cursor ? kChosenLine : kOtherLine, 0xFFFFFFFF);
+        }
+        font->End();
+        font->Render();
+    }
+    wipe->Draw();
+}

@@ -1,0 +1,59 @@
+// stageselect/SceneStageSelect.h: the stage select screen between the title and a puzzle.
+//
+// A scrolling list of stage names on the left (the stage under the cursor is always the top
+// line), and its best record, frog count, width and height on the right. Up and down move
+// the cursor; decide stores the chosen stage as the current stage and starts its puzzle;
+// cancel returns to the title. Decide pressed in the same tick as cancel wins: only the
+// puzzle starts.
+//
+// The list is built once, when the resource loader has delivered the normal stage files and
+// the screen's pictures (see StageCatalogue.h). Main thread only.
+#pragma once
+
+#include "BackGroundTileRender.h"
+#include "EffectWipe.h"
+#include "NumberRenderer.h"
+#include "Scene.h"
+#include "StageCatalogue.h"
+
+#include <Lumora/ITexture.h>
+
+#include <memory>
+
+enum StageSelectPhase : std::int32_t {
+    StageSelectLoading = 0,   // waiting for the loader
+    StageSelectSelecting = 1, // the list is shown and takes input
+    StageSelectExiting = 2,   // killed itself; the successor is in place
+};
+
+class SceneStageSelect : public Scene {
+public:
+    // Queues the five pictures ("graphic/sprite", pixel-exact) and the normal stage files.
+    explicit SceneStageSelect(Application* application);
+    ~SceneStageSelect() override;
+
+    bool Update() override;
+    void Draw() override;
+    std::int32_t GetSceneId() override { return SceneIdStageSelect; }
+
+    std::int32_t GetCursor() const { return cursor; }
+    std::int32_t GetPhase() const { return phase; }
+    const StageCatalogue& GetCatalogue() const { return catalogue; }
+
+private:
+    void UpdateSelecting();
+    void DrawSelecting(Lumora::IRender* render);
+    void Leave(Scene* successor);
+
+    Lumora::ITexture* bestRecordLogo = nullptr; // "stageselect_logo_bestrecord.png"
+    Lumora::ITexture* frogLogo = nullptr;       // "stageselect_logo_frog.png"
+    Lumora::ITexture* widthLogo = nullptr;      // "stageselect_logo_width.png"
+    Lumora::ITexture* heightLogo = nullptr;     // "stageselect_logo_height.png"
+    Lumora::ITexture* titleLogo = nullptr;      // "stage_select_title.png"
+    StageCatalogue catalogue;
+    std::int32_t cursor = 0; // index into catalogue.stageNames
+    std::shared_ptr<NumberRenderer> numberRenderer;
+    std::int32_t phase = StageSelectLoading;
+    std::shared_ptr<EffectWipe> wipe;
+    std::shared_ptr<BackGroundTileRender> background;
+};

@@ -1,0 +1,95 @@
+#include "StageCatalogue.h"
+
+#include "CurrentStage.h"
+#include "ResourceManager.h"
+#include "StageDataReader.h"
+
+#include <Lumora/Directory.h>
+#include <Lumora/Text.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The table in UTF-8 as written here; the game keeps the Shift-JIS bytes.
+constexpr const char* kNormalStageNamesUtf8[kNormalStageCount] = {
+    "練習問題１.pzd", "練習問題２.pzd", "体験版Easy.pzd", "体験版Normal.pzd", "体験版Hard.pzd",
+};
+
+// Fills and inserts the shown values of one stage that has been read. The first insertion
+// of a name stays (two directory entries cannot share a name, but the table could).
+void AddStageInfo(StageCatalogue& catalogue, SaveDataManager& save, const std::string& name,
+                  const StageDataReader& stage)
+{
+    StageInfo info;
+    info.bestRecord = save->GetBestRecord(currentStageKind, name);
+    info.frogCount = static_cast<std::int32_t>(
+        std::count_if(stage.cells.begin(), stage.cells.end(), [](const StageCell& cell) {
+            return cell.object == static_cast<std::int32_t>(StageObject::FrozenFrog);
+        }));
+    info.width = stage.width;
+    info.height = stage.height;
+    catalogue.stageInfos.emplace(name, info);
+}
+
+} // namespace
+
+const std::array<std::array<char, kStageNameCapacity>, kNormalStageCount>& NormalStageNames()
+{
+    static const auto names = [] {
+        std::array<std::array<char, kStageNameCapacity>, kNormalStageCount> table{};
+        for (std::size_t i = 0; i < kNormalStageCount; ++i) {
+            const std::string shiftJis = Lumora::Utf8ToShiftJis(kNormalStageNamesUtf8[i]);
+            std::memcpy(table[i].data(), shiftJis.data(), std::min(shiftJis.size(), kStageNameCapacity - 1));
+        }
+        return table;
+    }();
+    return names;
+}
+
+StageCatalogue::~StageCatalogue()
+{
+    for (Lumora::IFile*& file : stageFiles) {
+        Lumora::SafeRelease(file);
+    }
+}
+
+void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader)
+{
+    const auto& names = NormalStageNames();
+    for (std::size_t i = 0; i < kNormalStageCount; ++i) {
+        Lumora::SafeRelease(catalogue.stageFiles[i]);
+        if (loader != nullptr) {
+            loader->AddRequest(new LoadRequest(LoadOptions{}, kNormalStageFolder, names[i].data(),
+                                               &catalogue.stageFiles[i]));
+        }
+    }
+}
+
+void BuildNormalCatalogue(StageCatalogue& catalogue)
+{
+    for (const auto& name : NormalStageNames()) {
+        catalogue.stageNames.emplace_back(name.data());
+    }
+    SaveDataManager save;
+    for (std::size_t i = 0; i < catalogue.stageNames.size() && i < kNormalStageCount; ++i) {
+        const StageDataReaderLumora stage(catalogue.stageFiles[i]);
+        AddStageInfo(catalogue, save, catalogue.stageNames[i], stage);
+    }
+}
+
+void BuildExtraCatalogue(StageCatalogue& catalogue)
+{
+    for (std::string& name : Lumora::FindFiles(kExtraStageFolder, kStageFilePattern)) {
+        catalogue.stageNames.push_back(std::move(name));
+    }
+    SaveDataManager save;
+    for (const std::string& name : catalogue.stageNames) {
+        StageDataReader stage;
+        // Names came from the disk through an exact conversion, so the way back is exact too.
+        const std::string path = Lumora::ShiftJisToUtf8(std::string(kExtraStageFolder) + "/" + name);
+        stage.ReadFromPath(path.c_str());
+        AddStageInfo(catalogue, save, name, stage);
+    }
+}

@@ -1,0 +1,74 @@
+// stageselect/StageCatalogue.h: the list of stages the stage select screen offers, with the
+// best record, frog count and size shown for each.
+//
+// Two kinds: the five normal stages inside the data pack (engine files opened by the
+// resource loader), and the extra stages, whatever "*.pzd" files the player has put into
+// the folder "data/stage/extra" beside the program. The screen owns one catalogue, builds
+// it once when the loader is idle and drops it when it ends; nothing is cached between
+// visits.
+//
+// Stage names are Shift-JIS bytes (code page 932), compared and stored byte for byte: the
+// same bytes key the save database's records and are drawn by the game's font. Main
+// thread only (the save database is used from the main thread).
+#pragma once
+
+#include "SaveDataManager.h"
+
+#include <Lumora/IFile.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class ResourceManager;
+
+// What the screen shows for one stage.
+struct StageInfo {
+    std::int32_t bestRecord = 0; // fewest turns so far; 0 = never cleared
+    std::int32_t frogCount = 0;  // cells that start with a frozen frog
+    std::uint8_t width = 0;      // columns, from the stage header
+    std::uint8_t height = 0;     // rows, from the stage header
+};
+
+inline constexpr std::size_t kNormalStageCount = 5;
+inline constexpr std::size_t kStageNameCapacity = 260; // bytes, terminator included
+
+// The five normal stage file names in display order, each a zero-terminated Shift-JIS
+// field of 260 bytes. Made once, on first use.
+const std::array<std::array<char, kStageNameCapacity>, kNormalStageCount>& NormalStageNames();
+
+// Where the normal stages live inside the data pack, and the extra stages on disk.
+inline constexpr const char* kNormalStageFolder = "stage/normal";
+inline constexpr const char* kExtraStageFolder = "data/stage/extra";
+inline constexpr const char* kStageFilePattern = "*.pzd";
+
+struct StageCatalogue {
+    StageCatalogue() = default;
+    // Releases the normal stage files that arrived.
+    ~StageCatalogue();
+    StageCatalogue(const StageCatalogue&) = delete;
+    StageCatalogue& operator=(const StageCatalogue&) = delete;
+
+    // The normal stage files, one per NormalStageNames entry, filled by the loader; owned.
+    std::array<Lumora::IFile*, kNormalStageCount> stageFiles{};
+    // The stages in display order; the screen's cursor indexes it.
+    std::vector<std::string> stageNames;
+    // What is shown for each stage, by name (byte-wise order).
+    std::map<std::string, StageInfo> stageInfos;
+};
+
+// Queues one engine-file load per normal stage ("stage/normal", in table order) into
+// `catalogue.stageFiles`. A null loader leaves the slots empty.
+void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader);
+
+// Lists the five normal stages and reads each from its engine file; a file that did not
+// arrive shows as a 0 x 0 stage with no frogs. Records come from the normal table (the
+// lookup adds a 0 row for a stage seen the first time). Call once the loader is idle.
+void BuildNormalCatalogue(StageCatalogue& catalogue);
+
+// Lists the "*.pzd" entries of "data/stage/extra" in the order the file system gives them
+// and reads each; an entry that cannot be read shows as a 0 x 0 stage with no frogs.
+// Records come from the extra table. A missing folder gives an empty list.
+void BuildExtraCatalogue(StageCatalogue& catalogue);

@@ -1,0 +1,185 @@
+// The stage catalogue: which stages are listed, in what order, and what is shown for each,
+// with the records read from (and first rows added to) the save database.
+#include "StageCatalogue.h"
+
+#include "CurrentStage.h"
+#include "MemoryFile.h"
+#include "SaveDataManager.h"
+#include "ScratchDirectory.h"
+#include "StageDataReader.h"
+
+#include <Lumora/Directory.h>
+#include <Lumora/Text.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Sjis(const char* utf8)
+{
+    return Lumora::Utf8ToShiftJis(utf8);
+}
+
+// A width x height stage of ice with the given objects in its first cells.
+std::vector<std::uint8_t> StageBytes(std::uint8_t width, std::uint8_t height, std::vector<StageObject> objects)
+{
+    StageDataReader stage;
+    stage.width = width;
+    stage.height = height;
+    stage.cells.assign(static_cast<std::size_t>(width) * height, StageCell{1, 0});
+    for (std::size_t i = 0; i < objects.size() && i < stage.cells.size(); ++i) {
+        stage.cells[i].object = static_cast<std::int32_t>(objects[i]);
+    }
+    return stage.ToBytes();
+}
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+class StageCatalogueTest : public ::testing::Test {
+protected:
+    StageCatalogueTest() { currentStageKind = StageKind::Normal; }
+    ~StageCatalogueTest() override { currentStageKind = StageKind::Normal; }
+
+    // True when the save file has a row for the stage: SetBestRecord only changes rows that
+    // exist, so a record written afterwards reads back only then.
+    static bool HasRecordRow(StageKind kind, const std::string& name)
+    {
+        SaveDataManager save;
+        save->SetBestRecord(kind, name, 99);
+        return save->GetBestRecord(kind, name) == 99;
+    }
+
+    ScratchDirectory scratch;
+    StageCatalogue catalogue;
+};
+
+constexpr StageObject kFrog = StageObject::FrozenFrog;
+constexpr StageObject kStart = StageObject::PlayerStart;
+
+TEST_F(StageCatalogueTest, NormalStageNamesAreTheFiveShiftJisFileNamesInTableOrder)
+{
+    const auto& names = NormalStageNames();
+    const char* expected[] = {"練習問題１.pzd", "練習問題２.pzd", "体験版Easy.pzd", "体験版Normal.pzd",
+                              "体験版Hard.pzd"};
+    for (std::size_t i = 0; i < kNormalStageCount; ++i) {
+        EXPECT_EQ(std::string(names[i].data()), Sjis(expected[i])) << i;
+        EXPECT_EQ(names[i].size(), 260u);
+    }
+    EXPECT_EQ(std::strlen(names[0].data()), 14u) << "four kanji and a full-width digit: 2 bytes each";
+}
+
+TEST_F(StageCatalogueTest, NormalListIsTheFiveNamesWithFrogsSizeAndRecordsOfEachFile)
+{
+    MemoryFile first(StageBytes(3, 2, {kStart, kFrog, kFrog, kFrog}));
+    MemoryFile second(StageBytes(7, 5, {kFrog}));
+    MemoryFile damaged(std::vector<std::uint8_t>{0x00, 0x00}); // shorter than a header
+    catalogue.stageFiles = {&first, &second, nullptr, &damaged, nullptr};
+    const std::string hard(NormalStageNames()[4].data());
+    {
+        SaveDataManager save;
+        save->GetBestRecord(StageKind::Normal, hard);
+        save->SetBestRecord(StageKind::Normal, hard, 17);
+    }
+
+    BuildNormalCatalogue(catalogue);
+    catalogue.stageFiles = {}; // the files belong to this test, not to the catalogue
+
+    ASSERT_EQ(catalogue.stageNames.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(catalogue.stageNames[i], std::string(NormalStageNames()[i].data()));
+    }
+    ASSERT_EQ(catalogue.stageInfos.size(), 5u);
+    const StageInfo& practice = catalogue.stageInfos.at(catalogue.stageNames[0]);
+    EXPECT_EQ(practice.frogCount, 3) << "the player start is not a frog";
+    EXPECT_EQ(practice.width, 3);
+    EXPECT_EQ(practice.height, 2);
+    EXPECT_EQ(practice.bestRecord, 0);
+    EXPECT_EQ(catalogue.stageInfos.at(catalogue.stageNames[1]).width, 7);
+    EXPECT_EQ(catalogue.stageInfos.at(catalogue.stageNames[1]).frogCount, 1);
+
+    // A file that never arrived, and one too short to hold a stage, show 0 x 0 and no frogs.
+    for (std::size_t i : {2u, 3u}) {
+        const StageInfo& missing = catalogue.stageInfos.at(catalogue.stageNames[i]);
+        EXPECT_EQ(missing.frogCount, 0) << i;
+        EXPECT_EQ(missing.width, 0) << i;
+        EXPECT_EQ(missing.height, 0) << i;
+    }
+    EXPECT_EQ(catalogue.stageInfos.at(hard).bestRecord, 17) << "a stored record is shown";
+
+    // Every listed stage now has its row in the normal table, none in the extra one.
+    EXPECT_TRUE(HasRecordRow(StageKind::Normal, catalogue.stageNames[0]));
+    EXPECT_FALSE(HasRecordRow(StageKind::Extra, catalogue.stageNames[0]));
+}
+
+TEST_F(StageCatalogueTest, NormalListStaysTheFiveNamesWhateverTheKindOfTheLookup)
+{
+    // The normal list never depends on the files or the folder on disk.
+    fs::create_directories("data/stage/extra");
+    WriteFile("data/stage/extra/x.pzd", StageBytes(1, 1, {}));
+    BuildNormalCatalogue(catalogue);
+    EXPECT_EQ(catalogue.stageNames.size(), 5u);
+    EXPECT_EQ(catalogue.stageInfos.count("x.pzd"), 0u);
+}
+
+TEST_F(StageCatalogueTest, ExtraListFollowsTheDirectoryOrderAndKeysRecordsByShiftJisName)
+{
+    currentStageKind = StageKind::Extra;
+    const fs::path folder = "data/stage/extra";
+    fs::create_directories(folder);
+    WriteFile(folder / "zz.pzd", StageBytes(4, 4, {kStart, kFrog}));
+    WriteFile(folder / "aa.pzd", StageBytes(2, 3, {kFrog, kFrog, kStart}));
+    WriteFile(folder / "おまけ１.pzd", StageBytes(5, 6, {kFrog, kFrog, kFrog, kStart}));
+    WriteFile(folder / "it's.pzd", StageBytes(1, 1, {kStart}));
+    WriteFile(folder / "readme.txt", {1, 2, 3});
+    fs::create_directory(folder / "not a stage.pzd");
+
+    BuildExtraCatalogue(catalogue);
+
+    EXPECT_EQ(catalogue.stageNames, Lumora::FindFiles("data/stage/extra", "*.pzd"))
+        << "the catalogue keeps the directory search's order and does not sort";
+    ASSERT_EQ(catalogue.stageNames.size(), 5u);
+    ASSERT_EQ(catalogue.stageInfos.size(), 5u);
+
+    const std::string japanese = Sjis("おまけ１.pzd");
+    ASSERT_EQ(catalogue.stageInfos.count(japanese), 1u) << "listed under its Shift-JIS bytes";
+    const StageInfo& bonus = catalogue.stageInfos.at(japanese);
+    EXPECT_EQ(bonus.frogCount, 3);
+    EXPECT_EQ(bonus.width, 5);
+    EXPECT_EQ(bonus.height, 6);
+    EXPECT_EQ(catalogue.stageInfos.at("aa.pzd").frogCount, 2);
+    EXPECT_EQ(catalogue.stageInfos.at("it's.pzd").width, 1);
+    const StageInfo& folderEntry = catalogue.stageInfos.at("not a stage.pzd");
+    EXPECT_EQ(folderEntry.frogCount + folderEntry.width + folderEntry.height, 0)
+        << "an entry that is not a readable file is listed as an empty stage";
+
+    // Rows in the extra table, under the Shift-JIS name; the quote does not break the SQL.
+    EXPECT_TRUE(HasRecordRow(StageKind::Extra, japanese));
+    EXPECT_TRUE(HasRecordRow(StageKind::Extra, "it's.pzd"));
+    EXPECT_FALSE(HasRecordRow(StageKind::Normal, "aa.pzd"));
+}
+
+TEST_F(StageCatalogueTest, ExtraListIsEmptyWithoutTheFolderOrWithoutStageFiles)
+{
+    currentStageKind = StageKind::Extra;
+    BuildExtraCatalogue(catalogue);
+    EXPECT_TRUE(catalogue.stageNames.empty());
+    EXPECT_TRUE(catalogue.stageInfos.empty());
+
+    fs::create_directories("data/stage/extra");
+    WriteFile("data/stage/extra/readme.txt", {1});
+    StageCatalogue again;
+    BuildExtraCatalogue(again);
+    EXPECT_TRUE(again.stageNames.empty());
+}
+
+} // namespace
