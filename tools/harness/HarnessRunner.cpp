@@ -74,7 +74,8 @@ private:
         CollectSoundEvents(history_);
         if (trackDraws_) {
             for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
-                if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Texture) {
+                if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Texture ||
+                    draw.kind == Lumora::Testing::RecordedDraw::Kind::Sprite) {
                     drawn_.insert({draw.texture, draw.source.x, draw.source.y});
                 }
             }

@@ -36,7 +36,8 @@
 //                           identifier ID (1 start-up, 2 title, 4 puzzle of the current
 //                           stage, 5 configuration, 6 retry wait)
 //   stage K NAME            test-only: makes stage NAME (UTF-8) of kind K the current stage
-//   clear-draws             starts noting every picture drawn (texture and source corner)
+//   clear-draws             starts noting every picture and sprite square drawn (texture
+//                           and source corner)
 //   expect-drawn TEXTURE X Y
 //   expect-not-drawn TEXTURE X Y
 //                           whether a draw of TEXTURE with source corner (X, Y) happened
