@@ -1,0 +1,86 @@
+// Steady play allocates nothing: every global operator new in this program is counted, and
+// the count must not move while the puzzle screen updates and draws.
+#include "PuzzleSceneTestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// The replacements below pair malloc with free themselves; GCC cannot see that they are
+// the program's operator new and delete.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<std::size_t> allocations{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed)) {
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+namespace PuzzleSceneTest {
+namespace {
+
+class PuzzleAllocationTest : public PuzzleSceneFixture {
+protected:
+    // Updates and draws of the scene alone (the engine's frame begin and end outside).
+    std::size_t CountSceneAllocations(int frames, std::initializer_list<int> firstButtons = {})
+    {
+        Lumora::IRender* render = application->GetRender();
+        Lumora::IInputController* input = application->GetInputController();
+        std::size_t counted = 0;
+        for (int frame = 0; frame < frames; ++frame) {
+            std::uint32_t mask = 0;
+            if (frame == 0) {
+                for (int button : firstButtons) {
+                    mask |= std::uint32_t{1} << button;
+                }
+            }
+            Lumora::Testing::SetHeldButtons(mask);
+            Lumora::Testing::AdvanceClock(1'000'000 / 60);
+            input->Refresh();
+            render->BeginFrame();
+            allocations = 0;
+            counting = true;
+            scene->Draw();
+            scene->Update();
+            counting = false;
+            counted += allocations;
+            render->EndFrame();
+        }
+        return counted;
+    }
+};
+
+TEST_F(PuzzleAllocationTest, SteadyPlayAllocatesNothingPerFrame)
+{
+    ASSERT_TRUE(StartPuzzle("push.pzd"));
+    CountSceneAllocations(30); // the first frames upload and settle
+    EXPECT_EQ(CountSceneAllocations(120), 0u) << "standing";
+    EXPECT_EQ(CountSceneAllocations(60, {ButtonRight}), 0u) << "turning";
+    EXPECT_EQ(CountSceneAllocations(60, {ButtonPush}), 0u) << "pushing a frog";
+    EXPECT_EQ(CountSceneAllocations(60, {ButtonMenu}), 0u) << "menu open";
+}
+
+} // namespace
+} // namespace PuzzleSceneTest
