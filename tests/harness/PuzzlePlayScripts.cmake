@@ -1,6 +1,7 @@
 # Whole-game play-throughs made from the solver's fixture solutions
 # (content/stages/solutions.txt), so the moves are never copied by hand. Each stage gets a
-# script that plays its solution from the title to the clear and checks the stored record;
+# script that goes from the title through the stage select, plays its solution to the clear
+# and checks the stored record;
 # the first practice stage also gets a replay script: a worse clear keeps the record, an
 # equal one shows no new-record message.
 #
@@ -49,9 +50,29 @@ function(puzzle_moves_to_script moves out_var)
   set(${out_var} "${lines}" PARENT_SCOPE)
 endfunction()
 
-# From the title into the puzzle of a stage, loaded and playing.
-function(puzzle_enter_script kind file out_var)
-  set(${out_var} "idle\nenter-scene 2\nidle\nexpect-scene 2\nstage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nexpect-scene 4\n" PARENT_SCOPE)
+# The normal stages in the order the stage select lists them (the catalogue's table).
+set(puzzle_normal_stage_order 練習問題１.pzd 練習問題２.pzd 体験版Easy.pzd 体験版Normal.pzd 体験版Hard.pzd)
+
+# From the stage select into the puzzle of a normal stage, loaded and playing.
+function(puzzle_choose_script file out_var)
+  list(FIND puzzle_normal_stage_order ${file} position)
+  if(position LESS 0)
+    message(FATAL_ERROR "solutions.txt names ${file}, which the stage select does not list")
+  endif()
+  set(lines "expect-scene 3\nidle\nwait 12\n")
+  foreach(i RANGE 1 ${position})
+    if(position GREATER 0)
+      string(APPEND lines "press down\n")
+    endif()
+  endforeach()
+  string(APPEND lines "press confirm\nexpect-scene 4\nexpect-stage-name ${file}\nidle\nwait 2\nexpect-scene 4\n")
+  set(${out_var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# From the start-up screen through the title's first item (normal stages) into a puzzle.
+function(puzzle_enter_script file out_var)
+  puzzle_choose_script(${file} choose)
+  set(${out_var} "idle\npress confirm\nidle\nexpect-scene 2\npress confirm\n${choose}" PARENT_SCOPE)
 endfunction()
 
 # After the last move: the clear's messages run (a confirm press before they end is
@@ -79,7 +100,8 @@ foreach(line IN LISTS solution_lines)
     continue() # extra stages are played from the disk folder, not from the pack
   endif()
   string(REPLACE " " ";" moves "${move_text}")
-  puzzle_enter_script(${kind} ${file} enter)
+  puzzle_enter_script(${file} enter)
+  puzzle_choose_script(${file} choose)
   puzzle_moves_to_script("${moves}" play)
   math(EXPR puzzle_play_index "${puzzle_play_index} + 1")
   set(script ${puzzle_play_dir}/puzzle-play-${puzzle_play_index}.script)
@@ -101,9 +123,9 @@ foreach(line IN LISTS solution_lines)
     file(WRITE ${script}
       "# Generated from solutions.txt: ${file} cleared in ${turns}, then ${worse_turns}, then ${turns} turns.\n"
       "${enter}${play}${puzzle_clear_lines}expect-save record ${kind} ${file} ${turns}\n"
-      "stage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nclear-draws\n${worse}${puzzle_clear_lines}"
+      "${choose}clear-draws\n${worse}${puzzle_clear_lines}"
       "expect-save record ${kind} ${file} ${turns}\nexpect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n"
-      "stage ${kind} ${file}\nenter-scene 4\nidle\nwait 2\nclear-draws\n${play}${puzzle_clear_lines}"
+      "${choose}clear-draws\n${play}${puzzle_clear_lines}"
       "expect-save record ${kind} ${file} ${turns}\nexpect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n")
     add_test(NAME harness_puzzle_replay COMMAND tomarugi-harness ${script})
     set_tests_properties(harness_puzzle_replay PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 180)
