@@ -154,6 +154,31 @@ TEST_F(PuzzleDrawingTest, PlayerTurnsToItsFacing)
     EXPECT_EQ(drawn[0].animation, 0) << "idle";
 }
 
+TEST_F(PuzzleDrawingTest, IdleAnimationChangesAtTheEndOfALoopAfterFifteenSecondsIdle)
+{
+    ASSERT_TRUE(StartPuzzle("rows.pzd"));
+    const std::uint64_t start = Lumora::Testing::GetClockMicroseconds();
+    std::vector<std::int32_t> shown; // each idle animation in the order it appeared
+    std::vector<double> changedAt;   // seconds since the start
+    for (int frame = 0; frame < 60 * 50 && shown.size() < 4; ++frame) {
+        Lumora::Testing::AdvanceClock(1'000'000 / 60);
+        const std::vector<RecordedActor> player = ActorsOf(Frame(), "nuiko.lmd");
+        ASSERT_EQ(player.size(), 1u);
+        if (shown.empty() || shown.back() != player[0].animation) {
+            shown.push_back(player[0].animation);
+            changedAt.push_back(static_cast<double>(Lumora::Testing::GetClockMicroseconds() - start) / 1e6);
+            if (shown.size() > 1) {
+                EXPECT_FLOAT_EQ(player[0].frame, 1.0f) << "a new animation starts from its first frame";
+            }
+        }
+    }
+    ASSERT_EQ(shown, (std::vector<std::int32_t>{0, 6, 7, 0}));
+    EXPECT_GT(changedAt[1], 15.0);
+    EXPECT_GT(changedAt[2] - changedAt[1], 15.0);
+    EXPECT_GT(changedAt[3] - changedAt[2], 15.0);
+    EXPECT_LT(changedAt[3], 50.0);
+}
+
 TEST_F(PuzzleDrawingTest, PushedFrogIsDrawnTwoUnitsFurtherEachFrameAndLandsOnItsCell)
 {
     ASSERT_TRUE(StartPuzzle("push.pzd"));
