@@ -107,7 +107,7 @@ StereoBuffer MakeCancel(double rate)
         out.left[i] = sample;
         out.right[i] = sample;
     }
-    AddRoom(out, rate, 0.3, 0.2);
+    AddRoom(out, rate, 0.3, 0.1);
     FadeOut(out, rate, 0.05);
     NormalizePeak(out, 0.55f);
     return out;
