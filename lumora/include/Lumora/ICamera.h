@@ -21,7 +21,8 @@ public:
                                std::int32_t screenWidth, std::int32_t screenHeight) = 0;
     // Clears the placement of the previous frame.
     virtual void Reset() = 0;
-    // Looks from `eye` at `target` with +Y up. `flags` is 0.
+    // Looks from `eye` at `target` with +Y up; the view is left-handed (looking along +Z,
+    // +X is on the right of the screen). `flags` is 0.
     virtual void SetLookAt(const Math::Vector3D& eye, const Math::Vector3D& target,
                            std::int32_t flags) = 0;
     // Makes the placement take effect for this frame's drawing.

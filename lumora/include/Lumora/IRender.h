@@ -34,6 +34,8 @@
 
 #include <Lumora/Base.h>
 #include <Lumora/IFont.h>
+#include <Lumora/IModel.h>
+#include <Lumora/ISceneManager.h>
 #include <Lumora/ISprite2D.h>
 #include <Lumora/ITexture.h>
 #include <Lumora/Math.h>
@@ -72,6 +74,37 @@ public:
     virtual IFont* CreateFont(const char* fileName, const char* pageExtension,
                               std::int32_t glyphCapacity, std::int32_t flags,
                               std::int32_t textCapacity) = 0;
+
+    // The three 3D calls below have do-nothing defaults so that stand-in renders written for
+    // 2D tests need not implement them; the engine's render implements all three.
+    //
+    // Reads the model `fileName` (.lmd, see docs/MODELS.md) through the core's file manager
+    // and checks it on the calling thread; its textures (material texture names, same
+    // directory rules) load the same way. The GPU copy is made on the drawing thread before
+    // first use. Null, with one line on stderr naming the file, when it is missing or
+    // malformed. The caller owns the reference.
+    virtual IModel* CreateModelFromFile(const char* fileName)
+    {
+        (void)fileName;
+        return nullptr;
+    }
+    // A 3D scene for up to `capacity` actors a frame (see Lumora/ISceneManager.h). The caller
+    // owns the reference and releases it before this render.
+    virtual ISceneManager* CreateSceneManager(std::int32_t capacity, std::int32_t flags)
+    {
+        (void)capacity;
+        (void)flags;
+        return nullptr;
+    }
+    // Render settings; unknown states and values are ignored.
+    //   state 0 (RenderStateModelTextureFilter): how model textures are sampled in 3D
+    //     scenes: 0 nearest, 1 linear, 2 linear with mipmaps (the default).
+    virtual void SetRenderState(std::int32_t state, std::int32_t value)
+    {
+        (void)state;
+        (void)value;
+    }
+    enum : std::int32_t { RenderStateModelTextureFilter = 0 };
 
     // Sets the blend mode for the draws that follow (see above).
     virtual void SetBlendMode(std::int32_t mode) = 0;

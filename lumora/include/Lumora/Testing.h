@@ -50,7 +50,7 @@ void MixSound(std::int32_t frames);
 
 // One draw of the last frame, in frame order.
 struct RecordedDraw {
-    enum class Kind { Texture, Sprite, Text };
+    enum class Kind { Texture, Sprite, Text, Scene };
     Kind kind = Kind::Texture;
     std::string texture;           // the texture's file name (text: the font's file name)
     Math::Rect destination;        // screen pixels (text: x, y of the text, size 0)
@@ -59,11 +59,49 @@ struct RecordedDraw {
     std::uint32_t outlineArgb = 0; // text only
     std::int32_t blendMode = 0;
     std::string text;              // text only: the Shift-JIS bytes drawn
+    std::int32_t scene = -1;       // Scene only: index into GetLastScenes()
+};
+
+// A per-actor material override as the actor held it when the frame was drawn.
+struct RecordedMaterial {
+    std::int32_t mesh = 0;
+    std::int32_t material = 0;
+    std::int32_t transparent = -1; // -1: the model's own setting, else 0 or 1
+    bool colorSet = false;
+    Math::Vector4D color;          // RGBA 0..1 when colorSet
+};
+
+// One actor queued with IActor::Render, in queue order.
+struct RecordedActor {
+    std::string model;             // the model's file name
+    float transform[16] = {};      // model -> world, column-major (element r, c at [c * 4 + r])
+    std::int32_t animation = -1;   // -1 until SetAnimation
+    float frame = 0.0f;
+    std::vector<RecordedMaterial> materials; // only the overridden ones
+    bool culled = false;           // outside the camera's view volume: not drawn
+    bool transparent = false;      // has a transparent material: drawn in the second group
+};
+
+// One ISceneManager::Render of the last frame.
+struct RecordedScene {
+    Math::Vector3D eye;
+    Math::Vector3D target;
+    float nearPlane = 0.0f;
+    float farPlane = 0.0f;
+    std::int32_t fieldOfView = 0;  // engine angle unit
+    float aspect = 0.0f;
+    std::uint32_t backgroundArgb = 0;
+    std::vector<RecordedActor> actors;
+    // Indices into `actors` of the transparent ones that are drawn, in drawing order (far
+    // to near).
+    std::vector<std::int32_t> transparentOrder;
 };
 
 // The draws of the last EndFrame of any render, and its clear colour (ARGB).
 std::vector<RecordedDraw> GetLastFrame();
 std::uint32_t GetLastClearColor();
+// The 3D scenes of the last frame, in frame order (each also appears as a Scene draw).
+std::vector<RecordedScene> GetLastScenes();
 // Frames ended since System::Initialize.
 std::uint64_t GetFrameCount();
 

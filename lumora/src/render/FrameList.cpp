@@ -15,6 +15,10 @@ void FrameList::Clear()
         texture->Release();
     }
     held_.clear();
+    for (ScenePassEntry& entry : scenes_) {
+        entry.pass->DropPass();
+    }
+    scenes_.clear();
     quads_.clear();
     texts_.clear();
 }
@@ -23,6 +27,7 @@ void FrameList::Reserve(std::size_t quadCount)
 {
     quads_.reserve(quadCount);
     held_.reserve(quadCount / 4 + 16);
+    scenes_.reserve(8);
 }
 
 void FrameList::Add(const Quad& quad)
@@ -36,6 +41,15 @@ void FrameList::Add(const Quad& quad)
         held_.push_back(quad.texture);
     }
     quads_.push_back(quad);
+}
+
+void FrameList::AddScenePass(ScenePass* pass)
+{
+    if (pass == nullptr) {
+        return;
+    }
+    pass->HoldPass();
+    scenes_.push_back(ScenePassEntry{quads_.size(), pass});
 }
 
 void BuildRuns(const std::vector<Quad>& quads, std::vector<QuadRun>& runs)

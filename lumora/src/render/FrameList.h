@@ -2,8 +2,8 @@
 //
 // Every DrawTexture, sprite square and font glyph becomes one Quad, in call order. The list
 // keeps a reference on each texture it names until it is cleared, so a texture released
-// by the game between its draw and EndFrame still reaches the GPU. A later 3D scene pass will
-// join this list as a marker between quads (the quads before it are drawn first).
+// by the game between its draw and EndFrame still reaches the GPU. A 3D scene pass joins the
+// list as a marker between quads: the quads before it are drawn first, the ones after on top.
 #pragma once
 
 #include <Lumora/Math.h>
@@ -12,9 +12,34 @@
 #include <string>
 #include <vector>
 
+namespace Lumora::Testing {
+struct RecordedScene;
+}
+
 namespace Lumora::Internal {
 
 class Texture;
+
+// One 3D scene's drawing for this frame (made by the scene module). The frame list keeps a
+// reference from AddScenePass until Clear.
+class ScenePass {
+public:
+    virtual void HoldPass() = 0;
+    virtual void DropPass() = 0;
+    // Draws the scene with OpenGL into the bound target of the logical screen's size; the
+    // 2D state is the caller's to restore afterwards.
+    virtual void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight) = 0;
+    // Describes the scene for the headless record.
+    virtual void Record(Testing::RecordedScene& scene) const = 0;
+
+protected:
+    ~ScenePass() = default;
+};
+
+struct ScenePassEntry {
+    std::size_t quadIndex = 0; // drawn after quads [0, quadIndex)
+    ScenePass* pass = nullptr;
+};
 
 enum class QuadShader : std::uint8_t {
     Picture, // texel x colour
@@ -60,9 +85,12 @@ public:
     void Reserve(std::size_t quadCount);
     void Add(const Quad& quad);
     void AddText(TextDraw text) { texts_.push_back(std::move(text)); }
+    // Marks a 3D pass after the quads added so far; holds it until Clear.
+    void AddScenePass(ScenePass* pass);
 
     const std::vector<Quad>& Quads() const { return quads_; }
     const std::vector<TextDraw>& Texts() const { return texts_; }
+    const std::vector<ScenePassEntry>& ScenePasses() const { return scenes_; }
 
     std::uint32_t clearColor = 0xFF000000u;
 
@@ -70,6 +98,7 @@ private:
     std::vector<Quad> quads_;
     std::vector<TextDraw> texts_;
     std::vector<Texture*> held_;
+    std::vector<ScenePassEntry> scenes_;
 };
 
 // A run of consecutive quads that one draw call can cover: same texture, blend mode and

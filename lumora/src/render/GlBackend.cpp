@@ -2,6 +2,7 @@
 // drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
 // an offscreen target the size of the logical screen, which Present scales into the window.
 #include "Backend.h"
+#include "SceneFactory.h"
 #include "Texture.h"
 
 #include <epoxy/gl.h>
@@ -196,6 +197,7 @@ private:
     GLuint nearestSampler_ = 0;
     GLuint framebuffer_ = 0;
     GLuint colourTarget_ = 0;
+    GLuint depthTarget_ = 0; // for 3D scene passes
     std::int32_t targetWidth_ = 0;
     std::int32_t targetHeight_ = 0;
     std::vector<Vertex> vertices_;
@@ -205,6 +207,7 @@ private:
 
 GlBackend::~GlBackend()
 {
+    ReleaseSceneGlResources();
     for (std::uint32_t name : TakeGpuTextureDeletions()) {
         glDeleteTextures(1, &name);
     }
@@ -216,6 +219,7 @@ GlBackend::~GlBackend()
     glDeleteSamplers(1, &nearestSampler_);
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteTextures(1, &colourTarget_);
+    glDeleteRenderbuffers(1, &depthTarget_);
 }
 
 bool GlBackend::Setup()
@@ -265,13 +269,18 @@ bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
     if (framebuffer_ == 0) {
         glGenFramebuffers(1, &framebuffer_);
         glGenTextures(1, &colourTarget_);
+        glGenRenderbuffers(1, &depthTarget_);
     }
+    glBindRenderbuffer(GL_RENDERBUFFER, depthTarget_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindTexture(GL_TEXTURE_2D, colourTarget_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTarget_, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthTarget_);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         std::fprintf(stderr, "Lumora: cannot make a %d x %d offscreen target\n", width, height);
         return false;
@@ -405,44 +414,79 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     glClear(GL_COLOR_BUFFER_BIT);
 
     const std::vector<Quad>& quads = frame.Quads();
-    if (quads.empty()) {
+    const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
+    if (quads.empty() && scenes.empty()) {
         return;
     }
     glBindVertexArray(vertexArray_);
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    EnsureIndexCapacity(quads.size());
-    WriteVertices(quads);
-
-    // Every program outputs premultiplied colour, so one blend function serves both modes;
-    // the screen's alpha channel stays opaque.
-    glEnable(GL_BLEND);
-    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
-    glActiveTexture(GL_TEXTURE0);
-
-    BuildRuns(quads, runs_);
-    const ProgramSlots* current = nullptr;
-    for (const QuadRun& run : runs_) {
-        const Quad& head = quads[run.first];
-        Texture& texture = *head.texture;
-        if (!EnsureUploaded(texture)) {
-            continue;
-        }
-        const ProgramSlots* program = head.shader == QuadShader::Text ? &textProgram_ : &pictureProgram_;
-        if (program != current) {
-            current = program;
-            glUseProgram(program->program);
-            glUniform2f(program->screenSize, static_cast<float>(width), static_cast<float>(height));
-        }
-        glBindTexture(GL_TEXTURE_2D, texture.gpuName);
-        // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
-        glBindSampler(0, head.blendMode == 0 ? nearestSampler_ : 0);
-        glUniform2f(program->textureSize, static_cast<float>(texture.GetWidth()), static_cast<float>(texture.GetHeight()));
-        if (program->premultiplied >= 0) {
-            glUniform1i(program->premultiplied, texture.Premultiplied() ? 1 : 0);
-        }
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.count * 6), GL_UNSIGNED_INT,
-                       reinterpret_cast<const void*>(run.first * 6 * sizeof(GLuint)));
+    EnsureIndexCapacity(std::max<std::size_t>(quads.size(), 1));
+    if (!quads.empty()) {
+        WriteVertices(quads);
     }
+    BuildRuns(quads, runs_);
+
+    // Quads are drawn in runs; a 3D pass between two quads splits the run it falls in.
+    std::size_t nextScene = 0;
+    bool stateReady = false;
+    const ProgramSlots* current = nullptr;
+    auto drawScenesUpTo = [&](std::size_t quadIndex) {
+        while (nextScene < scenes.size() && scenes[nextScene].quadIndex <= quadIndex) {
+            glDisable(GL_BLEND);
+            glBindSampler(0, 0);
+            scenes[nextScene++].pass->DrawWithGl(width, height);
+            glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+            glViewport(0, 0, width, height);
+            glDisable(GL_DEPTH_TEST);
+            glDisable(GL_CULL_FACE);
+            glDepthMask(GL_TRUE);
+            stateReady = false;
+        }
+    };
+    for (const QuadRun& run : runs_) {
+        std::size_t first = run.first;
+        const std::size_t end = run.first + run.count;
+        while (first < end) {
+            drawScenesUpTo(first);
+            std::size_t stop = end;
+            if (nextScene < scenes.size() && scenes[nextScene].quadIndex < end) {
+                stop = scenes[nextScene].quadIndex;
+            }
+            const Quad& head = quads[first];
+            Texture& texture = *head.texture;
+            if (EnsureUploaded(texture)) {
+                if (!stateReady) {
+                    // Every program outputs premultiplied colour, so one blend function serves
+                    // both modes; the screen's alpha channel stays opaque.
+                    glBindVertexArray(vertexArray_);
+                    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+                    glEnable(GL_BLEND);
+                    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+                    glActiveTexture(GL_TEXTURE0);
+                    current = nullptr;
+                    stateReady = true;
+                }
+                const ProgramSlots* program = head.shader == QuadShader::Text ? &textProgram_ : &pictureProgram_;
+                if (program != current) {
+                    current = program;
+                    glUseProgram(program->program);
+                    glUniform2f(program->screenSize, static_cast<float>(width), static_cast<float>(height));
+                }
+                glBindTexture(GL_TEXTURE_2D, texture.gpuName);
+                // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
+                glBindSampler(0, head.blendMode == 0 ? nearestSampler_ : 0);
+                glUniform2f(program->textureSize, static_cast<float>(texture.GetWidth()),
+                            static_cast<float>(texture.GetHeight()));
+                if (program->premultiplied >= 0) {
+                    glUniform1i(program->premultiplied, texture.Premultiplied() ? 1 : 0);
+                }
+                glDrawElements(GL_TRIANGLES, static_cast<GLsizei>((stop - first) * 6), GL_UNSIGNED_INT,
+                               reinterpret_cast<const void*>(first * 6 * sizeof(GLuint)));
+            }
+            first = stop;
+        }
+    }
+    drawScenesUpTo(static_cast<std::size_t>(-1));
     glBindSampler(0, 0);
     glDisable(GL_BLEND);
     glBindVertexArray(0);

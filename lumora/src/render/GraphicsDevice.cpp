@@ -5,6 +5,7 @@
 #include "Sprite2D.h"
 
 #include "Runtime.h"
+#include "SceneFactory.h"
 
 #include <cstdio>
 
@@ -181,6 +182,23 @@ IFont* Render::CreateFont(const char* fileName, const char* pageExtension, std::
                           std::int32_t, std::int32_t textCapacity)
 {
     return Font::Load(this, fileName, pageExtension, glyphCapacity, textCapacity);
+}
+
+IModel* Render::CreateModelFromFile(const char* fileName)
+{
+    return LoadSceneModel(*this, fileName);
+}
+
+ISceneManager* Render::CreateSceneManager(std::int32_t capacity, std::int32_t flags)
+{
+    return CreateSceneManagerFor(*this, capacity, flags);
+}
+
+void Render::SetRenderState(std::int32_t state, std::int32_t value)
+{
+    if (state == RenderStateModelTextureFilter && value >= 0 && value <= 2) {
+        modelTextureFilter_ = value;
+    }
 }
 
 void Render::SetBlendMode(std::int32_t mode)

@@ -70,6 +70,9 @@ public:
                               std::int32_t, std::int32_t) override;
     IFont* CreateFont(const char* fileName, const char* pageExtension, std::int32_t glyphCapacity,
                       std::int32_t flags, std::int32_t textCapacity) override;
+    IModel* CreateModelFromFile(const char* fileName) override;
+    ISceneManager* CreateSceneManager(std::int32_t capacity, std::int32_t flags) override;
+    void SetRenderState(std::int32_t state, std::int32_t value) override;
     void SetBlendMode(std::int32_t mode) override;
     void DrawTexture(const Math::Rect& destination, std::uint32_t argb, const Math::Rect& source,
                      ITexture* texture, std::int32_t rotation, const Math::Point2D& pivotOffset) override;
@@ -85,6 +88,9 @@ public:
     void AddText(TextDraw text);
     std::uint8_t CurrentBlendMode() const { return blendMode_; }
     const FrameList& Frame() const { return frame_; }
+    // Used by 3D scenes: append a scene pass at this point of the frame.
+    void AddScenePass(ScenePass* pass) { frame_.AddScenePass(pass); }
+    std::int32_t ModelTextureFilter() const { return modelTextureFilter_; }
 
 private:
     ~Render() override;
@@ -94,6 +100,7 @@ private:
     FrameList frame_;
     std::uint8_t blendMode_ = BlendNormal;
     TextureOptions loadOptions_;
+    std::int32_t modelTextureFilter_ = 2;
 };
 
 // Makes a device; the caller owns the reference.

@@ -13,6 +13,7 @@ namespace {
 struct Record {
     std::mutex lock;
     std::vector<Testing::RecordedDraw> draws;
+    std::vector<Testing::RecordedScene> scenes;
     std::uint32_t clearColor = 0;
     std::uint64_t frames = 0;
     PixelSource pixelSource;
@@ -61,8 +62,20 @@ void RecordFrame(const FrameList& frame)
     draws.reserve(frame.Quads().size());
     const auto& quads = frame.Quads();
     const auto& texts = frame.Texts();
+    const auto& passes = frame.ScenePasses();
+    std::vector<Testing::RecordedScene> scenes(passes.size());
     std::size_t nextText = 0;
+    std::size_t nextScene = 0;
     for (std::size_t index = 0; index <= quads.size(); ++index) {
+        // A 3D pass comes before a text that starts at the same quad: the text's glyphs
+        // are the quads from there on, so the pass was added first.
+        while (nextScene < passes.size() && passes[nextScene].quadIndex == index) {
+            passes[nextScene].pass->Record(scenes[nextScene]);
+            Testing::RecordedDraw draw;
+            draw.kind = Testing::RecordedDraw::Kind::Scene;
+            draw.scene = static_cast<std::int32_t>(nextScene++);
+            draws.push_back(std::move(draw));
+        }
         while (nextText < texts.size() && texts[nextText].firstQuad == index) {
             draws.push_back(FromText(texts[nextText++]));
         }
@@ -73,6 +86,7 @@ void RecordFrame(const FrameList& frame)
     Record& record = TheRecord();
     std::lock_guard lock(record.lock);
     record.draws = std::move(draws);
+    record.scenes = std::move(scenes);
     record.clearColor = frame.clearColor;
     ++record.frames;
 }
@@ -100,6 +114,7 @@ void ClearRecording()
     Record& record = TheRecord();
     std::lock_guard lock(record.lock);
     record.draws.clear();
+    record.scenes.clear();
     record.clearColor = 0;
     record.frames = 0;
 }
@@ -113,6 +128,13 @@ std::vector<RecordedDraw> GetLastFrame()
     auto& record = Internal::TheRecord();
     std::lock_guard lock(record.lock);
     return record.draws;
+}
+
+std::vector<RecordedScene> GetLastScenes()
+{
+    auto& record = Internal::TheRecord();
+    std::lock_guard lock(record.lock);
+    return record.scenes;
 }
 
 std::uint32_t GetLastClearColor()

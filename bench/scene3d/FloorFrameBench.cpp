@@ -1,0 +1,263 @@
+// Frame cost of the puzzle's 3D pass on offscreen OpenGL (Mesa's software renderer here):
+// a square board of floor actors, every one placed anew each frame as the puzzle does, under
+// the game's Auto camera (eye 30 up and 300 back from the player in the board's middle,
+// looking level along -Z). Each iteration ends with glFinish so GPU time is counted.
+// Heap allocations during the measured frames are counted too (the game's frames make none).
+#include "ModelShaderHost.h"
+#include "SceneManager.h"
+
+#include <Lumora/ICore.h>
+#include <Lumora/IFileManager.h>
+#include <Lumora/IRender.h>
+#include <Lumora/ISceneManager.h>
+#include <Lumora/System.h>
+
+#include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+std::atomic<std::uint64_t> allocations{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+namespace {
+
+class DiskFile final : public Lumora::IFile {
+public:
+    explicit DiskFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    std::int32_t AddRef() override { return ++references_; }
+    std::int32_t Release() override
+    {
+        const std::int32_t left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    std::int32_t Read(void* buffer, std::int32_t size) override
+    {
+        const std::size_t count = std::min(static_cast<std::size_t>(std::max(size, 0)), bytes_.size() - position_);
+        std::memcpy(buffer, bytes_.data() + position_, count);
+        position_ += count;
+        return static_cast<std::int32_t>(count);
+    }
+    std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes_.size()); }
+    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position_); }
+    std::int32_t Seek(std::int32_t position) override
+    {
+        position_ = static_cast<std::size_t>(std::clamp<std::int32_t>(position, 0, GetSize()));
+        return GetPosition();
+    }
+    const char* GetName() override { return ""; }
+
+private:
+    std::atomic<std::int32_t> references_{1};
+    std::vector<std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
+// Files by name from the built model folder.
+class ModelFiles final : public Lumora::IFileManager {
+public:
+    std::int32_t AddRef() override { return ++references_; }
+    std::int32_t Release() override
+    {
+        const std::int32_t left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    bool SetPackFile(std::int32_t, const char*, const char*) override { return true; }
+    void SetCurrentDirectory(const char*) override {}
+    Lumora::IFile* OpenFile(const char* name) override
+    {
+        std::ifstream in(std::string(SCENE_MODEL_DIR) + "/object/" + name, std::ios::binary);
+        if (!in) {
+            return nullptr;
+        }
+        return new DiskFile(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    }
+
+private:
+    std::atomic<std::int32_t> references_{1};
+};
+
+struct Engine {
+    Lumora::ICore* core = nullptr;
+    Lumora::IGraphicsDevice* device = nullptr;
+    Lumora::IRender* render = nullptr;
+    Lumora::IModel* floor = nullptr;
+
+    bool Start()
+    {
+        if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+            setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        }
+        Lumora::Internal::SetModelShaderPluginDirectory(SCENE_GAME_DIR);
+        if (Lumora::System::Initialize(1, 0, 0) == 0) {
+            return false;
+        }
+        core = Lumora::System::CreateCore();
+        if (core == nullptr || core->Initialize("bench", 0) == 0) {
+            return false;
+        }
+        auto* files = new ModelFiles();
+        core->SetFileManager(files);
+        files->Release();
+        device = core->CreateGraphicsDevice(0);
+        if (device == nullptr || core->Start(640, 480, 0) == 0) {
+            return false;
+        }
+        render = device->CreateRender(0, 1);
+        floor = render->CreateModelFromFile("floorboard_ice.lmd");
+        return floor != nullptr;
+    }
+
+    void Stop()
+    {
+        Lumora::SafeRelease(floor);
+        Lumora::SafeRelease(render);
+        Lumora::SafeRelease(device);
+        Lumora::SafeRelease(core);
+        Lumora::System::Finalize();
+    }
+};
+
+Engine& TheEngine()
+{
+    static Engine engine;
+    static bool started = engine.Start();
+    if (!started) {
+        std::fprintf(stderr, "scene3d_bench: the engine did not start\n");
+        std::exit(1);
+    }
+    return engine;
+}
+
+void FloorFrames(benchmark::State& state)
+{
+    Engine& engine = TheEngine();
+    const int side = static_cast<int>(state.range(0));
+    const int rows = static_cast<int>(state.range(1));
+    const int count = side * rows;
+    Lumora::ISceneManager* scene = engine.render->CreateSceneManager(count + 1032, 1);
+    scene->SetRenderSize(0, 640, 480, 0);
+    scene->SetDrawMode(1);
+    scene->Prepare();
+    Lumora::ICamera* camera = scene->GetCamera();
+    camera->SetProjection(1.0f, 700.0f, 8192, 640, 480);
+    engine.render->SetRenderState(0, 2);
+    std::vector<Lumora::IActor*> actors;
+    for (int i = 0; i < count; ++i) {
+        actors.push_back(scene->CreateActor(engine.floor));
+    }
+    // The player stands in the board's middle cell.
+    const float px = static_cast<float>(side / 2) * 20.0f;
+    const float pz = -static_cast<float>(rows / 2) * 20.0f;
+
+    const bool cpuOnly = state.range(2) != 0;
+    std::size_t drawn = 0;
+    auto frame = [&] {
+        engine.render->SetClearColor(0xFF000000);
+        engine.render->BeginFrame();
+        scene->Reset();
+        scene->SetBackgroundColor(0xFFEEF1FF, 1);
+        camera->Reset();
+        camera->SetLookAt({px, 30.0f, pz - 300.0f}, {px, 30.0f, pz}, 0);
+        camera->Update();
+        scene->SetDirectionalLight({0.0f, -0.5f, 0.7f}, {0.8f, 0.8f, 0.8f});
+        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.5f, 0.5f, 0.5f});
+        scene->Begin(0);
+        float x = 0.0f;
+        float z = 0.0f;
+        for (int i = 0; i < count; ++i) {
+            if (i % side == 0 && i != 0) {
+                z -= 20.0f;
+                x = 0.0f;
+            }
+            Lumora::IActor* actor = actors[static_cast<std::size_t>(i)];
+            actor->ResetTransform();
+            actor->Translate(x, 0.0f, z);
+            actor->UpdateTransform();
+            actor->Render();
+            x += 20.0f;
+        }
+        scene->End();
+        scene->Render(0);
+        if (cpuOnly) {
+            // The engine's own share: placement, culling and sorting, no GL.
+            const auto& built = static_cast<Lumora::Internal::SceneManager*>(scene)->BuildFrame();
+            drawn = built.instanced.size() + built.individual.size();
+            return;
+        }
+        engine.render->EndFrame();
+        glFinish();
+    };
+    // Warm up: uploads, shader builds and every buffer reach their steady size.
+    for (int i = 0; i < 3; ++i) {
+        frame();
+    }
+    const std::uint64_t before = allocations.load();
+    std::uint64_t frames = 0;
+    for (auto _ : state) {
+        frame();
+        ++frames;
+    }
+    state.counters["allocs_per_frame"] =
+        static_cast<double>(allocations.load() - before) / static_cast<double>(std::max<std::uint64_t>(frames, 1));
+    state.counters["actors"] = count;
+    if (cpuOnly) {
+        state.counters["inside_view"] = static_cast<double>(drawn);
+    }
+    for (Lumora::IActor*& actor : actors) {
+        Lumora::SafeRelease(actor);
+    }
+    Lumora::SafeRelease(camera);
+    Lumora::SafeRelease(scene);
+}
+
+// Actors: 10 x 10, 40 x 25, 255 x 255; the third argument 1 measures the CPU side alone
+// (placing, culling, sorting: the frame up to the GL calls).
+BENCHMARK(FloorFrames)->Args({10, 10, 0})->Args({40, 25, 0})->Args({255, 255, 0})->Args({40, 25, 1})->Args({255, 255, 1})
+    ->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TheEngine().Stop();
+    return 0;
+}
