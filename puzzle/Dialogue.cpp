@@ -101,9 +101,14 @@ void DialogueQueue::Draw()
         return;
     }
     const std::shared_ptr<Dialogue>& front = dialogues.front();
-    if (front->IsActive()) {
-        front->Draw();
+    if (!front->IsActive() && !front->IsFinished()) {
+        // Pushed after Start found the queue empty: nothing else would ever activate it, and
+        // the queue would never empty. Start it now, shown from the next frame like any box
+        // that follows another.
+        front->Activate();
+        return;
     }
+    front->Draw();
     if (front->IsFinished()) {
         dialogues.pop_front();
         if (!dialogues.empty()) {

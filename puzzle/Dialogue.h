@@ -72,7 +72,8 @@ public:
     // Sets the queue running and activates the front dialogue, if any.
     void Start();
     // Draws the front dialogue; when it has finished, drops it and activates the next one
-    // (first drawn in the following frame). Nothing until started.
+    // (first drawn in the following frame). Nothing until started. A box pushed after
+    // Start, into an empty queue, is activated by the next Draw and shown from the one after.
     void Draw();
 
     bool IsRunning() const { return running; }

@@ -197,6 +197,25 @@ TEST_F(DialogueTest, EachKindShowsItsOwnRowAndOnlyTheTurnCountBoxShowsItsValue)
 
 using DialogueQueueTest = WidgetTest;
 
+TEST_F(DialogueQueueTest, ABoxPushedAfterStartingAnEmptyQueueIsShownAndTheQueueEmptiesAgain)
+{
+    DialogueQueue queue;
+    queue.Start();
+    queue.Draw();
+    auto gaveUp = std::make_shared<Dialogue>(DialogueKindGaveUp, &render, 0);
+    queue.Push(gaveUp);
+    queue.Draw();
+    EXPECT_TRUE(render.draws.empty()) << "activated in this frame, first drawn in the next";
+    EXPECT_TRUE(gaveUp->IsActive());
+    for (int frame = 0; frame < 400 && !queue.IsEmpty(); ++frame) {
+        queue.Draw();
+        Lumora::Testing::AdvanceClock(kFrameMicroseconds);
+    }
+    EXPECT_TRUE(queue.IsEmpty()) << "a stuck box would keep the puzzle from ever being left";
+    ASSERT_FALSE(render.draws.empty());
+    EXPECT_FLOAT_EQ(render.draws.front().source.y, 320.0f);
+}
+
 TEST_F(DialogueQueueTest, AQueueThatIsNeverStartedDrawsNothing)
 {
     DialogueQueue queue;

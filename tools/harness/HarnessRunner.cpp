@@ -268,6 +268,19 @@ private:
         }
         case Kind::ExpectNumber:
             return ExpectNumber(command);
+        case Kind::ExpectTextColour:
+            for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
+                if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Text &&
+                    draw.destination.y == static_cast<float>(command.count)) {
+                    if (draw.argb == command.buttons) {
+                        return true;
+                    }
+                    char found[16];
+                    std::snprintf(found, sizeof found, "%08X", static_cast<unsigned>(draw.argb));
+                    return Fail("the text at y " + std::to_string(command.count) + " has colour " + found);
+                }
+            }
+            return Fail("no text at y " + std::to_string(command.count));
         }
         return Fail("unhandled command");
     }

@@ -178,6 +178,14 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {
                 return fail("expect-screens takes a count");
             }
+        } else if (verb == "expect-text-colour") {
+            command.kind = HarnessCommand::Kind::ExpectTextColour;
+            const char* hexEnd = arguments == 2 ? words[2].data() + words[2].size() : nullptr;
+            if (arguments != 2 || !ParseInteger(words[1], -100000, 100000, command.count) ||
+                words[2].size() != 8 ||
+                std::from_chars(words[2].data(), hexEnd, command.buttons, 16).ptr != hexEnd) {
+                return fail("expect-text-colour takes a screen y and an ARGB colour in hexadecimal");
+            }
         } else if (verb == "expect-text-count") {
             command.kind = HarnessCommand::Kind::ExpectTextCount;
             if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {

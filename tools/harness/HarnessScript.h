@@ -29,6 +29,9 @@
 //                           Shift-JIS drawn)
 //   expect-stage-name NAME  the program-wide current stage name is NAME (UTF-8, the rest of
 //                           the line; compared as Shift-JIS)
+//   expect-text-colour Y ARGB
+//                           the text line drawn at screen y = Y has the fill colour ARGB
+//                           (eight hexadecimal digits)
 //   expect-text-count N     the last drawn frame has exactly N text lines
 //   expect-number Y VALUE   the picture-font digits drawn at screen y = Y in the last frame,
 //                           read left to right, show VALUE
@@ -72,13 +75,14 @@ struct HarnessCommand {
         ExpectText,
         ExpectStageName,
         ExpectTextCount,
+        ExpectTextColour,
         ExpectNumber,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
     std::int64_t count = 0;       // Wait, Frames, Hold (updates), ExpectQuit, scene ids,
                                   // ExpectText's y, ExpectTextCount, ExpectNumber's y
-    std::uint32_t buttons = 0;    // Press, Hold: bit n = button n
+    std::uint32_t buttons = 0;    // Press, Hold: bit n = button n; ExpectTextColour's ARGB
     std::string word;             // ExpectSound kind, ExpectSave key
     std::string name;             // Shot file, sound name, ExpectText's text
     bool hasValue = false;        // ExpectSound
