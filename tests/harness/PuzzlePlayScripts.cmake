@@ -103,11 +103,17 @@ foreach(line IN LISTS solution_lines)
   puzzle_enter_script(${file} enter)
   puzzle_choose_script(${file} choose)
   puzzle_moves_to_script("${moves}" play)
+  # The rules' sound effects reach the common sounds: a thaw once, a push looped and
+  # stopped when the frog arrives.
+  set(sound_lines "expect-sound play defrost.wav 0\n")
+  if(move_text MATCHES "P[UDLR]")
+    string(APPEND sound_lines "expect-sound play frog_drag.wav 1\nexpect-sound stop frog_drag.wav\n")
+  endif()
   math(EXPR puzzle_play_index "${puzzle_play_index} + 1")
   set(script ${puzzle_play_dir}/puzzle-play-${puzzle_play_index}.script)
   file(WRITE ${script}
     "# Generated from solutions.txt: ${file}, cleared in ${turns} turns.\n"
-    "${enter}expect-save record ${kind} ${file} 0\nclear-draws\n${play}"
+    "${enter}expect-save record ${kind} ${file} 0\nclear-draws\n${play}${sound_lines}"
     "wait 1\nexpect-drawn dialogue.png 0 192\n"
     "${puzzle_clear_lines}"
     "expect-save record ${kind} ${file} ${turns}\n"
