@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -183,6 +184,17 @@ public:
             *error = "no offscreen pixels (" + std::to_string(width) + "x" + std::to_string(height) + ")";
             return false;
         }
+        // A frame of nothing but background means the model was not drawn at all (its shader
+        // plug-in missing, say): a sheet of empty tiles must not pass for a picture of it.
+        std::size_t drawn = 0;
+        for (std::size_t i = 0; i < pixels.size(); i += 4) {
+            const int d = std::max({std::abs(pixels[i] - 0xEE), std::abs(pixels[i + 1] - 0xF1), std::abs(pixels[i + 2] - 0xFF)});
+            drawn += d > 12 ? 1 : 0;
+        }
+        if (drawn < pixels.size() / 4 / 200) {
+            *error = tile->caption + ": nothing was drawn";
+            return false;
+        }
         tile->rgba.assign(static_cast<std::size_t>(kTileWidth) * kTileHeight * 4, 0);
         for (int ty = 0; ty < kTileHeight; ++ty) {
             for (int tx = 0; tx < kTileWidth; ++tx) {
@@ -285,6 +297,9 @@ int main(int argc, char** argv)
     std::string error;
     if (!text.AddFont("caption", font, &error)) return Fail(error);
 
+    // The engine only warns when the shader plug-in is missing and skips what needs it.
+    if (!std::filesystem::is_regular_file(std::filesystem::path(argv[2]) / "Tessera.lmp"))
+        return Fail(std::string("no Tessera.lmp in ") + argv[2]);
     Lumora::Internal::SetModelShaderPluginDirectory(argv[2]);
     Lumora::Testing::EnableHeadless({true});
     if (Lumora::System::Initialize(1, 1, 1) == 0) return Fail("the engine did not start");
