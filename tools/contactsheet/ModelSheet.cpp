@@ -1,7 +1,7 @@
 // tomarugi-modelsheet: every animation of the game's models, drawn by the engine's own 3D
 // scene into an offscreen OpenGL surface, laid out on PNG contact sheets.
 //
-//     tomarugi-modelsheet <model tree> <plug-in dir> <sheet prefix> [--frames N] [--font FILE]
+//     tomarugi-modelsheet <model tree> <plug-in dir> <sheet prefix> [--frames N] [--font FILE] [--side]
 //
 // <model tree> is the staging "graphic" folder (it holds nuiko/ and object/), read through
 // an IFileManager of our own, the way the game reads the pack. <plug-in dir> holds
@@ -10,7 +10,8 @@
 //   <prefix>-objects.png  the leaving frog's animation 1, then one row of every model at
 //                         rest (its bind pose), the floor tile and icicle included
 // Each tile is one 640 x 480 frame of the scene, box-filtered 3 : 1 to 213 x 160, with the
-// model, animation and frame written under it. Characters stand on a floor tile so that
+// model, animation and frame written under it. The view is from the front-left and above;
+// --side looks level at the right side instead, to judge leaning and reaching. Characters stand on a floor tile so that
 // sinking into it or floating above it shows. Sheet sizes depend only on N and the
 // models' animation lists, so a caller can check them.
 // A tool for looking at the models, not part of the game.
@@ -133,7 +134,7 @@ struct Row {
 // Renders offscreen frames of single models with the game's lights and background.
 class Studio {
 public:
-    Studio(Lumora::IRender* render, Lumora::IModel* floor) : render_(render)
+    Studio(Lumora::IRender* render, Lumora::IModel* floor, bool side) : render_(render), side_(side)
     {
         scene_ = render->CreateSceneManager(8, 1);
         scene_->SetRenderSize(0, kScreenWidth, kScreenHeight, 0);
@@ -164,10 +165,14 @@ public:
         scene_->SetBackgroundColor(0xFFEEF1FF, 1);
         camera_->Reset();
         // From the model's front-left and a little above, as the puzzle's camera sees the
-        // board: the front faces -Z, and the view is left-handed (+X on the right).
+        // board: the front faces -Z, and the view is left-handed (+X on the right). The side
+        // view looks level at the model's right (+X) side, its front on the screen's left.
         const float y = entry.lookHeight;
         const float d = entry.distance;
-        camera_->SetLookAt({-0.38f * d, y + 0.45f * d, -0.81f * d}, {0.0f, y, 0.0f}, 0);
+        if (side_)
+            camera_->SetLookAt({d, y + 0.1f * d, 0.0f}, {0.0f, y, 0.0f}, 0);
+        else
+            camera_->SetLookAt({-0.38f * d, y + 0.45f * d, -0.81f * d}, {0.0f, y, 0.0f}, 0);
         camera_->Update();
         scene_->SetDirectionalLight({0.0f, -0.5f, 0.7f}, {0.8f, 0.8f, 0.8f});
         scene_->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.5f, 0.5f, 0.5f});
@@ -220,6 +225,7 @@ private:
     }
 
     Lumora::IRender* render_;
+    bool side_;
     Lumora::ISceneManager* scene_ = nullptr;
     Lumora::ICamera* camera_ = nullptr;
     Lumora::IActor* floor_ = nullptr;
@@ -279,16 +285,17 @@ int main(int argc, char** argv)
 {
     std::string font = "/usr/share/fonts/opentype/mplus/Mplus1-Medium.otf";
     int framesPerAnimation = 8;
-    bool usage = argc < 4;
+    bool usage = argc < 4, side = false;
     for (int i = 4; i < argc && !usage; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
         if (option == "--frames" && hasValue) framesPerAnimation = std::atoi(argv[++i]);
         else if (option == "--font" && hasValue) font = argv[++i];
+        else if (option == "--side") side = true;
         else usage = true;
     }
     if (usage || framesPerAnimation < 1 || framesPerAnimation > 12) {
-        std::fprintf(stderr, "usage: %s <model tree> <plug-in dir> <sheet prefix> [--frames N (1..12)] [--font FILE]\n",
+        std::fprintf(stderr, "usage: %s <model tree> <plug-in dir> <sheet prefix> [--frames N (1..12)] [--font FILE] [--side]\n",
             argc > 0 ? argv[0] : "tomarugi-modelsheet");
         return 2;
     }
@@ -331,7 +338,7 @@ int main(int argc, char** argv)
     if (loaded) {
         std::vector<Row> playerRows, objectRows;
         Row still{"at rest (bind pose)", {}};
-        Studio studio(render, models.back().model);
+        Studio studio(render, models.back().model, side);
         for (const ModelEntry& entry : models) {
             if (status != 0) break;
             Lumora::IActor* actor = studio.CreateActor(entry.model);
