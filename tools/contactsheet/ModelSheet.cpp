@@ -315,8 +315,8 @@ int main(int argc, char** argv)
     auto* files = new StagingFiles(argv[1]);
     core->SetFileManager(files);
     Lumora::IGraphicsDevice* device = core->CreateGraphicsDevice(0);
-    core->Start(kScreenWidth, kScreenHeight, 1);
-    Lumora::IRender* render = device->CreateRender(0, 1);
+    Lumora::IRender* render = nullptr;
+    if (device != nullptr && core->Start(kScreenWidth, kScreenHeight, 1) != 0) render = device->CreateRender(0, 1);
 
     std::vector<ModelEntry> models = {
         {"nuiko", "nuiko.lmd", true, 9.0f, 34.0f},
@@ -325,8 +325,10 @@ int main(int argc, char** argv)
         {"object", "icicle.lmd", true, 10.0f, 46.0f},
         {"object", "floorboard_ice.lmd", false, 0.0f, 36.0f},
     };
-    bool loaded = true;
+    bool loaded = render != nullptr;
+    if (!loaded) std::fprintf(stderr, "tomarugi-modelsheet: no offscreen OpenGL surface to draw on\n");
     for (ModelEntry& entry : models) {
+        if (render == nullptr) break;
         files->SetCurrentDirectory(entry.folder);
         entry.model = render->CreateModelFromFile(entry.file);
         if (entry.model == nullptr) {
@@ -379,8 +381,8 @@ int main(int argc, char** argv)
     }
     for (ModelEntry& entry : models)
         if (entry.model != nullptr) entry.model->Release();
-    render->Release();
-    device->Release();
+    if (render != nullptr) render->Release();
+    if (device != nullptr) device->Release();
     files->Release();
     core->Release();
     Lumora::System::Finalize();
