@@ -36,15 +36,33 @@ out float vEyeDistance; // world units from the eye
 
 void main()
 {
-    mat4 model = uModel;
+    vec4 local = vec4(aPosition, 1.0);
+#if defined(LUMORA_LIT)
+    vec3 normal = aNormal;
+#endif
 #ifdef LUMORA_SKINNED
     // Rigid skinning: one bone per vertex. An index outside the palette is clamped rather
     // than read out of bounds.
     int bone = clamp(int(aBoneIndex + 0.5), 0, LUMORA_BONE_PALETTE_SIZE - 1);
-    model = uModel * uBones[bone];
+    mat4 boneMatrix = uBones[bone];
+    local = boneMatrix * local;
+#ifdef LUMORA_LIT
+    // Bones may scale unevenly, so the normal takes the bone's cofactor matrix: the inverse
+    // transpose up to a positive factor (the fragment stage normalises), from three cross
+    // products instead of a matrix inverse. The determinant's sign keeps a mirroring
+    // bone's normals pointing out.
+    vec3 b0 = boneMatrix[0].xyz;
+    vec3 b1 = boneMatrix[1].xyz;
+    vec3 b2 = boneMatrix[2].xyz;
+    vec3 c0 = cross(b1, b2);
+    float handedness = dot(b0, c0) < 0.0 ? -1.0 : 1.0;
+    normal = handedness * (mat3(c0, cross(b2, b0), cross(b0, b1)) * normal);
+#endif
 #endif
 
-    vec4 world = model * vec4(aPosition, 1.0);
+    // uModel is rigid (rotation and translation, at most a uniform scale; see
+    // Lumora/ModelShader.h), so its upper 3x3 turns normals as well as positions.
+    vec4 world = uModel * local;
     world.xyz += aInstanceOffset.xyz;
     vec4 eye = uView * world;
     gl_Position = uProjection * eye;
@@ -56,8 +74,7 @@ void main()
     vColor = aColor;
 #endif
 #ifdef LUMORA_LIT
-    // The inverse transpose keeps normals perpendicular under non-uniform scale.
-    vWorldNormal = transpose(inverse(mat3(model))) * aNormal;
+    vWorldNormal = mat3(uModel) * normal;
 #endif
 #ifdef LUMORA_FOG
     vEyeDistance = length(eye.xyz);

@@ -370,4 +370,95 @@ TEST_F(ModelShaderGl, EveryVariantDrawsWhatItsOptionsSay)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Lit variants turn normals by uModel's own 3x3 (it is rigid), and skinned ones by each
+// bone's inverse transpose first: a bone that scales unevenly must not tilt the normal the
+// way it stretches the surface, and a mirroring bone must not turn it inside out. Only the
+// diffuse term is on (no ambient, fog or texture), so a pixel reads the facing directly.
+TEST_F(ModelShaderGl, NormalsTurnWithTheModelAndTheBonesInverseTranspose)
+{
+    constexpr int side = 4;
+    constexpr int litBits = 8;
+    constexpr int skinnedLitBits = 9;
+    GLuint target = 0, framebuffer = 0, vertexArray = 0, vertices = 0;
+    glGenTextures(1, &target);
+    glBindTexture(GL_TEXTURE_2D, target);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target, 0);
+    ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    glViewport(0, 0, side, side);
+    // A triangle at z = 0 whose inscribed circle holds the whole target however it is turned,
+    // mirrored or stretched in the plane.
+    const float triangle[] = {-100, -100, 0, 300, -100, 0, -100, 300, 0};
+    glGenVertexArrays(1, &vertexArray);
+    glBindVertexArray(vertexArray);
+    glGenBuffers(1, &vertices);
+    glBindBuffer(GL_ARRAY_BUFFER, vertices);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(triangle), triangle, GL_STATIC_DRAW);
+    glVertexAttribPointer(Lumora::ModelShaderAttributePosition, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(Lumora::ModelShaderAttributePosition);
+    glVertexAttrib1f(Lumora::ModelShaderAttributeBoneIndex, 0);
+
+    using Matrix = std::array<float, 16>; // column-major
+    const Matrix identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const Matrix quarterTurnZ = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0.25f, 0, 0, 1}; // and a small shift
+    const Matrix stretchX = {4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const Matrix mirrorX = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const float r = 0.70710678f;
+    struct Case {
+        const char* what;
+        int bits;
+        Matrix model;
+        Matrix bone;
+        std::array<float, 3> normal;
+        std::array<float, 3> lightDirection;
+        float facing; // the expected brightness, 0..1
+    };
+    const Case cases[] = {
+        {"turned model", litBits, quarterTurnZ, identity, {1, 0, 0}, {0, -1, 0}, 1.0f},
+        {"turned model, light from the other side", litBits, quarterTurnZ, identity, {1, 0, 0}, {0, 1, 0}, 0.0f},
+        {"stretched bone", skinnedLitBits, identity, stretchX, {r, r, 0}, {0, -1, 0}, 0.9701425f},
+        {"stretched bone, then the model's turn", skinnedLitBits, quarterTurnZ, stretchX, {r, r, 0}, {1, 0, 0},
+         0.9701425f},
+        {"mirroring bone", skinnedLitBits, identity, mirrorX, {0, 1, 0}, {0, -1, 0}, 1.0f},
+        {"mirroring bone, side normal", skinnedLitBits, identity, mirrorX, {1, 0, 0}, {1, 0, 0}, 1.0f},
+    };
+    std::vector<float> bones(16 * Lumora::ModelShaderBonePaletteSize, 0.0f);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string log;
+        const GLuint program = BuildProgram(c.bits, log);
+        ASSERT_NE(program, 0u) << log;
+        glUseProgram(program);
+        const auto at = [program](const char* name) { return glGetUniformLocation(program, name); };
+        std::copy(c.bone.begin(), c.bone.end(), bones.begin());
+        glUniformMatrix4fv(at(Lumora::ModelShaderUniformModel), 1, GL_FALSE, c.model.data());
+        glUniformMatrix4fv(at(Lumora::ModelShaderUniformView), 1, GL_FALSE, identity.data());
+        glUniformMatrix4fv(at(Lumora::ModelShaderUniformProjection), 1, GL_FALSE, identity.data());
+        glUniformMatrix4fv(at(Lumora::ModelShaderUniformBones), Lumora::ModelShaderBonePaletteSize, GL_FALSE,
+                           bones.data());
+        glUniform3fv(at(Lumora::ModelShaderUniformLightDirection), 1, c.lightDirection.data());
+        glUniform3f(at(Lumora::ModelShaderUniformLightColor), 1, 1, 1);
+        glUniform4f(at(Lumora::ModelShaderUniformMaterialColor), 1, 1, 1, 1);
+        glVertexAttrib3f(Lumora::ModelShaderAttributeNormal, c.normal[0], c.normal[1], c.normal[2]);
+        glClearColor(0.5f, 0.5f, 0.5f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        std::array<std::uint8_t, 4> pixel{};
+        glReadPixels(side / 2, side / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
+        const int wanted = static_cast<int>(std::lround(c.facing * 255));
+        EXPECT_NEAR(pixel[0], wanted, 2);
+        EXPECT_NEAR(pixel[1], wanted, 2);
+        glDeleteProgram(program);
+    }
+    glUseProgram(0);
+    glDeleteBuffers(1, &vertices);
+    glDeleteVertexArrays(1, &vertexArray);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteTextures(1, &target);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 } // namespace

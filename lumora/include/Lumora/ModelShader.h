@@ -87,7 +87,7 @@ inline constexpr std::uint32_t ModelShaderBonePaletteSize = 48;
 
 // Uniform names. Matrices are column-major as glUniformMatrix4fv takes them with
 // transpose = GL_FALSE; colours are linear RGB(A) 0..1.
-inline constexpr const char* ModelShaderUniformModel = "uModel";             // mat4, model -> world
+inline constexpr const char* ModelShaderUniformModel = "uModel";             // mat4, model -> world; rigid, see below
 inline constexpr const char* ModelShaderUniformView = "uView";               // mat4, world -> eye
 inline constexpr const char* ModelShaderUniformProjection = "uProjection";   // mat4, eye -> clip
 inline constexpr const char* ModelShaderUniformBones = "uBones";             // mat4[ModelShaderBonePaletteSize],
@@ -102,6 +102,15 @@ inline constexpr const char* ModelShaderUniformFogColor = "uFogColor";       // 
 inline constexpr const char* ModelShaderUniformFogRange = "uFogRange";       // vec2: start, end; eye distance
                                                                              // in world units (fog)
 // The fragment stage writes one output, "fragColor", at location 0.
+//
+// Normals. uModel must be rigid: a rotation and a translation, at most with a uniform
+// scale (the renderer's actors only turn about Y and move). The lit variants then turn
+// normals by mat3(uModel) itself, which keeps them perpendicular to their surfaces, and
+// spend no per-vertex inverse on it; the fragment stage normalises, so a uniform scale does
+// not change the light. A non-uniform scale in uModel would tilt the normals: put such a
+// scale in the model (or in a bone) instead. Bones may scale unevenly or mirror: the
+// skinned variants turn a normal by the bone's cofactor matrix (its inverse transpose up to
+// a positive factor, from three cross products) before uModel.
 
 // ---- Decoded text --------------------------------------------------------------------------
 //
