@@ -224,6 +224,11 @@ bool ScenePuzzle::Update()
             if (loader == nullptr || !loader->IsBusy()) {
                 StartStage();
                 phase = PuzzlePhaseStarting;
+                if (rules.board.tiles.empty()) {
+                    // The stage file was missing or unreadable: an empty board would be
+                    // "cleared" at once and store a record for a stage never played.
+                    LeaveForStageSelect();
+                }
             }
             break;
         }
