@@ -9,8 +9,10 @@
 // Quoted by its folder: the engine has a private header of the same name on the include path.
 #include "../scene/SceneFactory.h"
 #include "SceneRetryWait.h"
+#include "StageDataReader.h"
 
 #include <Lumora/System.h>
+#include <Lumora/Text.h>
 
 #include <limits>
 
@@ -140,7 +142,15 @@ void ScenePuzzle::StartStage()
     }
 
     PuzzleBoard& board = rules.board;
-    board.BuildBoard(stageFile);
+    if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
+        // Extra stages are the player's own files in the disk folder the stage select listed
+        // (the pack holds none); the name is Shift-JIS, the OS path UTF-8.
+        StageDataReader stage;
+        stage.ReadFromPath(Lumora::ShiftJisToUtf8("data/stage/extra/" + currentStageName).c_str());
+        board.BuildBoard(stage);
+    } else {
+        board.BuildBoard(stageFile);
+    }
     rules.SetSoundPlayer(&soundPlayer);
 
     Lumora::IRender* render = GetRender();
@@ -214,6 +224,11 @@ bool ScenePuzzle::Update()
             if (loader == nullptr || !loader->IsBusy()) {
                 StartStage();
                 phase = PuzzlePhaseStarting;
+                if (rules.board.tiles.empty()) {
+                    // The stage file was missing or unreadable: an empty board would be
+                    // "cleared" at once and store a record for a stage never played.
+                    LeaveForStageSelect();
+                }
             }
             break;
         }

@@ -2,13 +2,24 @@
 # Runs stageselect-extra.script in a game folder of its own whose extra stage folder holds
 # the shipped extra stages plus a Japanese-named and a quote-named copy, then checks that
 # the save file has a record row for each under its Shift-JIS name. With MODE "empty" the
-# folder holds no stage file (only a text file) and only the script runs.
+# folder holds no stage file (only a text file) and only the script runs; with "unreadable"
+# it holds only an empty stage file, which must gain no record.
 #   stageselect-extra.sh HARNESS SCRIPT GAME_DIR SQLITE3 [MODE]
 harness=$1 script=$2 game=$3 sqlite=$4 mode=$5
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
 cp "$game/tomarugi.save" "$dir/" && ln -s "$game/data.lpk" "$game"/*.lmp "$dir/" || exit 1
 mkdir -p "$dir/data/stage/extra" || exit 1
+if [ "$mode" = unreadable ]; then
+    # An empty stage file (no header, so no board): played, it must store no record.
+    : > "$dir/data/stage/extra/broken.pzd"
+    "$harness" --dir "$dir" "$script" || exit 1
+    if [ -n "$("$sqlite" "$dir/tomarugi.save" "SELECT name FROM result_stage_extra WHERE name LIKE 'broken%' AND best_record > 0")" ]; then
+        echo "a record was stored for an unreadable stage" >&2
+        exit 1
+    fi
+    exit 0
+fi
 if [ "$mode" = empty ]; then
     echo "not a stage" > "$dir/data/stage/extra/readme.txt"
     "$harness" --dir "$dir" "$script"

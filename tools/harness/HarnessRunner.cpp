@@ -5,6 +5,7 @@
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 #include "SceneConfig.h"
+#include "ScenePuzzle.h"
 #include "SceneRetryWait.h"
 #include "SceneRoot.h"
 #include "SceneStartup.h"
@@ -92,6 +93,74 @@ private:
         return running;
     }
 
+    using Clock = std::chrono::steady_clock;
+
+    static double Milliseconds(Clock::duration duration)
+    {
+        return std::chrono::duration<double, std::milli>(duration).count();
+    }
+
+    // Real time of each pass (one update and one draw) over `count` updates, reported as the
+    // median and the 99th percentile (nearest rank) in milliseconds.
+    bool MeasureFrames(const HarnessCommand& command)
+    {
+        std::vector<double> times;
+        times.reserve(static_cast<std::size_t>(command.count));
+        for (std::int64_t i = 0; i < command.count; ++i) {
+            const Clock::time_point start = Clock::now();
+            if (!Update(0)) {
+                return Fail("the game quit while frames were measured");
+            }
+            times.push_back(Milliseconds(Clock::now() - start));
+        }
+        std::sort(times.begin(), times.end());
+        const auto rank = [&](double fraction) {
+            const auto index = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(times.size())));
+            return times[std::clamp<std::size_t>(index, 1, times.size()) - 1];
+        };
+        std::printf("%s: %zu frames, median %.3f ms, p99 %.3f ms, max %.3f ms\n", command.name.c_str(),
+                    times.size(), rank(0.5), rank(0.99), times.back());
+        std::fflush(stdout);
+        return true;
+    }
+
+    ScenePuzzle* CurrentPuzzle()
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        return root != nullptr ? dynamic_cast<ScenePuzzle*>(root->GetFirstChild()) : nullptr;
+    }
+
+    // Real time from the decide press to the first update the puzzle screen runs in its
+    // playing phase. Updates follow each other as fast as the loader lets them (1 ms apart,
+    // as `idle` does), so the figure is the loading's wall time, not the virtual clock's.
+    bool MeasureLoad(const HarnessCommand& command)
+    {
+        const Clock::time_point start = Clock::now();
+        const Clock::time_point deadline = start + kIdleTimeout;
+        if (!Update(1u << 16) || !Update(0)) {
+            return Fail("the game quit after the decide press");
+        }
+        std::int64_t updates = 2;
+        for (;;) {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            if (puzzle != nullptr && puzzle->GetPhase() == PuzzlePhasePlaying) {
+                break;
+            }
+            if (Clock::now() > deadline) {
+                return Fail("the puzzle was not playing 10 s after the decide press");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!Update(0)) {
+                return Fail("the game quit while the stage loaded");
+            }
+            ++updates;
+        }
+        std::printf("%s: %.1f ms, %lld updates from the decide press to play\n", command.name.c_str(),
+                    Milliseconds(Clock::now() - start), static_cast<long long>(updates));
+        std::fflush(stdout);
+        return true;
+    }
+
     bool Fail(const std::string& message)
     {
         std::fprintf(stderr, "tomarugi-harness: line %d: %s\n", line_, message.c_str());
@@ -153,6 +222,10 @@ private:
             }
             Update(0);
             return true;
+        case Kind::MeasureFrames:
+            return MeasureFrames(command);
+        case Kind::MeasureLoad:
+            return MeasureLoad(command);
         case Kind::Shot: {
             std::filesystem::path path(command.name);
             if (path.is_relative()) {

@@ -128,6 +128,18 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 !ParseInteger(words[2], 0, kMaxCount, command.count)) {
                 return fail("hold takes a button and a count of updates");
             }
+        } else if (verb == "measure-frames") {
+            command.kind = HarnessCommand::Kind::MeasureFrames;
+            if (arguments != 2 || !ParseInteger(words[1], 1, kMaxCount, command.count)) {
+                return fail("measure-frames takes a count from 1 to 100000000 and a label");
+            }
+            command.name = words[2];
+        } else if (verb == "measure-load") {
+            command.kind = HarnessCommand::Kind::MeasureLoad;
+            if (arguments != 1) {
+                return fail("measure-load takes a label");
+            }
+            command.name = words[1];
         } else if (verb == "shot") {
             command.kind = HarnessCommand::Kind::Shot;
             if (arguments != 1 || words[1].size() < 5 ||

@@ -45,6 +45,10 @@
 //   expect-not-drawn TEXTURE X Y
 //                           whether a draw of TEXTURE with source corner (X, Y) happened
 //                           in a frame since the last clear-draws
+//   measure-frames N LABEL  N updates as `wait`, timing each pass (update and draw) in real
+//                           time; prints "LABEL: N frames, median M ms, p99 P ms" to stdout
+//   measure-load LABEL      presses decide and runs updates until the puzzle screen is in
+//                           its playing phase; prints the real time taken and the updates
 #pragma once
 
 #include <cstdint>
@@ -77,6 +81,8 @@ struct HarnessCommand {
         ExpectTextCount,
         ExpectTextColour,
         ExpectNumber,
+        MeasureFrames,
+        MeasureLoad,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
@@ -84,7 +90,7 @@ struct HarnessCommand {
                                   // ExpectText's y, ExpectTextCount, ExpectNumber's y
     std::uint32_t buttons = 0;    // Press, Hold: bit n = button n; ExpectTextColour's ARGB
     std::string word;             // ExpectSound kind, ExpectSave key
-    std::string name;             // Shot file, sound name, ExpectText's text
+    std::string name;             // Shot file, sound name, ExpectText's text, Measure label
     bool hasValue = false;        // ExpectSound
     double value = 0.0;           // ExpectSound, ExpectSave
     std::int32_t stageKind = 0;   // ExpectSave record, SetStage: 0 normal, 1 extra
