@@ -70,7 +70,7 @@ Lumora::IFileManager* PackContent::files_ = nullptr;
 bool PackContent::opened_ = false;
 
 // Width and height from a picture's own header: PNG's IHDR (big-endian, after the 8-byte
-// signature and the chunk's length and type) or TGA's image specification (little-endian at
+// signature and the chunk's length and type) or TGA's image header (little-endian at
 // 12). False when the bytes are neither.
 bool ReadPictureHeader(const std::vector<std::uint8_t>& bytes, int& width, int& height)
 {
