@@ -1,5 +1,8 @@
 #include "HarnessRunner.h"
 
+#include "HarnessAllocations.h"
+#include "HarnessMeasure.h"
+
 #include "Application.h"
 #include "CurrentStage.h"
 #include "ResourceManager.h"
@@ -70,7 +73,7 @@ private:
         if (advance) {
             Lumora::Testing::AdvanceClock(period_);
         }
-        application_.RunPass();
+        lastPassUpdates_ = application_.RunPass();
         const std::size_t known = history_.size();
         CollectSoundEvents(history_);
         if (trackDraws_) {
@@ -120,6 +123,115 @@ private:
         };
         std::printf("%s: %zu frames, median %.3f ms, p99 %.3f ms, max %.3f ms\n", command.name.c_str(),
                     times.size(), rank(0.5), rank(0.99), times.back());
+        std::fflush(stdout);
+        return true;
+    }
+
+    // Passes of the loop in real time (see RealTimePacer) until the last frame shows the
+    // picture `textureFile`. `buttons` are held from the first pass until an update has run
+    // with them. False after 10 s or when the game quits.
+    bool RunUntilShown(RealTimePacer& pacer, const std::string& textureFile, std::uint32_t buttons,
+                       std::int64_t& updates)
+    {
+        const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+        Lumora::Testing::SetHeldButtons(buttons);
+        for (;;) {
+            pacer.BeforePass();
+            if (!Pass(false)) {
+                Lumora::Testing::SetHeldButtons(0);
+                return Fail("the game quit before " + textureFile + " showed");
+            }
+            updates += lastPassUpdates_;
+            if (lastPassUpdates_ > 0) {
+                Lumora::Testing::SetHeldButtons(0);
+            }
+            if (LastFrameShows(textureFile)) {
+                pacer.AfterPass();
+                return true;
+            }
+            if (Clock::now() > deadline) {
+                Lumora::Testing::SetHeldButtons(0);
+                return Fail(textureFile + " did not show within 10 s");
+            }
+            pacer.AfterPass();
+        }
+    }
+
+    // Start-up as the player sees it, in ms since the process started: the first frame that
+    // shows the first logo (uncovered by the loading overlay), then, with confirm pressed at
+    // once to skip the logos, the first frame that shows the title menu.
+    bool MeasureStartup(const HarnessCommand& command)
+    {
+        const double constructed = ProcessAgeMilliseconds();
+        if (constructed < 0.0) {
+            return Fail("cannot read the process's start time from /proc/self/stat");
+        }
+        RealTimePacer pacer;
+        std::int64_t updates = 0;
+        if (!RunUntilShown(pacer, "publisherlogo.png", 0, updates)) {
+            return false;
+        }
+        const double logo = ProcessAgeMilliseconds();
+        const std::int64_t logoUpdates = updates;
+        if (!RunUntilShown(pacer, "title_menu_stick_tr.png", 1u << 16, updates)) {
+            return false;
+        }
+        const double title = ProcessAgeMilliseconds();
+        std::printf("%s: first logo %.0f ms, title menu %.0f ms after the process started "
+                    "(start-up sequence done at %.0f ms; %lld and %lld updates)\n",
+                    command.name.c_str(), logo, title, constructed, static_cast<long long>(logoUpdates),
+                    static_cast<long long>(updates));
+        std::fflush(stdout);
+        return true;
+    }
+
+    // Real time from the decide press on the title menu to the first frame of the stage
+    // select that shows its list (its title picture is drawn only once the catalogue is
+    // built and the screen takes input), the loop running in real time.
+    bool MeasureSelect(const HarnessCommand& command)
+    {
+        if (CurrentSceneId() != SceneIdTitle) {
+            return Fail("measure-select needs the title menu");
+        }
+        RealTimePacer pacer;
+        std::int64_t updates = 0;
+        const Clock::time_point start = Clock::now();
+        if (!RunUntilShown(pacer, "stage_select_title.png", 1u << 16, updates)) {
+            return false;
+        }
+        std::printf("%s: %.1f ms, %lld updates from the decide press to the stage list\n", command.name.c_str(),
+                    Milliseconds(Clock::now() - start), static_cast<long long>(updates));
+        std::fflush(stdout);
+        return true;
+    }
+
+    // Heap allocations of whole passes (update and draw, the engine's frame included), each
+    // pass counted on its own.
+    bool MeasureAllocations(const HarnessCommand& command)
+    {
+        if (!AllocationCountingAvailable()) {
+            return Fail("measure-allocations needs tomarugi-harness-counting, which counts allocations");
+        }
+        AllocationCount total;
+        std::size_t mostInOnePass = 0;
+        std::int64_t passesWithAllocations = 0;
+        for (std::int64_t i = 0; i < command.count; ++i) {
+            StartCountingAllocations();
+            const bool running = Update(0);
+            const AllocationCount pass = StopCountingAllocations();
+            if (!running) {
+                return Fail("the game quit while allocations were counted");
+            }
+            total.calls += pass.calls;
+            total.bytes += pass.bytes;
+            mostInOnePass = std::max(mostInOnePass, pass.calls);
+            passesWithAllocations += pass.calls != 0 ? 1 : 0;
+        }
+        std::printf("%s: %lld frames, %zu allocations (%.2f per frame, %zu bytes), %lld frames allocated, "
+                    "at most %zu in one\n",
+                    command.name.c_str(), static_cast<long long>(command.count), total.calls,
+                    static_cast<double>(total.calls) / static_cast<double>(command.count), total.bytes,
+                    static_cast<long long>(passesWithAllocations), mostInOnePass);
         std::fflush(stdout);
         return true;
     }
@@ -226,6 +338,23 @@ private:
             return MeasureFrames(command);
         case Kind::MeasureLoad:
             return MeasureLoad(command);
+        case Kind::MeasureStartup:
+            return MeasureStartup(command);
+        case Kind::MeasureSelect:
+            return MeasureSelect(command);
+        case Kind::MeasureAllocations:
+            return MeasureAllocations(command);
+        case Kind::MeasureMemory: {
+            const ResidentMemory memory = ReadResidentMemory();
+            if (memory.peakKilobytes == 0) {
+                return Fail("cannot read the resident memory from /proc/self/status");
+            }
+            std::printf("%s: peak resident memory %.1f MiB, now %.1f MiB\n", command.name.c_str(),
+                        static_cast<double>(memory.peakKilobytes) / 1024.0,
+                        static_cast<double>(memory.currentKilobytes) / 1024.0);
+            std::fflush(stdout);
+            return true;
+        }
         case Kind::Shot: {
             std::filesystem::path path(command.name);
             if (path.is_relative()) {
@@ -481,6 +610,7 @@ private:
     Application& application_;
     HarnessRunOptions options_;
     std::uint64_t period_ = 0;
+    std::int32_t lastPassUpdates_ = 0; // updates the last pass ran
     std::int32_t line_ = 0;
     bool quit_ = false;
     std::vector<HarnessSoundEvent> sounds_;  // since the last clear-sounds
