@@ -5,7 +5,7 @@
 # /usr/bin/time reports the peak of the whole run as the kernel counted it (the largest
 # process waited for: the game run, which the harness starts as its child).
 #   run-memory-bench.sh HARNESS GAME_DIR WIDE_STAGE NORMAL_SCRIPT WIDE_SCRIPT
-harness=$1 game=$2 wide=$3 normal_script=$4 wide_script=$5
+harness=$1 game=$(cd "$2" && pwd) wide=$3 normal_script=$4 wide_script=$5
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 /usr/bin/time -f "normal-hard run: max RSS %M KiB (/usr/bin/time)" "$harness" --pixels "$normal_script" || exit 1
 dir=$(mktemp -d) || exit 1

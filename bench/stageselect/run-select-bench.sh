@@ -5,7 +5,7 @@
 # times, each in a fresh folder with the shipped save file; prints every figure and the
 # load average.
 #   run-select-bench.sh HARNESS GAME_DIR SCRIPT COUNT RUNS
-harness=$1 game=$2 script=$3 count=$4 runs=$5
+harness=$1 game=$(cd "$2" && pwd) script=$3 count=$4 runs=$5
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 set -- "$game"/stages/*.pzd "$game"/data/stage/extra/*.pzd
 [ -f "$1" ] || { echo "no built stages in $game" >&2; exit 1; }

@@ -49,6 +49,18 @@ double ProcessAgeMilliseconds()
     return nowMilliseconds - static_cast<double>(startTicks) * 1000.0 / static_cast<double>(ticksPerSecond);
 }
 
+namespace {
+double ClockMilliseconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+} // namespace
+
+double ThreadCpuMilliseconds() { return ClockMilliseconds(CLOCK_THREAD_CPUTIME_ID); }
+double ProcessCpuMilliseconds() { return ClockMilliseconds(CLOCK_PROCESS_CPUTIME_ID); }
+
 ResidentMemory ReadResidentMemory()
 {
     ResidentMemory memory;

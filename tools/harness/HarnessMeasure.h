@@ -12,6 +12,10 @@
 // when /proc cannot be read.
 double ProcessAgeMilliseconds();
 
+// Processor time in ms used so far by the calling thread, and by the whole process.
+double ThreadCpuMilliseconds();
+double ProcessCpuMilliseconds();
+
 // The process's resident memory from /proc/self/status (VmHWM, VmRSS), in KiB; 0 when it
 // cannot be read.
 struct ResidentMemory {
