@@ -57,9 +57,10 @@
 //                           and runs the loop in real time (as measure-startup) until the
 //                           stage select shows its list and takes input; prints the time
 //   measure-allocations N LABEL
-//                           N updates as `wait`, counting the heap allocations (operator
-//                           new) of each pass, engine included; prints the total and the
-//                           most in one pass (only in tomarugi-harness-counting)
+//                           N updates as `wait` counting the heap allocations (operator
+//                           new) of each whole pass, then N more counting only the scene
+//                           tree's draw and update; prints both per frame (only in
+//                           tomarugi-harness-counting)
 //   measure-memory LABEL    prints the process's peak and current resident memory
 #pragma once
 
