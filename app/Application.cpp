@@ -117,15 +117,19 @@ void Application::Start()
         startupFailure_ = "the main renderer could not be created";
         return;
     }
+    // The fonts are the slowest step of the start-up: every page of each is read from the
+    // pack and decoded. So the work is spread: the common font goes to a helper thread at
+    // once (only the stage select draws it, long after the start-up; see CommonGraphics.h),
+    // the common pictures go to the loader, and meanwhile this thread makes the system font.
+    // The system font is named from the pack root, so this thread never sets the file
+    // manager's current directory, which the loader now sets for each of its loads.
+    StartLoadingCommonFont(render_);
+    LoadCommonGraphics(fileManager_, render_, resourceManager_);
+
     // The loading overlay draws the system font on the main thread, and our engine puts a
     // font's text into the frame of the render that made it: so the main render makes it.
-    // The file manager's directory is still the main thread's to change here: nothing has
-    // been queued on the loader yet.
-    fileManager_->SetCurrentDirectory("font\\");
-    systemFont_ = render_->CreateFont("Font.lft", "tga", 32, 1, 256);
-    fileManager_->SetCurrentDirectory(nullptr);
+    systemFont_ = render_->CreateFont("/font/Font.lft", "tga", 32, 1, 256);
 
-    LoadCommonGraphics(fileManager_, render_, resourceManager_);
     LoadCommonSounds(resourceManager_);
     WaitWhileLoading();
 }

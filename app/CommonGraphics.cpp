@@ -2,19 +2,68 @@
 
 #include "ResourceManager.h"
 
+#include <system_error>
+#include <thread>
+
 CommonGraphics commonGraphics;
+
+namespace {
+
+constexpr const char* kCommonFontFile = "Font_Azuki_32.lft";
+// The same file named from the pack root, for the helper thread.
+constexpr const char* kCommonFontPath = "/font/Font_Azuki_32.lft";
+
+Lumora::IFont* CreateCommonFont(Lumora::IRender* render, const char* fileName)
+{
+    return render->CreateFont(fileName, "tga", 1024, 1, 1024);
+}
+
+// The helper making the common font; touched by the main thread only.
+std::thread commonFontLoader;
+bool commonFontStarted = false;
+
+} // namespace
+
+void StartLoadingCommonFont(Lumora::IRender* render)
+{
+    if (render == nullptr || commonFontStarted) {
+        return;
+    }
+    commonFontStarted = true;
+    render->AddRef();
+    try {
+        // The helper alone writes the field until WaitForCommonFont joins it.
+        commonFontLoader = std::thread([render] {
+            commonGraphics.font = CreateCommonFont(render, kCommonFontPath);
+            render->Release();
+        });
+    } catch (const std::system_error&) {
+        commonGraphics.font = CreateCommonFont(render, kCommonFontPath);
+        render->Release();
+    }
+}
+
+Lumora::IFont* WaitForCommonFont()
+{
+    if (commonFontLoader.joinable()) {
+        commonFontLoader.join();
+    }
+    return commonGraphics.font;
+}
 
 void LoadCommonGraphics(Lumora::IFileManager* fileManager, Lumora::IRender* render,
                         ResourceManager* resourceManager)
 {
-    if (fileManager != nullptr) {
-        fileManager->SetCurrentDirectory("font\\");
-    }
-    if (render != nullptr) {
-        commonGraphics.font = render->CreateFont("Font_Azuki_32.lft", "tga", 1024, 1, 1024);
-    }
-    if (fileManager != nullptr) {
-        fileManager->SetCurrentDirectory(nullptr);
+    if (!commonFontStarted) {
+        if (fileManager != nullptr) {
+            fileManager->SetCurrentDirectory("font\\");
+        }
+        if (render != nullptr) {
+            commonGraphics.font = CreateCommonFont(render, kCommonFontFile);
+        }
+        if (fileManager != nullptr) {
+            fileManager->SetCurrentDirectory(nullptr);
+        }
     }
     if (resourceManager == nullptr) {
         return;
@@ -36,6 +85,8 @@ void LoadCommonGraphics(Lumora::IFileManager* fileManager, Lumora::IRender* rend
 
 void ReleaseCommonGraphics()
 {
+    WaitForCommonFont();
+    commonFontStarted = false;
     Lumora::SafeRelease(commonGraphics.font);
     Lumora::SafeRelease(commonGraphics.softCircle);
     Lumora::SafeRelease(commonGraphics.dialogue);

@@ -168,7 +168,9 @@ void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
     numberRenderer->Draw(info.height, 320, 288, 255, false);
 
     render->SetBlendMode(Lumora::IRender::BlendNormal);
-    Lumora::IFont* font = commonGraphics.font;
+    // The font is made on a helper thread during the start-up; this waits only if the
+    // screen opens before it is done (see CommonGraphics.h).
+    Lumora::IFont* font = WaitForCommonFont();
     if (font != nullptr && font->IsInvalid() == 0) {
         font->Begin(0);
         // Lines before the cursor are not shown: the chosen stage is the top line at y = 32.

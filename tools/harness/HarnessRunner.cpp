@@ -1,5 +1,8 @@
 #include "HarnessRunner.h"
 
+#include "HarnessAllocations.h"
+#include "HarnessMeasure.h"
+
 #include "Application.h"
 #include "CurrentStage.h"
 #include "ResourceManager.h"
@@ -70,7 +73,7 @@ private:
         if (advance) {
             Lumora::Testing::AdvanceClock(period_);
         }
-        application_.RunPass();
+        lastPassUpdates_ = application_.RunPass();
         const std::size_t known = history_.size();
         CollectSoundEvents(history_);
         if (trackDraws_) {
@@ -122,6 +125,159 @@ private:
                     times.size(), rank(0.5), rank(0.99), times.back());
         std::fflush(stdout);
         return true;
+    }
+
+    // Passes of the loop in real time (see RealTimePacer) until the last frame shows the
+    // picture `textureFile`. `buttons` are held from the first pass until an update has run
+    // with them. False after 10 s or when the game quits.
+    bool RunUntilShown(RealTimePacer& pacer, const std::string& textureFile, std::uint32_t buttons,
+                       std::int64_t& updates)
+    {
+        const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+        Lumora::Testing::SetHeldButtons(buttons);
+        for (;;) {
+            pacer.BeforePass();
+            if (!Pass(false)) {
+                Lumora::Testing::SetHeldButtons(0);
+                return Fail("the game quit before " + textureFile + " showed");
+            }
+            updates += lastPassUpdates_;
+            if (lastPassUpdates_ > 0) {
+                Lumora::Testing::SetHeldButtons(0);
+            }
+            if (LastFrameShows(textureFile)) {
+                pacer.AfterPass();
+                return true;
+            }
+            if (Clock::now() > deadline) {
+                Lumora::Testing::SetHeldButtons(0);
+                return Fail(textureFile + " did not show within 10 s");
+            }
+            pacer.AfterPass();
+        }
+    }
+
+    // Start-up as the player sees it, in ms since the process started: the first frame that
+    // shows the first logo (uncovered by the loading overlay), then, with confirm pressed at
+    // once to skip the logos, the first frame that shows the title menu.
+    bool MeasureStartup(const HarnessCommand& command)
+    {
+        const double constructed = ProcessAgeMilliseconds();
+        // Processor time of the start-up sequence on the main thread, which the first frame
+        // waits for; on a busy machine it varies less than the wall clock.
+        const double mainThreadCpu = ThreadCpuMilliseconds();
+        const double processCpu = ProcessCpuMilliseconds();
+        if (constructed < 0.0) {
+            return Fail("cannot read the process's start time from /proc/self/stat");
+        }
+        RealTimePacer pacer;
+        std::int64_t updates = 0;
+        if (!RunUntilShown(pacer, "publisherlogo.png", 0, updates)) {
+            return false;
+        }
+        const double logo = ProcessAgeMilliseconds();
+        const std::int64_t logoUpdates = updates;
+        if (!RunUntilShown(pacer, "title_menu_stick_tr.png", 1u << 16, updates)) {
+            return false;
+        }
+        const double title = ProcessAgeMilliseconds();
+        std::printf("%s: first logo %.0f ms, title menu %.0f ms after the process started "
+                    "(start-up sequence done at %.0f ms, processor time %.0f ms on the main thread, "
+                    "%.0f ms in all; %lld and %lld updates)\n",
+                    command.name.c_str(), logo, title, constructed, mainThreadCpu, processCpu,
+                    static_cast<long long>(logoUpdates), static_cast<long long>(updates));
+        std::fflush(stdout);
+        return true;
+    }
+
+    // Real time from the decide press on the title menu to the first frame of the stage
+    // select that shows its list (its title picture is drawn only once the catalogue is
+    // built and the screen takes input), the loop running in real time.
+    bool MeasureSelect(const HarnessCommand& command)
+    {
+        if (CurrentSceneId() != SceneIdTitle) {
+            return Fail("measure-select needs the title menu");
+        }
+        RealTimePacer pacer;
+        std::int64_t updates = 0;
+        const Clock::time_point start = Clock::now();
+        if (!RunUntilShown(pacer, "stage_select_title.png", 1u << 16, updates)) {
+            return false;
+        }
+        std::printf("%s: %.1f ms, %lld updates from the decide press to the stage list\n", command.name.c_str(),
+                    Milliseconds(Clock::now() - start), static_cast<long long>(updates));
+        std::fflush(stdout);
+        return true;
+    }
+
+    // Heap allocations per frame, two ways over `count` frames each. First whole passes of
+    // the game loop (update and draw, the engine's frame begin and end included; in the
+    // headless engine the end of a frame also records every draw for the harness, which the
+    // real program does not do). Then the game's own part: the same passes taken apart, with
+    // only the scene tree's draw and update counted, as the puzzle screen's allocation test
+    // counts them (the loading overlay, idle in steady play, is left out).
+    bool MeasureAllocations(const HarnessCommand& command)
+    {
+        if (!AllocationCountingAvailable()) {
+            return Fail("measure-allocations needs tomarugi-harness-counting, which counts allocations");
+        }
+        std::vector<AllocationCount> whole;
+        std::vector<AllocationCount> game;
+        whole.reserve(static_cast<std::size_t>(command.count));
+        game.reserve(static_cast<std::size_t>(command.count));
+        for (std::int64_t i = 0; i < command.count; ++i) {
+            StartCountingAllocations();
+            const bool running = Update(0);
+            whole.push_back(StopCountingAllocations());
+            if (!running) {
+                return Fail("the game quit while allocations were counted");
+            }
+        }
+        SceneRoot* root = application_.GetSceneRoot();
+        Lumora::IRender* render = application_.GetRender();
+        Lumora::IInputController* input = application_.GetInputController();
+        for (std::int64_t i = 0; i < command.count && root != nullptr && render != nullptr; ++i) {
+            if (application_.GetCore()->Run(0) == 0) {
+                return Fail("the game quit while allocations were counted");
+            }
+            Lumora::Testing::AdvanceClock(period_);
+            render->BeginFrame();
+            StartCountingAllocations();
+            root->Draw();
+            AllocationCount pass = StopCountingAllocations();
+            render->EndFrame();
+            if (input != nullptr) {
+                input->Refresh();
+            }
+            StartCountingAllocations();
+            root->Update();
+            const AllocationCount update = StopCountingAllocations();
+            pass.calls += update.calls;
+            pass.bytes += update.bytes;
+            game.push_back(pass);
+        }
+        PrintAllocations(command.name + " (whole passes)", whole);
+        PrintAllocations(command.name + " (scene update and draw)", game);
+        return true;
+    }
+
+    static void PrintAllocations(const std::string& label, const std::vector<AllocationCount>& frames)
+    {
+        AllocationCount total;
+        std::size_t most = 0;
+        std::size_t framesAllocating = 0;
+        for (const AllocationCount& frame : frames) {
+            total.calls += frame.calls;
+            total.bytes += frame.bytes;
+            most = std::max(most, frame.calls);
+            framesAllocating += frame.calls != 0 ? 1 : 0;
+        }
+        const double count = frames.empty() ? 1.0 : static_cast<double>(frames.size());
+        std::printf("%s: %zu frames, %.2f allocations and %.0f bytes per frame, %zu frames allocated, "
+                    "at most %zu in one\n",
+                    label.c_str(), frames.size(), static_cast<double>(total.calls) / count,
+                    static_cast<double>(total.bytes) / count, framesAllocating, most);
+        std::fflush(stdout);
     }
 
     ScenePuzzle* CurrentPuzzle()
@@ -226,6 +382,23 @@ private:
             return MeasureFrames(command);
         case Kind::MeasureLoad:
             return MeasureLoad(command);
+        case Kind::MeasureStartup:
+            return MeasureStartup(command);
+        case Kind::MeasureSelect:
+            return MeasureSelect(command);
+        case Kind::MeasureAllocations:
+            return MeasureAllocations(command);
+        case Kind::MeasureMemory: {
+            const ResidentMemory memory = ReadResidentMemory();
+            if (memory.peakKilobytes == 0) {
+                return Fail("cannot read the resident memory from /proc/self/status");
+            }
+            std::printf("%s: peak resident memory %.1f MiB, now %.1f MiB\n", command.name.c_str(),
+                        static_cast<double>(memory.peakKilobytes) / 1024.0,
+                        static_cast<double>(memory.currentKilobytes) / 1024.0);
+            std::fflush(stdout);
+            return true;
+        }
         case Kind::Shot: {
             std::filesystem::path path(command.name);
             if (path.is_relative()) {
@@ -481,6 +654,7 @@ private:
     Application& application_;
     HarnessRunOptions options_;
     std::uint64_t period_ = 0;
+    std::int32_t lastPassUpdates_ = 0; // updates the last pass ran
     std::int32_t line_ = 0;
     bool quit_ = false;
     std::vector<HarnessSoundEvent> sounds_;  // since the last clear-sounds

@@ -140,6 +140,30 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail("measure-load takes a label");
             }
             command.name = words[1];
+        } else if (verb == "measure-startup" || verb == "measure-select") {
+            command.kind = verb == "measure-startup" ? HarnessCommand::Kind::MeasureStartup
+                                                     : HarnessCommand::Kind::MeasureSelect;
+            if (arguments != 1) {
+                return fail(verb + " takes a label");
+            }
+            // Start-up is timed from the process start: anything run before it would be
+            // counted as start-up.
+            if (command.kind == HarnessCommand::Kind::MeasureStartup && !commands.empty()) {
+                return fail("measure-startup must be the script's first command");
+            }
+            command.name = words[1];
+        } else if (verb == "measure-allocations") {
+            command.kind = HarnessCommand::Kind::MeasureAllocations;
+            if (arguments != 2 || !ParseInteger(words[1], 1, kMaxCount, command.count)) {
+                return fail("measure-allocations takes a count from 1 to 100000000 and a label");
+            }
+            command.name = words[2];
+        } else if (verb == "measure-memory") {
+            command.kind = HarnessCommand::Kind::MeasureMemory;
+            if (arguments != 1) {
+                return fail("measure-memory takes a label");
+            }
+            command.name = words[1];
         } else if (verb == "shot") {
             command.kind = HarnessCommand::Kind::Shot;
             if (arguments != 1 || words[1].size() < 5 ||

@@ -49,6 +49,19 @@
 //                           time; prints "LABEL: N frames, median M ms, p99 P ms" to stdout
 //   measure-load LABEL      presses decide and runs updates until the puzzle screen is in
 //                           its playing phase; prints the real time taken and the updates
+//   measure-startup LABEL   (only as the first command) runs the game loop in real time at
+//                           the pace of a 60 Hz display until the first logo shows, presses
+//                           confirm to skip the logos, and runs on until the title menu
+//                           shows; prints both times in ms since the process started
+//   measure-select LABEL    on the title menu: presses decide on the entry under the cursor
+//                           and runs the loop in real time (as measure-startup) until the
+//                           stage select shows its list and takes input; prints the time
+//   measure-allocations N LABEL
+//                           N updates as `wait` counting the heap allocations (operator
+//                           new) of each whole pass, then N more counting only the scene
+//                           tree's draw and update; prints both per frame (only in
+//                           tomarugi-harness-counting)
+//   measure-memory LABEL    prints the process's peak and current resident memory
 #pragma once
 
 #include <cstdint>
@@ -83,6 +96,10 @@ struct HarnessCommand {
         ExpectNumber,
         MeasureFrames,
         MeasureLoad,
+        MeasureStartup,
+        MeasureSelect,
+        MeasureAllocations,
+        MeasureMemory,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
