@@ -76,9 +76,15 @@ void Application::Start()
         return;
     }
     core_->SetFileManager(fileManager_);
-    // Without its pack the game has no pictures, sounds or stages to show.
-    if (!fileManager_->SetPackFile(0, kPackName, kPackPassword)) {
-        startupFailure_ = "the data pack data.lpk could not be opened";
+    // Without its pack the game has no pictures, sounds or stages to show. The refusal is
+    // told once, in the start-up failure line, so the engine keeps its own line back.
+    fileManager_->SetPackErrorReport(false);
+    const bool packOpened = fileManager_->SetPackFile(0, kPackName, kPackPassword);
+    fileManager_->SetPackErrorReport(true);
+    if (!packOpened) {
+        startupFailureText_ = std::string("the data pack data.lpk could not be opened (") +
+                              fileManager_->GetPackError() + ")";
+        startupFailure_ = startupFailureText_.c_str();
         return;
     }
     fileManager_->SetCurrentDirectory("");

@@ -23,6 +23,7 @@
 #include <Lumora/IRender.h>
 
 #include <cstdint>
+#include <string>
 
 class ResourceManager;
 class SceneRoot;
@@ -76,6 +77,7 @@ private:
     // which keeps its own reference.
     Lumora::IRender* loaderRender_ = nullptr;
     const char* startupFailure_ = nullptr;
+    std::string startupFailureText_; // holds a failure text made at run time (the pack's reason)
     bool systemInitialized_ = false;
     std::uint64_t updatePeriod_ = 0;   // performance-counter ticks per update
     std::uint64_t nextUpdateTime_ = 0; // counter value at which the next update is due
