@@ -22,7 +22,8 @@ make_game_dir() {
 }
 
 # Runs the harness on SCRIPT in $dir, as an unprivileged user when we are root (so that file
-# modes are obeyed: root reads a file of mode 000). Its stderr goes to $dir.stderr.
+# modes are obeyed: root reads a file of mode 000). Its stderr goes to $dir.stderr. With
+# PIXELS=--pixels the frames are rendered for real (OpenGL, offscreen).
 # Returns the harness's exit code.
 run_harness() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -32,9 +33,9 @@ run_harness() {
         [ -w "$dir/tomarugi.save" ] && [ "$(stat -c %a "$dir/tomarugi.save")" != 444 ] &&
             chmod a+rw "$dir/tomarugi.save"
         setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME=/tmp \
-            "$HARNESS" --dir "$dir" "$1" 2>"$dir.stderr"
+            "$HARNESS" --dir "$dir" $PIXELS "$1" 2>"$dir.stderr"
     else
-        "$HARNESS" --dir "$dir" "$1" 2>"$dir.stderr"
+        "$HARNESS" --dir "$dir" $PIXELS "$1" 2>"$dir.stderr"
     fi
 }
 

@@ -9,6 +9,9 @@
 #   flipped-entry-byte
 #                a byte of one packed file changed: that file is refused (named on stderr),
 #                the rest of the game works
+#   no-tessera, no-common
+#                no model shaders (pixels rendered for real): the models are not drawn, the
+#                puzzle still runs; stderr names the missing plug-in
 #   game-folder.sh HARNESS GAME_DIR PACKER MODE
 HARNESS=$1 GAME=$2 PACKER=$3 MODE=$4
 . "$(dirname "$0")/common.sh"
@@ -49,6 +52,20 @@ case $MODE in
         "$PACKER" create "$dir/data.lpk" --password not-the-games "$dir/other" >/dev/null 2>&1 ||
             fail "the packer could not build a pack"
         expect_refusal "data.lpk.*wrong password" ;;
+    no-tessera|no-common)
+        # The model shaders come from Tessera.lmp, which decodes them with Common.lmp: without
+        # either the 3D models are not drawn. Title, menus, sounds, the panels and the stage
+        # map still work and the rules run, so the game goes on; the engine names the file.
+        if [ "$MODE" = no-tessera ]; then rm "$dir/Tessera.lmp"; missing=Tessera.lmp; else rm "$dir/Common.lmp"; missing=Common.lmp; fi
+        script=$dir.script
+        {
+            echo "idle"; echo "press confirm"; echo "idle"; echo "press confirm"; echo "idle"; echo "wait 12"
+            echo "press confirm"; echo "expect-scene 4"; echo "idle"; echo "wait 2"
+            # One slide: the turn count (second digit at y 422, after the frogs) becomes 1.
+            echo "expect-number 422 20"; echo "press right"; echo "wait 100"; echo "expect-number 422 21"
+        } > "$script"
+        PIXELS=--pixels run_harness "$script" || { cat "$dir.stderr" >&2; fail "the harness run failed ($MODE)"; }
+        grep -q "$missing" "$dir.stderr" || fail "stderr does not name $missing: $(cat "$dir.stderr")" ;;
     no-wave|flipped-entry-byte)
         if [ "$MODE" = no-wave ]; then
             rm "$dir/Wave.lmp"
