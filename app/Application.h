@@ -60,6 +60,8 @@ public:
 
 private:
     void Start();
+    // Notes a failed start-up step: `what` failed, for the engine's `reason` (may be empty).
+    void FailStartup(const char* what, const char* reason);
     void DrawLoadingOverlay();
     void WaitWhileLoading();
 

@@ -4,6 +4,8 @@
 # audio driver, with a time limit) must print exactly one line on stderr that names what
 # failed and exit with a non-zero code, never hang:
 #   no-pack, truncated-pack, flipped-table-byte, wrong-password
+#   no-display   no video driver the platform layer can start (the engine's reason is in the line)
+#   no-opengl    a video driver without OpenGL: no window
 # Where it can go on, the harness plays to the title and into a puzzle; the game says so once:
 #   no-wave      no WAVE decoder: the effects are silent, the music plays, one line names Wave.lmp
 #   flipped-entry-byte
@@ -28,7 +30,7 @@ flip_byte() { # flip_byte OFFSET: the game's pack with the byte at OFFSET invert
 
 # The real program; its stderr in $dir.stderr, its exit code in $code.
 run_game() {
-    SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 60 "$dir/tomarugi" >/dev/null 2>"$dir.stderr"
+    SDL_VIDEODRIVER=${VIDEO:-offscreen} SDL_AUDIODRIVER=dummy timeout 60 "$dir/tomarugi" >/dev/null 2>"$dir.stderr"
     code=$?
 }
 expect_refusal() { # expect_refusal PATTERN: exactly one stderr line, matching PATTERN; exit code not 0
@@ -42,6 +44,8 @@ expect_refusal() { # expect_refusal PATTERN: exactly one stderr line, matching P
 }
 
 case $MODE in
+    no-display) VIDEO=no-such-driver expect_refusal "cannot start:.*platform layer" ;;
+    no-opengl) VIDEO=dummy expect_refusal "cannot start: the window could not be opened (.*OpenGL" ;;
     no-pack) rm "$dir/data.lpk"; expect_refusal "data.lpk.*No such file" ;;
     truncated-pack) head -c $((pack_size / 2)) "$GAME/data.lpk" | replace_pack; expect_refusal "data.lpk.*truncated" ;;
     flipped-table-byte) flip_byte $((pack_size - 1)) | replace_pack; expect_refusal "data.lpk.*damaged" ;;
