@@ -2,7 +2,7 @@
 # Bad extra stage files through the real game. One extra stage folder holds a good stage
 # (a copy of おまけ１.pzd) under several hard names, and beside it files that are empty, cut
 # off in the middle of a cell, claim 255 x 255 with no cells, are a directory named "x.pzd"
-# or cannot be read, and names that are not valid UTF-8 or have no Shift-JIS form. The
+# or a named pipe, or cannot be read, and names that are not valid UTF-8 or have no Shift-JIS form. The
 # harness opens the extra list (every listed entry shows its frog count and size), decides
 # on each entry in turn and
 #   - plays the good copies to the clear: each stores its record under its own name;
@@ -49,6 +49,7 @@ cp "$good" "$extra/unreadable.pzd" && chmod 000 "$extra/unreadable.pzd"
 : > "$extra/empty.pzd"
 printf '\0\0\0\0\377\377\0\0' > "$extra/claim255.pzd"
 mkdir "$extra/x.pzd"
+mkfifo "$extra/fifo.pzd" # nobody writes to it: opening it to read would wait for ever
 # Cut three bytes into the cell that holds the last frog: the frogs before it stay.
 last_frog=$(printf '%s\n' "$words" | sed -n "3,\$p" | awk 'NR % 2 == 0 && $1 == 2 { n = (NR / 2) - 1 } END { print n }')
 head -c $((8 + last_frog * 8 + 3)) "$good" > "$extra/truncated.pzd"
@@ -62,11 +63,11 @@ listed=$(ls -U "$extra" | while IFS= read -r name; do
     printf '%s' "$name" | iconv -f UTF-8 -t CP932 >/dev/null 2>&1 && printf '%s\n' "$name"
 done)
 count=$(printf '%s\n' "$listed" | grep -c .)
-[ "$count" -eq 9 ] || fail "expected 9 listable entries, found $count"
+[ "$count" -eq 10 ] || fail "expected 10 listable entries, found $count"
 
 # The stages that cannot be played already have a best record (the player cleared them
 # before the files went bad): it must survive the visit.
-for name in empty.pzd x.pzd unreadable.pzd claim255.pzd truncated.pzd; do
+for name in empty.pzd x.pzd fifo.pzd unreadable.pzd claim255.pzd truncated.pzd; do
     "$SQLITE" "$dir/tomarugi.save" "INSERT INTO result_stage_extra VALUES ('$name', 7)" || fail "cannot set up records"
 done
 
@@ -82,7 +83,7 @@ script=$dir.script
         echo "frames 1"
         echo "expect-text 32 ${name%.pzd}"
         case $name in
-            empty.pzd|x.pzd|unreadable.pzd) shown="0 0 0" ;;
+            empty.pzd|x.pzd|fifo.pzd|unreadable.pzd) shown="0 0 0" ;;
             claim255.pzd) shown="0 255 255" ;;
             truncated.pzd) shown="$truncated_frogs $width $height" ;;
             *) shown="$frogs $width $height" ;;
@@ -92,7 +93,7 @@ script=$dir.script
         echo "clear-draws"
         echo "press confirm"; echo "expect-scene 4"; echo "idle"; echo "wait 2"
         case $name in
-            empty.pzd|x.pzd|unreadable.pzd|claim255.pzd)
+            empty.pzd|x.pzd|fifo.pzd|unreadable.pzd|claim255.pzd)
                 # No stage to play: back on the list on its own, never a clear.
                 echo "wait 60"; echo "expect-scene 3"
                 echo "expect-not-drawn dialogue.png 0 192" ;;
@@ -123,7 +124,7 @@ rows=$("$SQLITE" "$dir/tomarugi.save" "SELECT hex(name) || ' ' || best_record FR
     fail "the save file cannot be read"
 printf '%s\n' "$listed" | while IFS= read -r name; do
     case $name in
-        empty.pzd|x.pzd|unreadable.pzd|claim255.pzd|truncated.pzd) want=7 ;;
+        empty.pzd|x.pzd|fifo.pzd|unreadable.pzd|claim255.pzd|truncated.pzd) want=7 ;;
         *) want=$turns ;;
     esac
     printf '%s\n' "$rows" | grep -qx "$(shift_jis_hex "$name") $want" ||
