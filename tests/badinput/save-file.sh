@@ -10,7 +10,10 @@
 #                   one table dropped: it is made again (settings with the defaults), the
 #                   rows of the other tables survive, the clear's record and the new
 #                   volume are stored;
-#   empty           a file of 0 bytes: it becomes the full schema with the record and volume.
+#   empty           a file of 0 bytes: it becomes the full schema with the record and volume;
+#   no-tables       a database without any of the game's tables (but another table): the
+#                   schema is made beside the other table, which stays.
+# Where nothing can be stored, stderr says so once; where it can, nothing is said.
 #   save-file.sh HARNESS GAME_DIR SOLUTIONS SQLITE3 MODE
 HARNESS=$1 GAME=$2 SOLUTIONS=$3 SQLITE=$4 MODE=$5
 . "$(dirname "$0")/common.sh"
@@ -38,6 +41,10 @@ case $MODE in
     no-extra) earlier; sql "DROP TABLE result_stage_extra" ;;
     no-config) earlier; sql "DROP TABLE system_config" ;;
     empty) : > "$save" ;;
+    no-tables)
+        earlier
+        sql "DROP TABLE result_stage_normal; DROP TABLE result_stage_extra; DROP TABLE system_config;
+             CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')" ;;
     *) fail "unknown mode $MODE" ;;
 esac
 cp "$save" "$dir.before"
@@ -65,18 +72,24 @@ chmod u+w "$save"
 record() { # the stored record of a stage: TABLE NAME
     "$SQLITE" "$save" "SELECT best_record FROM $1 WHERE name = CAST(X'$(shift_jis_hex "$2")' AS TEXT)"
 }
+# Where nothing can be stored the player is told so once; elsewhere nothing is said.
+told=$(grep -c "tomarugi.save cannot be written" "$dir.stderr")
 case $MODE in
     garbage|text|readonly)
-        cmp -s "$save" "$dir.before" || fail "the save file was changed ($MODE)" ;;
+        cmp -s "$save" "$dir.before" || fail "the save file was changed ($MODE)"
+        [ "$told" -eq 1 ] || fail "not told once that nothing is kept ($MODE): $(cat "$dir.stderr")" ;;
+    *) [ "$told" -eq 0 ] || fail "told that nothing is kept, yet it is ($MODE): $(cat "$dir.stderr")" ;;
 esac
 case $MODE in
     readonly)
         [ "$(record result_stage_normal 練習問題２.pzd)" = 5 ] || fail "a normal record was lost"
         [ "$(record result_stage_extra おまけ２.pzd)" = 30 ] || fail "an extra record was lost" ;;
-    no-normal|no-extra|no-config|empty)
+    no-normal|no-extra|no-config|empty|no-tables)
         [ "$(sql "PRAGMA integrity_check")" = ok ] || fail "the file is damaged"
         [ "$(record result_stage_normal $stage)" = "$turns" ] || fail "the clear's record was not stored ($MODE)"
-        if [ "$MODE" != empty ]; then
+        if [ "$MODE" = no-tables ]; then
+            [ "$(sql "SELECT text FROM notes")" = mine ] || fail "a table of the file was lost"
+        elif [ "$MODE" != empty ]; then
             if [ "$MODE" != no-normal ]; then
                 [ "$(record result_stage_normal 練習問題２.pzd)" = 5 ] || fail "a normal record was lost"
             fi
@@ -85,7 +98,8 @@ case $MODE in
             fi
         fi
         # The defaults (music 7, effects 7) where the settings were made anew, else the old effects 4.
-        want_se=4; [ "$MODE" = no-config ] || [ "$MODE" = empty ] && want_se=7
+        want_se=4
+        case $MODE in no-config|empty|no-tables) want_se=7 ;; esac
         [ "$(sql "SELECT volume_bgm || ' ' || volume_se FROM system_config WHERE id = 1")" = "8 $want_se" ] ||
             fail "settings after the visit: $(sql "SELECT * FROM system_config") ($MODE)"
         [ "$(sql "SELECT count(*) FROM system_config")" = 1 ] || fail "more than one settings row" ;;
