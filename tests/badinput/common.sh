@@ -26,6 +26,14 @@ make_game_dir() {
 # PIXELS=--pixels the frames are rendered for real (OpenGL, offscreen).
 # Returns the harness's exit code.
 run_harness() {
+    run_harness_as_player "$@"
+    status=$?
+    # KEEP_STDERR=FILE keeps the game's stderr for a look by hand.
+    [ -z "$KEEP_STDERR" ] || cp "$dir.stderr" "$KEEP_STDERR"
+    return $status
+}
+
+run_harness_as_player() {
     if [ "$(id -u)" -eq 0 ]; then
         chmod 777 "$dir" "$dir/data" "$dir/data/stage" "$dir/data/stage/extra"
         # The save file keeps the owner's write right for the other user too (a file made

@@ -85,7 +85,6 @@ case $MODE in
             echo "press right"; echo "wait 100"; echo "press cancel"; echo "wait 100"; echo "expect-scene 4"
         } > "$script"
         run_harness "$script" || { cat "$dir.stderr" >&2; fail "the harness run failed ($MODE)"; }
-        cp "$dir.stderr" "${KEEP_STDERR:-/dev/null}" 2>/dev/null
         if [ "$MODE" = no-wave ]; then
             lines=$(grep -c . "$dir.stderr")
             [ "$lines" -eq 1 ] && grep -q "Wave.lmp" "$dir.stderr" ||
