@@ -1,7 +1,7 @@
 // puzzle/PuzzleDrawing.cpp: the puzzle screen's frame.
 //
 // Every 3D object is placed anew each frame from its cell (20 world units a cell, rows along
-// -Z) with the same actor sequence: ResetTransform, [SetAnimation], [RotateY], Translate,
+// -Z; floor tiles only where the camera can show them) with the same actor sequence: ResetTransform, [SetAnimation], [RotateY], Translate,
 // UpdateTransform, Render. The frog animations of the rules advance here, once per drawn
 // frame, so a frog pushed or thawed before the menu opened finishes behind the menu.
 //
@@ -13,6 +13,9 @@
 #include "CommonGraphics.h"
 
 #include <Lumora/System.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -130,17 +133,52 @@ void ScenePuzzle::Draw3D()
 void ScenePuzzle::DrawFloors()
 {
     const PuzzleBoard& board = rules.board;
-    float x = 0.0f;
-    float z = 0.0f;
-    for (std::size_t index = 0; index < board.tiles.size(); ++index) {
-        if (board.width != 0 && index % board.width == 0 && index != 0) {
-            z -= CellSize;
-            x = 0.0f;
+    if (board.tiles.empty()) {
+        return;
+    }
+    // Cell (x, y) is drawn at (x * 20, 0, -y * 20), row by row in index order. Only the cells
+    // that the camera can show are walked: the scene manager gives the ground rectangle
+    // outside which a floor tile would be culled anyway, so a 255 x 255 board queues the
+    // thousand or so tiles in view instead of 65,025. Cells inside keep their index order,
+    // and a small board lies wholly inside, so what is drawn does not change.
+    Lumora::Math::Rect ground;
+    if (!sceneManager->GetVisibleGround(floorModel, 0.0f, ground)) {
+        return; // no floor tile can be in view
+    }
+    const std::size_t columns = board.width != 0 ? board.width : board.tiles.size();
+    const std::size_t rows = (board.tiles.size() + columns - 1) / columns;
+    // Cells whose point lies in [low, high] world units along an axis, clamped to [0, count).
+    const auto cellRange = [](double low, double high, std::size_t count, std::size_t& first, std::size_t& last) {
+        const double lowCell = std::max(std::ceil(low / CellSize), 0.0);
+        const double highCell = std::min(std::floor(high / CellSize), static_cast<double>(count) - 1.0);
+        if (!(lowCell <= highCell)) {
+            return false;
         }
-        if (board.tiles[index] == kFloorCode && index < floorActors.size() && floorActors[index] != nullptr) {
-            PlaceActor(floorActors[index], x, z);
+        first = static_cast<std::size_t>(lowCell);
+        last = static_cast<std::size_t>(highCell);
+        return true;
+    };
+    std::size_t firstColumn = 0;
+    std::size_t lastColumn = 0;
+    std::size_t firstRow = 0;
+    std::size_t lastRow = 0;
+    // Rows run along -Z: row y covers Z = -y * 20.
+    if (!cellRange(ground.x, static_cast<double>(ground.x) + ground.width, columns, firstColumn, lastColumn) ||
+        !cellRange(-(static_cast<double>(ground.y) + ground.height), -static_cast<double>(ground.y), rows, firstRow,
+                   lastRow)) {
+        return;
+    }
+    for (std::size_t row = firstRow; row <= lastRow; ++row) {
+        for (std::size_t column = firstColumn; column <= lastColumn; ++column) {
+            const std::size_t index = row * columns + column;
+            if (index >= board.tiles.size()) {
+                return; // a short last row
+            }
+            if (board.tiles[index] == kFloorCode && index < floorActors.size() && floorActors[index] != nullptr) {
+                PlaceActor(floorActors[index], WorldX(static_cast<std::uint32_t>(column)),
+                           WorldZ(static_cast<std::uint32_t>(row)));
+            }
         }
-        x += CellSize;
     }
 }
 
