@@ -26,6 +26,16 @@ void PutInt32(std::vector<std::uint8_t>& bytes, std::int32_t value)
     }
 }
 
+std::vector<std::string> WideStageRows()
+{
+    std::vector<std::string> rows(60, std::string(60, '.'));
+    rows[30][30] = '@';
+    rows[5][5] = 'F';
+    rows[20][25] = '_';
+    rows[22][26] = '2';
+    return rows;
+}
+
 // The small stages the tests play, by file name.
 struct TestStage {
     const char* name;
@@ -45,6 +55,9 @@ const std::vector<TestStage>& TestStages()
         {"thaw.pzd", {"@F"}},
         // A long slide to the right, stopped by the frog.
         {"slide.pzd", {"@....F"}},
+        // 60 x 60 of ice, larger than the view in every camera mode: the player in the
+        // middle, one frog near the top-left corner, a hole and a floor code 2 cell.
+        {"wide.pzd", WideStageRows()},
     };
     return stages;
 }
