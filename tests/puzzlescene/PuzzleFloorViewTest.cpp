@@ -1,8 +1,8 @@
-// On a board larger than the view, the puzzle frame queues only the floor tiles the camera
-// can show. That walk must be conservative: the tiles drawn are exactly those the renderer
-// draws when every tile of the board is queued, including the ones at the view's edges.
-// The reference queues the whole board on a scene manager of its own, under the camera the
-// game's frame was drawn with.
+// On a board larger than the view, the puzzle frame queues only the floor tiles, icicles and
+// frozen frogs the camera can show. That must be conservative: what is drawn is exactly what
+// the renderer draws when every one of them is queued, including those at the view's edges.
+// The reference queues them all on a scene manager of its own, under the camera the game's
+// frame was drawn with.
 #include "PuzzleSceneTestSupport.h"
 
 #include <Lumora/ICore.h>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <string>
 #include <utility>
 
 namespace PuzzleSceneTest {
@@ -29,11 +30,11 @@ Cell CellOf(const RecordedActor& actor)
 
 class PuzzleFloorViewTest : public PuzzleSceneFixture {
 protected:
-    // The cells of the floor actors the renderer drew (not culled) in `frame`.
-    static std::set<Cell> DrawnFloorCells(const RecordedScene& frame)
+    // The cells of the actors of `model` the renderer drew (not culled) in `frame`.
+    static std::set<Cell> DrawnCells(const RecordedScene& frame, const char* model)
     {
         std::set<Cell> cells;
-        for (const RecordedActor& actor : ActorsOf(frame, "floorboard_ice.lmd")) {
+        for (const RecordedActor& actor : ActorsOf(frame, model)) {
             if (!actor.culled) {
                 cells.insert(CellOf(actor));
             }
@@ -41,17 +42,15 @@ protected:
         return cells;
     }
 
-    // Every floor tile of the board queued under the camera of `frame`: the cells drawn.
-    std::set<Cell> ReferenceFloorCells(const RecordedScene& frame)
+    // An actor of `model` queued at every one of `cells` under the camera of `frame`, on a
+    // scene manager of its own: the cells the renderer draws.
+    std::set<Cell> ReferenceCells(const RecordedScene& frame, const char* model, const std::vector<Cell>& cells)
     {
         Lumora::IRender* render = application->GetRender();
-        Lumora::IFileManager* files = application->GetCore()->GetFileManager();
-        files->SetCurrentDirectory("graphic/object");
-        Lumora::IModel* model = render->CreateModelFromFile("floorboard_ice.lmd");
-        EXPECT_NE(model, nullptr);
-        const PuzzleBoard& board = scene->GetBoard();
-        const std::size_t width = board.Width();
-        Lumora::ISceneManager* reference = render->CreateSceneManager(static_cast<std::int32_t>(board.tiles.size()), 1);
+        application->GetCore()->GetFileManager()->SetCurrentDirectory("graphic/object");
+        Lumora::IModel* loaded = render->CreateModelFromFile(model);
+        EXPECT_NE(loaded, nullptr) << model;
+        Lumora::ISceneManager* reference = render->CreateSceneManager(static_cast<std::int32_t>(cells.size()), 1);
         reference->SetRenderSize(0, 640, 480, 0);
         reference->SetDrawMode(1);
         reference->Prepare();
@@ -64,13 +63,10 @@ protected:
         render->BeginFrame();
         reference->Reset();
         reference->Begin(0);
-        for (std::size_t index = 0; index < board.tiles.size() && model != nullptr; ++index) {
-            if (board.tiles[index] != 1) {
-                continue;
-            }
-            Lumora::IActor* actor = reference->CreateActor(model);
+        for (std::size_t i = 0; i < cells.size() && loaded != nullptr; ++i) {
+            Lumora::IActor* actor = reference->CreateActor(loaded);
             actor->ResetTransform();
-            actor->Translate(static_cast<float>(index % width) * 20.0f, 0.0f, -static_cast<float>(index / width) * 20.0f);
+            actor->Translate(static_cast<float>(cells[i].first) * 20.0f, 0.0f, -static_cast<float>(cells[i].second) * 20.0f);
             actor->UpdateTransform();
             actor->Render();
             actors.push_back(actor);
@@ -79,39 +75,63 @@ protected:
         reference->Render(0);
         render->EndFrame();
         const std::vector<RecordedScene> scenes = Lumora::Testing::GetLastScenes();
-        std::set<Cell> cells;
+        std::set<Cell> drawn;
         if (!scenes.empty()) {
-            cells = DrawnFloorCells(scenes.front());
+            drawn = DrawnCells(scenes.front(), model);
         }
         for (Lumora::IActor*& actor : actors) {
             Lumora::SafeRelease(actor);
         }
         Lumora::SafeRelease(camera);
         Lumora::SafeRelease(reference);
-        Lumora::SafeRelease(model);
-        return cells;
+        Lumora::SafeRelease(loaded);
+        return drawn;
     }
 
-    // The game's frame draws the reference's tiles, no more and no fewer, having queued
-    // only part of the board; and the view's edges lie on the board (not every tile is in
-    // view), so the edge tiles were really at stake.
-    void ExpectSameFloorAsWholeBoard(const char* what)
+    // The game drew exactly the cells the reference draws, and the reference left some
+    // cells out, so the view's edges were really at stake.
+    static void ExpectSameCells(const std::set<Cell>& drawn, const std::set<Cell>& reference, std::size_t all,
+                                const std::string& what)
     {
-        const RecordedScene frame = Frame();
-        const std::vector<RecordedActor> queued = ActorsOf(frame, "floorboard_ice.lmd");
-        const std::set<Cell> drawn = DrawnFloorCells(frame);
-        const std::set<Cell> reference = ReferenceFloorCells(frame);
-        const std::size_t floorTiles = static_cast<std::size_t>(
-            std::count(scene->GetBoard().tiles.begin(), scene->GetBoard().tiles.end(), 1));
         ASSERT_FALSE(reference.empty()) << what;
-        EXPECT_LT(reference.size(), floorTiles) << what << ": the whole board is in view";
-        EXPECT_LT(queued.size(), floorTiles) << what << ": every tile was queued";
+        EXPECT_LT(reference.size(), all) << what << ": all of them are in view";
         std::vector<Cell> dropped;
         std::set_difference(reference.begin(), reference.end(), drawn.begin(), drawn.end(), std::back_inserter(dropped));
-        EXPECT_TRUE(dropped.empty()) << what << ": " << dropped.size() << " tiles in view were not drawn, the first at column "
+        EXPECT_TRUE(dropped.empty()) << what << ": " << dropped.size() << " in view were not drawn, the first at column "
                                      << dropped.front().first << ", row " << dropped.front().second;
         EXPECT_EQ(drawn.size(), reference.size()) << what;
-        // The walk keeps the board's index order.
+    }
+
+    // The game's frame draws the reference's floor tiles, icicles and frogs, no more and no
+    // fewer, having queued only part of the board's tiles, in index order.
+    void ExpectSameAsWholeBoard(const std::string& what)
+    {
+        const RecordedScene frame = Frame();
+        const PuzzleBoard& board = scene->GetBoard();
+        const std::size_t width = board.Width();
+        std::vector<Cell> floors;
+        for (std::size_t index = 0; index < board.tiles.size(); ++index) {
+            if (board.tiles[index] == 1) {
+                floors.emplace_back(static_cast<int>(index % width), static_cast<int>(index / width));
+            }
+        }
+        std::vector<Cell> icicles;
+        for (const PuzzleObjectIcicle& icicle : board.icicles) {
+            icicles.emplace_back(static_cast<int>(icicle.x), static_cast<int>(icicle.y));
+        }
+        std::vector<Cell> frogs;
+        for (const PuzzleObjectFrozenFrog& frog : board.frogs) {
+            frogs.emplace_back(static_cast<int>(frog.x), static_cast<int>(frog.y));
+        }
+        ExpectSameCells(DrawnCells(frame, "floorboard_ice.lmd"), ReferenceCells(frame, "floorboard_ice.lmd", floors),
+                        floors.size(), what + ", floors");
+        ExpectSameCells(DrawnCells(frame, "icicle.lmd"), ReferenceCells(frame, "icicle.lmd", icicles), icicles.size(),
+                        what + ", icicles");
+        ExpectSameCells(DrawnCells(frame, "frog_frozen.lmd"), ReferenceCells(frame, "frog_frozen.lmd", frogs),
+                        frogs.size(), what + ", frogs");
+
+        const std::vector<RecordedActor> queued = ActorsOf(frame, "floorboard_ice.lmd");
+        EXPECT_LT(queued.size(), floors.size()) << what << ": every tile was queued";
         for (std::size_t i = 1; i < queued.size(); ++i) {
             const Cell before = CellOf(queued[i - 1]);
             const Cell after = CellOf(queued[i]);
@@ -124,7 +144,7 @@ TEST_F(PuzzleFloorViewTest, FollowingCameraDrawsEveryTileInViewUpToTheEdges)
 {
     ASSERT_TRUE(StartPuzzle("wide.pzd"));
     ASSERT_EQ(scene->GetCamera()->mode, CameraMode::Auto);
-    ExpectSameFloorAsWholeBoard("player in the middle");
+    ExpectSameAsWholeBoard("player in the middle");
 
     // A slide to the left edge of the board: the view now reaches past the board's side.
     Press(ButtonLeft);
@@ -133,14 +153,14 @@ TEST_F(PuzzleFloorViewTest, FollowingCameraDrawsEveryTileInViewUpToTheEdges)
         Frame();
     }
     ASSERT_EQ(scene->GetBoard().player->x, 0u);
-    ExpectSameFloorAsWholeBoard("player at the left edge");
+    ExpectSameAsWholeBoard("player at the left edge");
 }
 
 TEST_F(PuzzleFloorViewTest, TopViewDrawsEveryTileInViewUpToTheEdges)
 {
     ASSERT_TRUE(StartPuzzle("wide.pzd"));
     scene->GetCamera()->SetMode(CameraMode::TopView);
-    ExpectSameFloorAsWholeBoard("top view");
+    ExpectSameAsWholeBoard("top view");
 }
 
 } // namespace
