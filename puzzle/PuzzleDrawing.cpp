@@ -5,6 +5,9 @@
 // UpdateTransform, Render. The frog animations of the rules advance here, once per drawn
 // frame, so a frog pushed or thawed before the menu opened finishes behind the menu.
 //
+// Floor tiles, icicles and frozen frogs that the camera cannot show are not queued at all
+// (FindVisibleCells): on a large board the renderer would only cull them again, one by one.
+//
 // Steady play allocates nothing: the actors and the map batch were made at stage start with
 // room for every object, and the leave-animation callback captures one pointer, which
 // std::function keeps without the heap.
@@ -13,6 +16,9 @@
 #include "CommonGraphics.h"
 
 #include <Lumora/System.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -130,18 +136,57 @@ void ScenePuzzle::Draw3D()
 void ScenePuzzle::DrawFloors()
 {
     const PuzzleBoard& board = rules.board;
-    float x = 0.0f;
-    float z = 0.0f;
-    for (std::size_t index = 0; index < board.tiles.size(); ++index) {
-        if (board.width != 0 && index % board.width == 0 && index != 0) {
-            z -= CellSize;
-            x = 0.0f;
-        }
-        if (board.tiles[index] == kFloorCode && index < floorActors.size() && floorActors[index] != nullptr) {
-            PlaceActor(floorActors[index], x, z);
-        }
-        x += CellSize;
+    // Cell (x, y) is drawn at (x * 20, 0, -y * 20), row by row in index order. Only the cells
+    // that the camera can show are walked: a 255 x 255 board queues the thousand or so tiles
+    // in view instead of 65,025. Cells inside keep their index order, and a small board lies
+    // wholly inside, so what is drawn does not change.
+    const std::size_t columns = board.width != 0 ? board.width : board.tiles.size();
+    const std::size_t rows = columns != 0 ? (board.tiles.size() + columns - 1) / columns : 0;
+    const VisibleCells cells = FindVisibleCells(floorModel, columns, rows);
+    if (!cells.any) {
+        return;
     }
+    for (std::size_t row = cells.firstRow; row <= cells.lastRow; ++row) {
+        for (std::size_t column = cells.firstColumn; column <= cells.lastColumn; ++column) {
+            const std::size_t index = row * columns + column;
+            if (index >= board.tiles.size()) {
+                return; // a short last row
+            }
+            if (board.tiles[index] == kFloorCode && index < floorActors.size() && floorActors[index] != nullptr) {
+                PlaceActor(floorActors[index], WorldX(static_cast<std::uint32_t>(column)),
+                           WorldZ(static_cast<std::uint32_t>(row)));
+            }
+        }
+    }
+}
+
+ScenePuzzle::VisibleCells ScenePuzzle::FindVisibleCells(Lumora::IModel* model, std::size_t columns,
+                                                        std::size_t rows) const
+{
+    VisibleCells cells;
+    // The scene manager gives the ground rectangle outside which an unturned actor of the
+    // model would be culled anyway (conservative: nothing it would draw lies outside).
+    Lumora::Math::Rect ground;
+    if (columns == 0 || rows == 0 || !sceneManager->GetVisibleGround(model, 0.0f, ground)) {
+        return cells;
+    }
+    // Cells whose point lies in [low, high] world units along an axis, clamped to [0, count).
+    const auto cellRange = [](double low, double high, std::size_t count, std::size_t& first, std::size_t& last) {
+        const double lowCell = std::max(std::ceil(low / CellSize), 0.0);
+        const double highCell = std::min(std::floor(high / CellSize), static_cast<double>(count) - 1.0);
+        if (!(lowCell <= highCell)) {
+            return false;
+        }
+        first = static_cast<std::size_t>(lowCell);
+        last = static_cast<std::size_t>(highCell);
+        return true;
+    };
+    // Rows run along -Z: row y lies at Z = -y * 20.
+    cells.any = cellRange(ground.x, static_cast<double>(ground.x) + ground.width, columns, cells.firstColumn,
+                          cells.lastColumn) &&
+                cellRange(-(static_cast<double>(ground.y) + ground.height), -static_cast<double>(ground.y), rows,
+                          cells.firstRow, cells.lastRow);
+    return cells;
 }
 
 void ScenePuzzle::DrawIcicles()
@@ -150,12 +195,15 @@ void ScenePuzzle::DrawIcicles()
     const std::uint32_t playerRow = board.player->y;
     const bool seeThroughCamera = camera != nullptr && camera->mode == CameraMode::Auto;
     const Vector4D seeThrough(1.0f, 1.0f, 1.0f, kIcicleSeeThroughAlpha);
+    // Icicles the camera cannot show are skipped, material settings included: an icicle's
+    // settings are made anew each time it is drawn.
+    const VisibleCells cells = FindVisibleCells(icicleModel, board.width, board.height);
     for (std::size_t i = 0; i < board.icicles.size() && i < icicleActors.size(); ++i) {
         Lumora::IActor* actor = icicleActors[i];
-        if (actor == nullptr) {
+        const PuzzleObjectIcicle& icicle = board.icicles[i];
+        if (actor == nullptr || !cells.Contains(icicle.x, icicle.y)) {
             continue;
         }
-        const PuzzleObjectIcicle& icicle = board.icicles[i];
         PlaceActor(actor, WorldX(icicle.x), WorldZ(icicle.y));
         // Greater rows lie towards the following camera: those icicles would hide the player.
         const bool hidesPlayer = seeThroughCamera && icicle.y > playerRow;
@@ -176,6 +224,9 @@ void ScenePuzzle::DrawIcicles()
 void ScenePuzzle::DrawFrogs()
 {
     std::vector<PuzzleObjectFrozenFrog>& frogs = rules.board.frogs;
+    // Frozen frogs the camera cannot show are not queued; sliding and leaving frogs always
+    // run their animation step, which belongs to the rules.
+    const VisibleCells cells = FindVisibleCells(frozenFrogModel, rules.board.width, rules.board.height);
     // From the last frog to the first: a defrost that ends here erases its frog, which moves
     // only the frogs above it, already drawn.
     for (std::size_t i = frogs.size(); i-- > 0;) {
@@ -208,7 +259,7 @@ void ScenePuzzle::DrawFrogs()
             break;
         }
         default:
-            if (frozenActor != nullptr) {
+            if (frozenActor != nullptr && cells.Contains(frog.x, frog.y)) {
                 PlaceActor(frozenActor, WorldX(frog.x), WorldZ(frog.y));
             }
             break;

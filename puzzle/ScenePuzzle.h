@@ -112,6 +112,21 @@ private:
 
     // Drawing, PuzzleDrawing.cpp.
     void Draw3D();
+    // The cells at which an unturned actor of `model` may be in view this frame (see
+    // ISceneManager::GetVisibleGround), clamped to a board of `columns` x `rows`; `any`
+    // false when none. Asked after the camera is applied.
+    struct VisibleCells {
+        std::size_t firstColumn = 0;
+        std::size_t lastColumn = 0;
+        std::size_t firstRow = 0;
+        std::size_t lastRow = 0;
+        bool any = false;
+        bool Contains(std::size_t column, std::size_t row) const
+        {
+            return any && column >= firstColumn && column <= lastColumn && row >= firstRow && row <= lastRow;
+        }
+    };
+    VisibleCells FindVisibleCells(Lumora::IModel* model, std::size_t columns, std::size_t rows) const;
     void DrawFloors();
     void DrawIcicles();
     void DrawFrogs();

@@ -1,8 +1,10 @@
 // Frame cost of the puzzle's 3D pass on offscreen OpenGL (Mesa's software renderer here):
-// a square board of floor actors, every one placed anew each frame as the puzzle does, under
-// the game's Auto camera (eye 30 up and 300 back from the player in the board's middle,
-// looking level along -Z). Each iteration ends with glFinish so GPU time is counted.
-// Heap allocations during the measured frames are counted too (the game's frames make none).
+// a square board of floor actors placed anew each frame under the game's Auto camera (eye
+// 30 up and 300 back from the player in the board's middle, looking level along -Z), either
+// every tile or, as the puzzle does, only the cells of the ground the camera can show
+// (ISceneManager::GetVisibleGround). Each iteration ends with glFinish so GPU time is
+// counted. Heap allocations during the measured frames are counted too (the game's frames
+// make none).
 #include "ModelShaderHost.h"
 #include "SceneManager.h"
 
@@ -186,6 +188,7 @@ void FloorFrames(benchmark::State& state)
     const float pz = -static_cast<float>(rows / 2) * 20.0f;
 
     const bool cpuOnly = state.range(2) != 0;
+    const bool walkVisible = state.range(3) != 0;
     std::size_t drawn = 0;
     auto frame = [&] {
         engine.render->SetClearColor(0xFF000000);
@@ -198,19 +201,31 @@ void FloorFrames(benchmark::State& state)
         scene->SetDirectionalLight({0.0f, -0.5f, 0.7f}, {0.8f, 0.8f, 0.8f});
         scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.5f, 0.5f, 0.5f});
         scene->Begin(0);
-        float x = 0.0f;
-        float z = 0.0f;
-        for (int i = 0; i < count; ++i) {
-            if (i % side == 0 && i != 0) {
-                z -= 20.0f;
-                x = 0.0f;
+        // The cells walked: the whole board, or (as the puzzle does) only the rectangle of
+        // cells the scene manager says the camera can show.
+        int firstColumn = 0;
+        int lastColumn = side - 1;
+        int firstRow = 0;
+        int lastRow = rows - 1;
+        if (walkVisible) {
+            Lumora::Math::Rect ground;
+            if (!scene->GetVisibleGround(engine.floor, 0.0f, ground)) {
+                lastColumn = -1;
+            } else {
+                firstColumn = std::max(static_cast<int>(std::ceil(ground.x / 20.0f)), 0);
+                lastColumn = std::min(static_cast<int>(std::floor((ground.x + ground.width) / 20.0f)), side - 1);
+                firstRow = std::max(static_cast<int>(std::ceil(-(ground.y + ground.height) / 20.0f)), 0);
+                lastRow = std::min(static_cast<int>(std::floor(-ground.y / 20.0f)), rows - 1);
             }
-            Lumora::IActor* actor = actors[static_cast<std::size_t>(i)];
-            actor->ResetTransform();
-            actor->Translate(x, 0.0f, z);
-            actor->UpdateTransform();
-            actor->Render();
-            x += 20.0f;
+        }
+        for (int row = firstRow; row <= lastRow; ++row) {
+            for (int column = firstColumn; column <= lastColumn; ++column) {
+                Lumora::IActor* actor = actors[static_cast<std::size_t>(row * side + column)];
+                actor->ResetTransform();
+                actor->Translate(static_cast<float>(column) * 20.0f, 0.0f, -static_cast<float>(row) * 20.0f);
+                actor->UpdateTransform();
+                actor->Render();
+            }
         }
         scene->End();
         scene->Render(0);
@@ -247,8 +262,10 @@ void FloorFrames(benchmark::State& state)
 }
 
 // Actors: 10 x 10, 40 x 25, 255 x 255; the third argument 1 measures the CPU side alone
-// (placing, culling, sorting: the frame up to the GL calls).
-BENCHMARK(FloorFrames)->Args({10, 10, 0})->Args({40, 25, 0})->Args({255, 255, 0})->Args({40, 25, 1})->Args({255, 255, 1})
+// (placing, culling, sorting: the frame up to the GL calls); the fourth 1 walks only the
+// cells of the visible ground rectangle, as the puzzle does, 0 queues every tile.
+BENCHMARK(FloorFrames)->Args({10, 10, 0, 0})->Args({40, 25, 0, 0})->Args({255, 255, 0, 0})->Args({255, 255, 0, 1})
+    ->Args({40, 25, 1, 0})->Args({255, 255, 1, 0})->Args({255, 255, 1, 1})
     ->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace

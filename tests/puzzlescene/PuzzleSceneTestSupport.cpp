@@ -26,6 +26,23 @@ void PutInt32(std::vector<std::uint8_t>& bytes, std::int32_t value)
     }
 }
 
+std::vector<std::string> WideStageRows()
+{
+    std::vector<std::string> rows(60, std::string(60, '.'));
+    rows[30][30] = '@';
+    rows[20][25] = '_';
+    rows[22][26] = '2';
+    // A row of icicles and one of frogs right across the board, so that some stand at the
+    // view's edges whatever the camera; none in the player's row or column.
+    for (std::size_t column = 0; column < 60; ++column) {
+        if (column != 30) {
+            rows[24][column] = 'I';
+            rows[36][column] = 'F';
+        }
+    }
+    return rows;
+}
+
 // The small stages the tests play, by file name.
 struct TestStage {
     const char* name;
@@ -45,6 +62,9 @@ const std::vector<TestStage>& TestStages()
         {"thaw.pzd", {"@F"}},
         // A long slide to the right, stopped by the frog.
         {"slide.pzd", {"@....F"}},
+        // 60 x 60 of ice, larger than the view in every camera mode: the player in the
+        // middle, a hole, a floor code 2 cell, rows of icicles and frogs.
+        {"wide.pzd", WideStageRows()},
     };
     return stages;
 }

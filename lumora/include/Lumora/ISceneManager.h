@@ -43,6 +43,11 @@
 //   Begin(0) / End(): bracket the queueing; Begin empties the queue. Actors queued outside
 //     the bracket still count.
 //   Reset(): empties the queue and forgets nothing else.
+//
+// Many fixed actors (a large board's floor): queueing tens of thousands of actors only for
+// the renderer to cull most of them costs more than drawing the rest. GetVisibleGround
+// tells the caller which part of a horizontal layer the camera can show, so that it queues
+// only the actors there; the picture is the same either way.
 #pragma once
 
 #include <Lumora/Base.h>
@@ -72,6 +77,15 @@ public:
     virtual ICamera* GetCamera() = 0;
     // A new actor of `model` (the caller owns it); null when `model` is null.
     virtual IActor* CreateActor(IModel* model) = 0;
+    // The rectangle of world X and Z outside which an actor of `model`, not turned and
+    // translated by (x, `height`, z), cannot pass the view test: area.x and area.y are the
+    // least X and Z, area.width and area.height the extents along X and Z, in world units.
+    // Conservative: every translation the renderer would draw lies inside (with a margin
+    // for rounding); some inside are still culled when drawn. Uses the camera as its last
+    // Update left it and the viewport of SetRenderSize, so ask after placing the camera and
+    // before Render. False, with an empty area, when no such translation exists or `model`
+    // is null. Allocates nothing.
+    virtual bool GetVisibleGround(IModel* model, float height, Math::Rect& area) = 0;
 };
 
 } // namespace Lumora

@@ -41,7 +41,121 @@ void ExtractPlanes(const Matrix4& clip, Plane planes[6])
     }
 }
 
+// The view, the projection and the six culling planes of a camera seen through the
+// viewport of `settings` (its size sets the aspect when given).
+struct ViewVolume {
+    Matrix4 view;
+    Matrix4 projection;
+    Plane planes[6];
+};
+
+ViewVolume MakeViewVolume(const SceneCamera::State& camera, const SceneSnapshot& settings)
+{
+    ViewVolume volume;
+    volume.view = LookAtMatrix(camera.eye, camera.target);
+    const float fieldOfView = static_cast<float>(camera.fieldOfView) * (6.28318530717958647692f / 65536.0f);
+    float aspect = camera.aspect;
+    if (settings.viewportWidth > 0 && settings.viewportHeight > 0) {
+        aspect = static_cast<float>(settings.viewportWidth) / static_cast<float>(settings.viewportHeight);
+    }
+    volume.projection = PerspectiveMatrix(fieldOfView, aspect, camera.nearPlane, camera.farPlane);
+    ExtractPlanes(volume.projection * volume.view, volume.planes);
+    return volume;
+}
+
+// A convex polygon in the ground plane (world X, Z), clipped one half-plane at a time.
+// Starting from a square and cut by at most six half-planes it never has more than ten
+// corners, so fixed arrays hold it and the clipping allocates nothing.
+struct GroundPolygon {
+    static constexpr int MaxCorners = 16;
+    double x[MaxCorners];
+    double z[MaxCorners];
+    int count = 0;
+
+    // Keeps the part where a * x + b * z + c >= 0.
+    void Clip(double a, double b, double c)
+    {
+        double keptX[MaxCorners];
+        double keptZ[MaxCorners];
+        int kept = 0;
+        for (int i = 0; i < count; ++i) {
+            const int j = (i + 1) % count;
+            const double here = a * x[i] + b * z[i] + c;
+            const double next = a * x[j] + b * z[j] + c;
+            if (here >= 0.0 && kept < MaxCorners) {
+                keptX[kept] = x[i];
+                keptZ[kept] = z[i];
+                ++kept;
+            }
+            if ((here >= 0.0) != (next >= 0.0) && kept < MaxCorners) {
+                const double t = here / (here - next);
+                keptX[kept] = x[i] + t * (x[j] - x[i]);
+                keptZ[kept] = z[i] + t * (z[j] - z[i]);
+                ++kept;
+            }
+        }
+        std::copy(keptX, keptX + kept, x);
+        std::copy(keptZ, keptZ + kept, z);
+        count = kept;
+    }
+};
+
 } // namespace
+
+bool SceneManager::GetVisibleGround(IModel* model, float height, Math::Rect& area)
+{
+    area = Math::Rect();
+    if (model == nullptr) {
+        return false;
+    }
+    const SceneModel& scene = *static_cast<const SceneModel*>(model);
+    const ViewVolume volume = MakeViewVolume(camera_->Current(), settings_);
+    const LmdVector3& centre = scene.SphereCentre();
+    // An unturned actor translated by (x, height, z) passes BuildFrame's test when, for
+    // every plane, plane . (centre + translation) + w >= -radius: a half-plane in (x, z).
+    // Each is widened by one world unit so that the float rounding of that test can never
+    // accept a translation this rectangle left out; the few extra ones it admits are culled
+    // as before.
+    constexpr double RoundingMargin = 1.0;
+    // Larger than any usable scene; the far plane bounds the view long before.
+    constexpr double Unbounded = 1.0e9;
+    GroundPolygon ground;
+    ground.count = 4;
+    const double startX[4] = {-Unbounded, Unbounded, Unbounded, -Unbounded};
+    const double startZ[4] = {-Unbounded, -Unbounded, Unbounded, Unbounded};
+    std::copy(startX, startX + 4, ground.x);
+    std::copy(startZ, startZ + 4, ground.z);
+    const double radius = scene.SphereRadius();
+    for (const Plane& plane : volume.planes) {
+        const double offset = static_cast<double>(plane.x) * centre.x +
+                              static_cast<double>(plane.y) * (static_cast<double>(height) + centre.y) +
+                              static_cast<double>(plane.z) * centre.z + plane.w + radius + RoundingMargin;
+        if (plane.x == 0.0f && plane.z == 0.0f) {
+            if (offset < 0.0) {
+                return false; // the whole height lies outside this plane
+            }
+            continue;
+        }
+        ground.Clip(plane.x, plane.z, offset);
+        if (ground.count == 0) {
+            return false;
+        }
+    }
+    double minX = ground.x[0];
+    double maxX = ground.x[0];
+    double minZ = ground.z[0];
+    double maxZ = ground.z[0];
+    for (int i = 1; i < ground.count; ++i) {
+        minX = std::min(minX, ground.x[i]);
+        maxX = std::max(maxX, ground.x[i]);
+        minZ = std::min(minZ, ground.z[i]);
+        maxZ = std::max(maxZ, ground.z[i]);
+    }
+    area = Math::Rect(static_cast<float>(minX - RoundingMargin), static_cast<float>(minZ - RoundingMargin),
+                      static_cast<float>(maxX - minX + 2.0 * RoundingMargin),
+                      static_cast<float>(maxZ - minZ + 2.0 * RoundingMargin));
+    return true;
+}
 
 const BuiltFrame& SceneManager::BuildFrame() const
 {
@@ -50,16 +164,10 @@ const BuiltFrame& SceneManager::BuildFrame() const
     }
     builtValid_ = true;
     BuiltFrame& built = built_;
-    const SceneCamera::State& camera = snapshot_.camera;
-    built.view = LookAtMatrix(camera.eye, camera.target);
-    const float fieldOfView = static_cast<float>(camera.fieldOfView) * (6.28318530717958647692f / 65536.0f);
-    float aspect = camera.aspect;
-    if (snapshot_.viewportWidth > 0 && snapshot_.viewportHeight > 0) {
-        aspect = static_cast<float>(snapshot_.viewportWidth) / static_cast<float>(snapshot_.viewportHeight);
-    }
-    built.projection = PerspectiveMatrix(fieldOfView, aspect, camera.nearPlane, camera.farPlane);
-    Plane planes[6];
-    ExtractPlanes(built.projection * built.view, planes);
+    const ViewVolume volume = MakeViewVolume(snapshot_.camera, snapshot_);
+    built.view = volume.view;
+    built.projection = volume.projection;
+    const Plane* planes = volume.planes;
 
     const std::size_t count = drawn_.size();
     built.visible.assign(count, 0);
@@ -85,7 +193,8 @@ const BuiltFrame& SceneManager::BuildFrame() const
         const float wz = -entry.sine * centre.x + entry.cosine * centre.z + entry.translation[2];
         const float radius = model.SphereRadius();
         bool inside = true;
-        for (const Plane& plane : planes) {
+        for (int p = 0; p < 6; ++p) {
+            const Plane& plane = planes[p];
             if (plane.x * wx + plane.y * wy + plane.z * wz + plane.w < -radius) {
                 inside = false;
                 break;

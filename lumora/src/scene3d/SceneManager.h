@@ -181,6 +181,7 @@ public:
     void Render(std::int32_t flags) override;
     ICamera* GetCamera() override;
     IActor* CreateActor(IModel* model) override;
+    bool GetVisibleGround(IModel* model, float height, Math::Rect& area) override; // SceneFrame.cpp
 
     // ScenePass
     void HoldPass() override { AddRef(); }
