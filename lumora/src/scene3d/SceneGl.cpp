@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace Lumora::Internal {
 
@@ -136,7 +137,14 @@ ProgramEntry* Program(const ModelShaderOptions& options)
     std::string fragmentSource;
     std::string error;
     if (!FetchModelShader(options, vertexSource, fragmentSource, error)) {
-        std::fprintf(stderr, "Lumora: model shader %02X missing; its materials are skipped: %s\n", index, error.c_str());
+        // A missing plug-in fails every variant with the same reason: the player is told once
+        // per reason, not once per variant. Main thread only, like the whole GL pass.
+        static std::string lastReason;
+        if (error != lastReason) {
+            std::fprintf(stderr, "Lumora: model shader %02X missing; the materials that need it are skipped: %s\n",
+                         index, error.c_str());
+            lastReason = error;
+        }
         return nullptr;
     }
     const GLuint vertex = CompileStage(GL_VERTEX_SHADER, vertexSource, index);
