@@ -48,13 +48,27 @@ constexpr KeyMapping kKeyboardButtons[] = {
 
 Application::Application()
 {
+    // A failed step is told once, in the start-up failure line with the engine's reason in
+    // it; the engine keeps its own lines on these steps back meanwhile.
+    Lumora::System::SetStartErrorReport(false);
     Start();
+    Lumora::System::SetStartErrorReport(true);
+}
+
+void Application::FailStartup(const char* what, const char* reason)
+{
+    startupFailureText_ = what;
+    if (reason != nullptr && reason[0] != '\0') {
+        startupFailureText_ += std::string(" (") + reason + ")";
+    }
+    startupFailure_ = startupFailureText_.c_str();
 }
 
 void Application::Start()
 {
     if (Lumora::System::Initialize(1, 1, 1) == 0) {
-        startupFailure_ = "the engine could not start its video, audio or input subsystem";
+        FailStartup("the engine could not start its video, audio or input subsystem",
+                    Lumora::System::GetStartError());
         return;
     }
     systemInitialized_ = true;
@@ -65,7 +79,7 @@ void Application::Start()
         return;
     }
     if (core_->Initialize(WindowTitleText().c_str(), 0) == 0) {
-        startupFailure_ = "the window could not be opened";
+        FailStartup("the window could not be opened", Lumora::System::GetStartError());
         return;
     }
     core_->SetOption(0);
@@ -76,9 +90,13 @@ void Application::Start()
         return;
     }
     core_->SetFileManager(fileManager_);
-    // Without its pack the game has no pictures, sounds or stages to show.
-    if (!fileManager_->SetPackFile(0, kPackName, kPackPassword)) {
-        startupFailure_ = "the data pack data.lpk could not be opened";
+    // Without its pack the game has no pictures, sounds or stages to show. The refusal is
+    // told once, in the start-up failure line, so the engine keeps its own line back.
+    fileManager_->SetPackErrorReport(false);
+    const bool packOpened = fileManager_->SetPackFile(0, kPackName, kPackPassword);
+    fileManager_->SetPackErrorReport(true);
+    if (!packOpened) {
+        FailStartup("the data pack data.lpk could not be opened", fileManager_->GetPackError());
         return;
     }
     fileManager_->SetCurrentDirectory("");
@@ -89,7 +107,7 @@ void Application::Start()
         return;
     }
     if (core_->Start(kScreenWidth, kScreenHeight, 1) == 0) {
-        startupFailure_ = "the 640x480 screen could not be set up";
+        FailStartup("the 640x480 screen could not be set up", Lumora::System::GetStartError());
         return;
     }
 

@@ -23,6 +23,7 @@
 #include <Lumora/IRender.h>
 
 #include <cstdint>
+#include <string>
 
 class ResourceManager;
 class SceneRoot;
@@ -59,6 +60,8 @@ public:
 
 private:
     void Start();
+    // Notes a failed start-up step: `what` failed, for the engine's `reason` (may be empty).
+    void FailStartup(const char* what, const char* reason);
     void DrawLoadingOverlay();
     void WaitWhileLoading();
 
@@ -76,6 +79,7 @@ private:
     // which keeps its own reference.
     Lumora::IRender* loaderRender_ = nullptr;
     const char* startupFailure_ = nullptr;
+    std::string startupFailureText_; // holds a failure text made at run time (the pack's reason)
     bool systemInitialized_ = false;
     std::uint64_t updatePeriod_ = 0;   // performance-counter ticks per update
     std::uint64_t nextUpdateTime_ = 0; // counter value at which the next update is due

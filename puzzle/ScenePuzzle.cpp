@@ -224,9 +224,10 @@ bool ScenePuzzle::Update()
             if (loader == nullptr || !loader->IsBusy()) {
                 StartStage();
                 phase = PuzzlePhaseStarting;
-                if (rules.board.tiles.empty()) {
-                    // The stage file was missing or unreadable: an empty board would be
-                    // "cleared" at once and store a record for a stage never played.
+                if (rules.board.tiles.empty() || rules.board.frogs.empty()) {
+                    // The stage file was missing or unreadable, or holds no frog (a header
+                    // with no cells after it, say): such a board would be "cleared" at once
+                    // in 0 turns, and that 0 would replace a real best record.
                     LeaveForStageSelect();
                 }
             }

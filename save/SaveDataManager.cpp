@@ -12,6 +12,9 @@
 // The file repairs itself: when a statement cannot be prepared because a table is missing,
 // or the settings row is absent, the embedded schema adds what is missing (with the default
 // settings) and the statement is tried exactly once more.
+//
+// A change that cannot be stored (the file is not a database, or may not be written) is
+// told once per run on stderr; the game goes on without it.
 #include "SaveDataManager.h"
 
 #include <array>
@@ -132,6 +135,20 @@ Outcome RunRepairing(sqlite3* database, const StatementText& text, const std::st
     return outcome;
 }
 
+// Says once per run, on stderr, that a change could not be stored: a player whose new
+// record is dropped without a word would believe it kept. Reads that fail stay quiet (they
+// yield 0, and the first write to the same file says why).
+void ReportUnwritable(sqlite3* database)
+{
+    static bool reported = false;
+    if (reported) {
+        return;
+    }
+    reported = true;
+    std::fprintf(stderr, "tomarugi: %s cannot be written (%s); records and settings are not kept\n", kSaveFileName,
+                 database != nullptr ? sqlite3_errmsg(database) : "it cannot be opened");
+}
+
 const char* ResultTable(std::int32_t kind)
 {
     return kind == StageKind::Extra ? "result_stage_extra" : "result_stage_normal";
@@ -159,12 +176,21 @@ void UpdateSetting(const char* column, std::int32_t value)
 {
     SaveConnection connection;
     StatementText text;
-    if (!connection || !FormatStatement(text, "UPDATE system_config SET %s = %d WHERE id IN ('1')", column, value)) {
+    if (!connection) {
+        ReportUnwritable(nullptr);
+        return;
+    }
+    if (!FormatStatement(text, "UPDATE system_config SET %s = %d WHERE id IN ('1')", column, value)) {
         return;
     }
     Outcome outcome = RunRepairing(connection.Get(), text, nullptr, nullptr);
-    if (outcome == Outcome::Done && sqlite3_changes(connection.Get()) == 0 && RepairSaveSchema(connection.Get())) {
-        RunStatement(connection.Get(), text, nullptr, nullptr);
+    if (outcome == Outcome::Done && sqlite3_changes(connection.Get()) == 0) {
+        // No settings row: it is added with the defaults, and the change made to it.
+        outcome = RepairSaveSchema(connection.Get()) ? RunStatement(connection.Get(), text, nullptr, nullptr)
+                                                     : Outcome::Failed;
+    }
+    if (outcome != Outcome::Done) {
+        ReportUnwritable(connection.Get());
     }
 }
 
@@ -202,8 +228,9 @@ std::int32_t RealSaveDataManager::GetBestRecord(std::int32_t kind, const std::st
     // When the row cannot be made (the file cannot be written) that second look finds
     // nothing either, and the answer is 0 without further tries.
     StatementText insert;
-    if (FormatStatement(insert, "INSERT INTO %s VALUES (?1,%d)", ResultTable(kind), 0)) {
-        RunStatement(connection.Get(), insert, &name, nullptr);
+    if (FormatStatement(insert, "INSERT INTO %s VALUES (?1,%d)", ResultTable(kind), 0) &&
+        RunStatement(connection.Get(), insert, &name, nullptr) != Outcome::Done) {
+        ReportUnwritable(connection.Get());
     }
     results.clear();
     RunStatement(connection.Get(), text, &name, this);
@@ -214,11 +241,16 @@ void RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& na
 {
     SaveConnection connection;
     StatementText text;
-    if (!connection ||
-        !FormatStatement(text, "UPDATE %s SET best_record = %d WHERE name IN (?1)", ResultTable(kind), record)) {
+    if (!connection) {
+        ReportUnwritable(nullptr);
         return;
     }
-    RunRepairing(connection.Get(), text, &name, nullptr);
+    if (!FormatStatement(text, "UPDATE %s SET best_record = %d WHERE name IN (?1)", ResultTable(kind), record)) {
+        return;
+    }
+    if (RunRepairing(connection.Get(), text, &name, nullptr) != Outcome::Done) {
+        ReportUnwritable(connection.Get());
+    }
 }
 
 std::int32_t RealSaveDataManager::GetCameraMode() { return QuerySetting(*this, "camera_mode"); }

@@ -5,8 +5,9 @@
 // time, reached through SaveDataManager::Real() while at least one SaveDataManager handle
 // lives. Used from the main thread only.
 //
-// Failures are not reported: a value that cannot be read reads as 0 (false), a write that
-// cannot be made changes nothing. A file that is missing, or lacks a table or the settings
+// Failures do not stop the game: a value that cannot be read reads as 0 (false), a write
+// that cannot be made changes nothing and is told once per run on stderr (the file is not
+// a database, or may not be written). A file that is missing, or lacks a table or the settings
 // row, is completed with the default settings (content/save/schema.sql) before the
 // statement runs again; rows that exist are never changed. Stored values are read as the
 // number their text starts with (see SaveValueText.h).

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 
@@ -74,6 +75,12 @@ void StageDataReader::StoreHeader(const std::uint8_t (&header)[StageHeaderSize])
 bool StageDataReader::ReadFromPath(const char* path)
 {
     if (path == nullptr) {
+        return false;
+    }
+    // Only a plain file (or a link to one) is read. A named pipe would block the open until
+    // some writer came, and a device could deliver without end; a folder holds no stage.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
         return false;
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));

@@ -63,8 +63,9 @@ public:
     StageDataReader& operator=(const StageDataReader&) = default;
 
     // Opens the plain file at `path` (an OS path; UTF-8 on Linux) and replaces the stage by
-    // its contents. When the file cannot be opened the stage keeps everything it held and
-    // false is returned; otherwise true, whatever the file held.
+    // its contents. When the file cannot be opened, or is no plain file (a folder, a named
+    // pipe, a device), the stage keeps everything it held and false is returned; otherwise
+    // true, whatever the file held.
     virtual bool ReadFromPath(const char* path);
 
     // A copy of the cells in file order; after a complete read width * height of them.

@@ -1,17 +1,13 @@
-// A save file that is missing, incomplete, unwritable or damaged; the shipped file; kills.
-#include <chrono>
+// A save file that is missing, incomplete, unwritable or damaged; the shipped file.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,42 +182,6 @@ TEST_F(Repair, GeneratorWritesTheDefaultsAndCompletesAnExistingFile)
     const std::string onGarbage = std::string(TOMARUGI_SAVEGEN_PATH) + " garbage.save 2>/dev/null";
     EXPECT_NE(std::system(onGarbage.c_str()), 0);
     EXPECT_EQ(ReadBytes("garbage.save"), std::string(2048, 'g'));
-}
-
-TEST_F(Repair, RecordsSurviveAKillAtAnyMoment)
-{
-    {
-        SaveDataManager save;
-        save->GetBestRecord(StageKind::Normal, "s.pzd");
-        save->SetCameraZDist(0);
-    }
-    std::mt19937 random(12345);
-    std::int32_t lastSeen = 0;
-    for (int round = 0; round < 12; ++round) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // A setting and then a record per step: on disk the distance always equals the
-            // record or is one ahead of it.
-            SaveDataManager save;
-            for (std::int32_t value = lastSeen + 1;; ++value) {
-                save->SetCameraZDist(value);
-                save->SetBestRecord(StageKind::Normal, "s.pzd", value);
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 20000));
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-
-        SaveDataManager save;
-        const std::int32_t record = save->GetBestRecord(StageKind::Normal, "s.pzd");
-        const std::int32_t distance = save->GetCameraZDist();
-        EXPECT_GE(record, lastSeen);
-        EXPECT_TRUE(distance == record || distance == record + 1) << record << " " << distance;
-        lastSeen = record;
-    }
-    EXPECT_EQ(Query("PRAGMA integrity_check"), Lines{"ok"});
-    EXPECT_EQ(Rows("result_stage_normal").size(), 1u);
 }
 
 } // namespace

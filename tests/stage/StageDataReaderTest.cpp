@@ -4,6 +4,7 @@
 #include "MemoryFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -152,6 +153,20 @@ TEST_F(StageReaders, FailedOpenKeepsTheStage)
     EXPECT_FALSE(stage.ReadFromPath((directory / "missing.pzd").string().c_str()));
     EXPECT_FALSE(stage.ReadFromPath(nullptr));
     EXPECT_EQ(stage.reserved, 5u);
+    EXPECT_EQ(stage.height, 2);
+    EXPECT_EQ(stage.GetCells().size(), 2u);
+}
+
+TEST_F(StageReaders, OnlyPlainFilesAreRead)
+{
+    // A named pipe without a writer would block the open for ever; a folder holds nothing.
+    const std::filesystem::path pipe = directory / "pipe.pzd";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(directory / "folder.pzd");
+    StageDataReader stage;
+    ASSERT_TRUE(stage.ReadFromPath(WriteFile(StageBytes(5, 1, 2, {{1, 1}, {1, 2}})).c_str()));
+    EXPECT_FALSE(stage.ReadFromPath(pipe.c_str()));
+    EXPECT_FALSE(stage.ReadFromPath((directory / "folder.pzd").c_str()));
     EXPECT_EQ(stage.height, 2);
     EXPECT_EQ(stage.GetCells().size(), 2u);
 }

@@ -36,6 +36,15 @@ public:
     // taken from the root); null when there is no pack, no such file, or the entry is
     // damaged (that last case is also reported on stderr). The caller owns the reference.
     virtual IFile* OpenFile(const char* name) = 0;
+
+    // Why the last SetPackFile refused its pack: "<pack file>: <reason>" on one line, no
+    // newline ("" after a success). Owned by the manager; valid until the next
+    // SetPackFile. For a caller that reports the failure in its own words.
+    virtual const char* GetPackError() { return ""; }
+    // Whether SetPackFile writes its refusal to stderr (true, the default). A caller that
+    // reports GetPackError itself turns this off first, so the reason is told once. Damaged
+    // entries met later by OpenFile are reported either way.
+    virtual void SetPackErrorReport(bool toStderr) { (void)toStderr; }
 };
 
 } // namespace Lumora

@@ -16,8 +16,8 @@ namespace System {
 
 // Brings up the platform layer. Each argument non-zero asks for one subsystem: `video`
 // the window and graphics, `audio` the sound device, `input` keyboard and game
-// controllers. Returns non-zero on success, 0 (with one line on stderr) when a requested
-// subsystem cannot start. Calling it again while initialised succeeds without effect.
+// controllers. Returns non-zero on success, 0 (with one line on stderr, see
+// SetStartErrorReport) when a requested subsystem cannot start. Calling it again while initialised succeeds without effect.
 std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t input);
 
 // Creates the engine core; the caller owns the reference. Null before Initialize or when a
@@ -30,6 +30,15 @@ void Finalize();
 // Pins the calling thread to processor `cpu` (0-based) when the machine has it and the
 // process may use it; otherwise nothing changes. Never fails visibly.
 void SetThreadCPUNo(std::int32_t cpu);
+
+// Start-up refusals: System::Initialize and the core's Initialize and Start each say why
+// they failed in one line on stderr. A program that reports a failed start-up in its own
+// words turns that off first and reads the reason with GetStartError, so that the player
+// sees one line. Main thread only, like the calls it covers.
+void SetStartErrorReport(bool toStderr);
+// The reason of the last start-up refusal, one line without its newline; "" when there was
+// none. Valid until the next refusal.
+const char* GetStartError();
 
 // Milliseconds since the engine's clock started (the first engine call of the process),
 // wrapping after about 49 days. In headless mode, the virtual clock's milliseconds.

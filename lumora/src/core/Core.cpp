@@ -74,13 +74,13 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
     window_ = SDL_CreateWindow(utf8Title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                screen_->logicalWidth, screen_->logicalHeight, windowFlags);
     if (window_ == nullptr) {
-        std::fprintf(stderr, "Lumora: cannot open the window: %s\n", SDL_GetError());
+        ReportStartError(std::string("cannot open the window: ") + SDL_GetError());
         return 0;
     }
     SDL_SetWindowMinimumSize(window_, 160, 120);
     glContext_ = SDL_GL_CreateContext(window_);
     if (glContext_ == nullptr) {
-        std::fprintf(stderr, "Lumora: cannot create an OpenGL 3.3 context: %s\n", SDL_GetError());
+        ReportStartError(std::string("cannot create an OpenGL 3.3 context: ") + SDL_GetError());
         SDL_DestroyWindow(window_);
         window_ = nullptr;
         return 0;
@@ -100,8 +100,8 @@ void Core::SetOption(std::int32_t option)
 std::int32_t Core::Start(std::int32_t width, std::int32_t height, std::int32_t vsync)
 {
     if (!initialized_ || width <= 0 || height <= 0 || width > 8192 || height > 8192) {
-        std::fprintf(stderr, "Lumora: cannot start a %d x %d screen%s\n", width, height,
-                     initialized_ ? "" : " before Initialize");
+        ReportStartError("cannot start a " + std::to_string(width) + " x " + std::to_string(height) + " screen" +
+                         (initialized_ ? "" : " before Initialize"));
         return 0;
     }
     screen_->logicalWidth = width;

@@ -2,6 +2,8 @@
 // Internal; the game sees Lumora/ICore.h.
 #pragma once
 
+#include <string>
+
 #include "Backend.h"
 #include "GraphicsDevice.h"
 
@@ -60,5 +62,9 @@ private:
     std::shared_ptr<ScreenState> screen_;
     IFileManager* fileManager_ = nullptr;
 };
+
+// Records a start-up refusal for System::GetStartError and, unless the program asked to
+// report it itself, writes it to stderr as "Lumora: <reason>".
+void ReportStartError(const std::string& reason);
 
 } // namespace Lumora::Internal

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 #if LUMORA_HAVE_SOUND
 #include "../sound/SoundSystem.h"
@@ -23,8 +24,14 @@ namespace {
 bool initialized = false;
 bool soundStarted = false;
 std::atomic<bool> coreExists{false};
+bool reportStartErrors = true;
+std::string lastStartError;
 
 } // namespace
+
+void SetStartErrorReport(bool toStderr) { reportStartErrors = toStderr; }
+
+const char* GetStartError() { return lastStartError.c_str(); }
 
 std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t input)
 {
@@ -50,7 +57,7 @@ std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t inp
         }
     }
     if (SDL_Init(subsystems) != 0) {
-        std::fprintf(stderr, "Lumora: cannot start the platform layer: %s\n", SDL_GetError());
+        Internal::ReportStartError(std::string("cannot start the platform layer: ") + SDL_GetError());
         return 0;
     }
 #if LUMORA_HAVE_INPUT
@@ -109,6 +116,18 @@ void Finalize()
 }
 
 } // namespace Lumora::System
+
+namespace Lumora::Internal {
+
+void ReportStartError(const std::string& reason)
+{
+    System::lastStartError = reason;
+    if (System::reportStartErrors) {
+        std::fprintf(stderr, "Lumora: %s\n", reason.c_str());
+    }
+}
+
+} // namespace Lumora::Internal
 
 namespace Lumora::Testing {
 

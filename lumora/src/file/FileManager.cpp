@@ -11,6 +11,12 @@
 namespace Lumora::Internal {
 namespace {
 
+// What GetPackError says: the pack file and the reason.
+std::string PackErrorLine(const std::string& packName, const std::string& reason)
+{
+    return packName + ": " + reason;
+}
+
 void ReportPackError(const std::string& packName, const std::string& reason)
 {
     const std::string line = "lumora: data pack '" + packName + "': " + reason + "\n";
@@ -38,27 +44,51 @@ std::int32_t FileManager::Release()
 bool FileManager::SetPackFile(std::int32_t slot, const char* name, const char* password)
 {
     const std::string packName = name != nullptr ? ShiftJisToUtf8(name) : std::string();
-    std::string path = packDirectory_.empty() ? std::string() : packDirectory_ + "/";
+    std::string path = packDirectory_;
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
     path += packName + ".lpk";
-    if (slot != 0 || packName.empty()) {
-        {
-            std::lock_guard lock(mutex_);
-            pack_.reset();
-        }
-        ReportPackError(path, slot != 0 ? "only pack slot 0 exists" : "no pack name given");
-        return false;
+    bool report = true;
+    {
+        std::lock_guard lock(mutex_);
+        report = reportPackRefusal_;
     }
     std::string error;
-    std::unique_ptr<PackSource> source = OpenPackFileSource(path, error);
+    std::unique_ptr<PackSource> source;
+    if (slot != 0 || packName.empty()) {
+        error = slot != 0 ? "only pack slot 0 exists" : "no pack name given";
+    } else {
+        source = OpenPackFileSource(path, error);
+    }
     if (source == nullptr) {
         {
             std::lock_guard lock(mutex_);
             pack_.reset();
+            packError_ = PackErrorLine(path, error);
         }
-        ReportPackError(path, error);
+        if (report) {
+            ReportPackError(path, error);
+        }
         return false;
     }
-    return SetPackSource(std::move(source), path, password != nullptr ? password : "");
+    const bool opened = SetPackSource(std::move(source), path, password != nullptr ? password : "", report);
+    // Entries that turn out damaged later are always worth a line.
+    std::lock_guard lock(mutex_);
+    reportErrors_ = true;
+    return opened;
+}
+
+const char* FileManager::GetPackError()
+{
+    std::lock_guard lock(mutex_);
+    return packError_.c_str();
+}
+
+void FileManager::SetPackErrorReport(bool toStderr)
+{
+    std::lock_guard lock(mutex_);
+    reportPackRefusal_ = toStderr;
 }
 
 bool FileManager::SetPackSource(std::unique_ptr<PackSource> source, const std::string& displayName,
@@ -73,6 +103,7 @@ bool FileManager::SetPackSource(std::unique_ptr<PackSource> source, const std::s
         pack_ = reader;
         packDisplayName_ = displayName;
         reportErrors_ = report;
+        packError_ = reader == nullptr ? PackErrorLine(displayName, error) : std::string();
     }
     if (reader == nullptr && report) {
         ReportPackError(displayName, error);

@@ -26,6 +26,8 @@ public:
     bool SetPackFile(std::int32_t slot, const char* name, const char* password) override;
     void SetCurrentDirectory(const char* directory) override;
     IFile* OpenFile(const char* name) override;
+    const char* GetPackError() override;
+    void SetPackErrorReport(bool toStderr) override;
 
     // Uses `source` as the pack (memory packs for tests and fuzzing). `displayName` is the
     // name messages give; with `report` false nothing is written to stderr.
@@ -44,6 +46,8 @@ private:
     std::shared_ptr<const PackReader> pack_; // null until a pack is set
     std::string packDisplayName_;
     bool reportErrors_ = true;
+    bool reportPackRefusal_ = true; // SetPackFile's own refusals on stderr
+    std::string packError_;         // the last refusal, "" after a success
     std::string currentDirectory_; // normalised
 };
 

@@ -51,7 +51,10 @@ namespace {
 
 std::mutex pluginMutex;
 std::string pluginDirectory; // empty: the program's own directory
-std::map<std::string, CreateSoundStreamDecoderFunction> loadedPlugins; // by full path
+// By full path. A plug-in that could not be loaded, or lacks its export, is kept with a null
+// function: it was reported once, and the sounds that need it after that stay silent
+// without another try (or another line) each.
+std::map<std::string, CreateSoundStreamDecoderFunction> loadedPlugins;
 
 std::string ProgramDirectory()
 {
@@ -116,20 +119,29 @@ DecoderPointer CreateDecoder(const char* name, const char* forFile)
         auto found = loadedPlugins.find(path);
         if (found != loadedPlugins.end()) {
             create = found->second;
+            if (create == nullptr) {
+                return nullptr;
+            }
         } else {
             // Loaded for good: decoders made by it may outlive any one sound.
             void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (library == nullptr) {
                 const char* why = dlerror();
-                std::fprintf(stderr, "Lumora: sound \"%s\": cannot load decoder plug-in %s (%s)\n",
-                    forFile, path.c_str(), why != nullptr ? why : "unknown error");
+                std::fprintf(stderr,
+                    "Lumora: cannot load decoder plug-in %s (%s); sound \"%s\" and every other sound it "
+                    "decodes stay silent\n",
+                    path.c_str(), why != nullptr ? why : "unknown error", forFile);
+                loadedPlugins.emplace(path, nullptr);
                 return nullptr;
             }
             create = reinterpret_cast<CreateSoundStreamDecoderFunction>(dlsym(library, "CreateSoundStreamDecoder"));
             if (create == nullptr) {
-                std::fprintf(stderr, "Lumora: sound \"%s\": decoder plug-in %s has no CreateSoundStreamDecoder export\n",
-                    forFile, path.c_str());
+                std::fprintf(stderr,
+                    "Lumora: decoder plug-in %s has no CreateSoundStreamDecoder export; sound \"%s\" and "
+                    "every other sound it decodes stay silent\n",
+                    path.c_str(), forFile);
                 dlclose(library);
+                loadedPlugins.emplace(path, nullptr);
                 return nullptr;
             }
             loadedPlugins.emplace(path, create);

@@ -1,0 +1,59 @@
+// save_kill_writer: keeps writing best records through the game's own SaveDataManager until
+// it is killed, so that a test can kill it at random moments.
+//
+//   save_kill_writer FOLDER
+//
+// In FOLDER (which holds "tomarugi.save") it gives the settings row's camera distance and the
+// records of the stages "kill-0.pzd" to "kill-3.pzd" the value v, in that order, for
+// v = (the highest value stored) + 1, + 2, ... For every write that has returned it sends one
+// line "INDEX VALUE" on standard output (INDEX 0 the distance, 1..4 the stages), written
+// straight to the descriptor, so the reader knows each acknowledged write the moment the
+// save call came back. A write is acknowledged only after the database file was closed.
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+#include "SaveDataManager.h"
+
+namespace {
+
+constexpr int kStageCount = 4;
+
+std::string StageName(int index) { return "kill-" + std::to_string(index) + ".pzd"; }
+
+bool Acknowledge(int index, std::int32_t value)
+{
+    char line[32];
+    const int length = std::snprintf(line, sizeof line, "%d %d\n", index, static_cast<int>(value));
+    return write(STDOUT_FILENO, line, static_cast<std::size_t>(length)) == length;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 || chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "usage: save_kill_writer FOLDER\n");
+        return 2;
+    }
+    SaveDataManager save;
+    std::int32_t highest = save->GetCameraZDist();
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        // The first run gives each stage its row (record 0).
+        const std::int32_t record = save->GetBestRecord(StageKind::Normal, StageName(stage));
+        highest = record > highest ? record : highest;
+    }
+    for (std::int32_t value = highest + 1;; ++value) {
+        save->SetCameraZDist(value);
+        if (!Acknowledge(0, value)) {
+            return 1;
+        }
+        for (int stage = 0; stage < kStageCount; ++stage) {
+            save->SetBestRecord(StageKind::Normal, StageName(stage), value);
+            if (!Acknowledge(stage + 1, value)) {
+                return 1;
+            }
+        }
+    }
+}
