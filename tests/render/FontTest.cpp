@@ -244,6 +244,29 @@ TEST_F(FontPixels, ADamagedLaterPageLeavesTheFontDrawingItsOtherPages)
     font->Release();
 }
 
+TEST_F(FontPixels, AFontFromThePackRootReadsItsPagesOnFirstUse)
+{
+    // Named from the root, the font reads no page file until a glyph needs it: a page added
+    // after the font was made is the one drawn, and a missing page only silences its glyphs.
+    files->Put("/Test.lft", FontBytes(2));
+    ::testing::internal::CaptureStderr();
+    Lumora::IFont* font = render->CreateFont("/Test.lft", "tga", 64, 1, 64);
+    std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(font->IsInvalid(), 0);
+    EXPECT_TRUE(said.empty()) << said;
+    files->Put("/Test_0.tga", RenderTest::Tga(16, 16, PageRgba()));
+
+    std::vector<std::uint8_t> pixels;
+    said = DrawFrame(render, font, "AB", pixels);
+    EXPECT_NE(said.find("\"/Test_1.tga\""), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 100, 50), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(pixels, 110, 54), 0x0000FFu);
+    EXPECT_TRUE(DrawFrame(render, font, "B", pixels).empty());
+    font->Release();
+}
+
 TEST_F(FontPixels, FillIsDrawnOverTheOutlineAndDimmedTextBlends)
 {
     std::string said;

@@ -41,11 +41,16 @@ Font* Font::Load(Internal::Render* render, const char* fileName, const char* pag
         std::fprintf(stderr, "Lumora: font \"%s\": %s\n", name, DescribeLftError(parsed.error));
         return font;
     }
-    // Only the page files' bytes are read here: decoding them (about 30 ms of processor time
-    // and 4 MiB per 1024 x 1024 page) waits for the first glyph drawn from each page.
+    // Decoding a page (about 30 ms of processor time and 4 MiB per 1024 x 1024 page) waits
+    // for the first glyph drawn from it. A font named from the pack root leaves even the
+    // reading of its page files (decrypting and inflating about 1.2 MB each) to then: such
+    // a name means the same file from any thread at any time. A name relative to the file
+    // manager's current directory means the right file only now, so those pages are read
+    // here (and a missing one makes the font invalid at once).
     font->pageExtension_ = pageExtension != nullptr ? pageExtension : "";
     font->pages_.resize(parsed.font->PageCount());
-    for (std::size_t page = 0; page < font->pages_.size(); ++page) {
+    font->readPagesOnFirstUse_ = name[0] == '/' || name[0] == '\\';
+    for (std::size_t page = 0; page < font->pages_.size() && !font->readPagesOnFirstUse_; ++page) {
         const std::string pageName = LftPageFileName(name, font->pageExtension_, static_cast<int>(page));
         if (!render->ReadFile(pageName.c_str(), font->pages_[page].file)) {
             std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be loaded\n", name, pageName.c_str());
@@ -65,6 +70,12 @@ Texture* Font::DecodePage(std::size_t index)
     }
     page.decoded = true;
     const std::string pageName = LftPageFileName(fileName_, pageExtension_, static_cast<int>(index));
+    if (readPagesOnFirstUse_ && !render_->ReadFile(pageName.c_str(), page.file)) {
+        std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be loaded; its glyphs are not drawn\n",
+                     fileName_.c_str(), pageName.c_str());
+        std::vector<std::uint8_t>().swap(page.file);
+        return nullptr;
+    }
     std::string error;
     std::optional<DecodedImage> image = DecodeImage(page.file.data(), page.file.size(), error);
     std::vector<std::uint8_t>().swap(page.file); // decoded or not, the bytes are done with
