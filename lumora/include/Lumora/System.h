@@ -17,7 +17,8 @@ namespace System {
 // Brings up the platform layer. Each argument non-zero asks for one subsystem: `video`
 // the window and graphics, `audio` the sound device, `input` keyboard and game
 // controllers. Returns non-zero on success, 0 (with one line on stderr, see
-// SetStartErrorReport) when a requested subsystem cannot start. Calling it again while initialised succeeds without effect.
+// SetStartErrorReport) when a requested subsystem cannot start. Calling it again while
+// initialised succeeds without effect.
 std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t input);
 
 // Creates the engine core; the caller owns the reference. Null before Initialize or when a
