@@ -1,9 +1,10 @@
 // save/SaveDataManager.cpp: the statements on "tomarugi.save" and the program-wide handle.
 //
-// Each public operation opens the file, runs its statement and closes the file again, so a
+// Each public operation opens the file, runs its statements and closes the file again, so a
 // record is on disk the moment the call returns and nothing is held between calls. SQLite's
 // rollback journal (left at its defaults: journal on, full sync) keeps every statement
-// atomic: a kill at any moment leaves either the old value or the new one.
+// atomic: a kill at any moment leaves either the old value or the new one. The batch lookup
+// of many stages' records runs in one transaction, so its new rows arrive all or none.
 //
 // Stage names are bound as parameters, never pasted into the statement text, so a quote or
 // any Shift-JIS byte (0x5C "\" as a second byte included) is stored and found byte for byte.
@@ -194,6 +195,33 @@ void UpdateSetting(const char* column, std::int32_t value)
     }
 }
 
+// One stage's best record on an open file: the lookup, and for a stage seen the first time
+// its row with no record yet and a second look. When the row cannot be made (the file
+// cannot be written) that second look finds nothing either, and the answer is 0 without
+// further tries. The rows read go to `manager.results`, cleared first.
+std::int32_t LookUpBestRecord(sqlite3* database, RealSaveDataManager& manager, const StatementText& select,
+                              const StatementText& insert, const std::string& name)
+{
+    manager.results.clear();
+    RunRepairing(database, select, &name, &manager);
+    if (!manager.results.empty()) {
+        return manager.results.front();
+    }
+    if (RunStatement(database, insert, &name, nullptr) != Outcome::Done) {
+        ReportUnwritable(database);
+    }
+    manager.results.clear();
+    RunStatement(database, select, &name, &manager);
+    return manager.results.empty() ? 0 : manager.results.front();
+}
+
+// The lookup and first-row statements of one result table; false when they do not fit.
+bool FormatRecordStatements(std::int32_t kind, StatementText& select, StatementText& insert)
+{
+    return FormatStatement(select, "SELECT best_record FROM %s WHERE name IN (?1)", ResultTable(kind)) &&
+           FormatStatement(insert, "INSERT INTO %s VALUES (?1,%d)", ResultTable(kind), 0);
+}
+
 // Program-wide state of the handles. Used from the main thread only, so the count needs no
 // lock; the shared pointer's own count is atomic.
 std::int32_t& HandleCount()
@@ -214,27 +242,43 @@ std::int32_t RealSaveDataManager::GetBestRecord(std::int32_t kind, const std::st
 {
     results.clear();
     SaveConnection connection;
-    StatementText text;
-    if (!connection ||
-        !FormatStatement(text, "SELECT best_record FROM %s WHERE name IN (?1)", ResultTable(kind))) {
+    StatementText select;
+    StatementText insert;
+    if (!connection || !FormatRecordStatements(kind, select, insert)) {
         return 0;
     }
-    RunRepairing(connection.Get(), text, &name, this);
-    if (!results.empty()) {
-        return results.front();
-    }
+    return LookUpBestRecord(connection.Get(), *this, select, insert, name);
+}
 
-    // First lookup of this stage: give it a row with no record yet, then look once more.
-    // When the row cannot be made (the file cannot be written) that second look finds
-    // nothing either, and the answer is 0 without further tries.
-    StatementText insert;
-    if (FormatStatement(insert, "INSERT INTO %s VALUES (?1,%d)", ResultTable(kind), 0) &&
-        RunStatement(connection.Get(), insert, &name, nullptr) != Outcome::Done) {
-        ReportUnwritable(connection.Get());
-    }
+std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind, const std::vector<std::string>& names)
+{
     results.clear();
-    RunStatement(connection.Get(), text, &name, this);
-    return results.empty() ? 0 : results.front();
+    std::vector<std::int32_t> records(names.size(), 0);
+    if (names.empty()) {
+        return records;
+    }
+    SaveConnection connection;
+    StatementText select;
+    StatementText insert;
+    if (!connection || !FormatRecordStatements(kind, select, insert)) {
+        return records;
+    }
+    // One write transaction for every first row: the journal is written and synced once,
+    // not once per new stage. IMMEDIATE takes the write lock at once (waiting out another
+    // copy of the game like any statement), so two copies cannot deadlock half-way. When it
+    // cannot be had (a read-only file, a file that is no database) each lookup runs on its
+    // own, exactly as GetBestRecord would.
+    const bool inTransaction = sqlite3_exec(connection.Get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        records[i] = LookUpBestRecord(connection.Get(), *this, select, insert, names[i]);
+    }
+    if (inTransaction && sqlite3_exec(connection.Get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // The new rows are lost, but they held no record: the values read stay right, and
+        // the next visit makes the rows again.
+        ReportUnwritable(connection.Get());
+        sqlite3_exec(connection.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    return records;
 }
 
 void RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)

@@ -1,6 +1,6 @@
 // save/SaveDataManager.h: best records and settings in the SQLite file "tomarugi.save".
 //
-// Every operation opens the file in the current directory, runs one statement and closes
+// Every operation opens the file in the current directory, runs its statements and closes
 // it again; nothing is cached between calls. The program has one RealSaveDataManager at a
 // time, reached through SaveDataManager::Real() while at least one SaveDataManager handle
 // lives. Used from the main thread only.
@@ -33,6 +33,11 @@ public:
     // Best record of a stage (0 = none yet). A stage seen for the first time gets a row
     // with record 0. `name` is the stage's file name in Shift-JIS bytes, stored as is.
     std::int32_t GetBestRecord(std::int32_t kind, const std::string& name);
+    // GetBestRecord for each of `names`, in order, in one opening of the file and one
+    // transaction: the rows of stages seen the first time cost one sync of the file
+    // together instead of one each (about 20 ms apiece). Same values and rows as the single
+    // lookups; `results` then holds the last name's rows.
+    std::vector<std::int32_t> GetBestRecords(std::int32_t kind, const std::vector<std::string>& names);
     // Replaces the stored record of a stage that has a row; writes nothing otherwise.
     void SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
 

@@ -17,20 +17,34 @@ constexpr const char* kNormalStageNamesUtf8[kNormalStageCount] = {
     "練習問題１.pzd", "練習問題２.pzd", "体験版Easy.pzd", "体験版Normal.pzd", "体験版Hard.pzd",
 };
 
-// Fills and inserts the shown values of one stage that has been read. The first insertion
-// of a name stays (two directory entries cannot share a name, but the table could).
-void AddStageInfo(StageCatalogue& catalogue, SaveDataManager& save, const std::string& name,
-                  const StageDataReader& stage)
+// The shown values of one stage that has been read, but for its record.
+StageInfo ReadStageInfo(const StageDataReader& stage)
 {
     StageInfo info;
-    info.bestRecord = save->GetBestRecord(currentStageKind, name);
     info.frogCount = static_cast<std::int32_t>(
         std::count_if(stage.cells.begin(), stage.cells.end(), [](const StageCell& cell) {
             return cell.object == static_cast<std::int32_t>(StageObject::FrozenFrog);
         }));
     info.width = stage.width;
     info.height = stage.height;
-    catalogue.stageInfos.emplace(name, info);
+    return info;
+}
+
+// Looks up the records of the first infos.size() listed stages at once (one opening of the
+// save file and one sync for all the rows of stages seen the first time) and inserts the
+// shown values by name. The first insertion of a name stays (two directory entries cannot
+// share a name, but the table could).
+void AddStageInfos(StageCatalogue& catalogue, std::vector<StageInfo>& infos)
+{
+    const std::size_t count = std::min(infos.size(), catalogue.stageNames.size());
+    const std::vector<std::string> names(catalogue.stageNames.begin(),
+                                         catalogue.stageNames.begin() + static_cast<std::ptrdiff_t>(count));
+    SaveDataManager save;
+    const std::vector<std::int32_t> records = save->GetBestRecords(currentStageKind, names);
+    for (std::size_t i = 0; i < count; ++i) {
+        infos[i].bestRecord = records[i];
+        catalogue.stageInfos.emplace(catalogue.stageNames[i], infos[i]);
+    }
 }
 
 } // namespace
@@ -72,11 +86,12 @@ void BuildNormalCatalogue(StageCatalogue& catalogue)
     for (const auto& name : NormalStageNames()) {
         catalogue.stageNames.emplace_back(name.data());
     }
-    SaveDataManager save;
+    std::vector<StageInfo> infos;
     for (std::size_t i = 0; i < catalogue.stageNames.size() && i < kNormalStageCount; ++i) {
         const StageDataReaderLumora stage(catalogue.stageFiles[i]);
-        AddStageInfo(catalogue, save, catalogue.stageNames[i], stage);
+        infos.push_back(ReadStageInfo(stage));
     }
+    AddStageInfos(catalogue, infos);
 }
 
 void BuildExtraCatalogue(StageCatalogue& catalogue)
@@ -84,12 +99,14 @@ void BuildExtraCatalogue(StageCatalogue& catalogue)
     for (std::string& name : Lumora::FindFiles(kExtraStageFolder, kStageFilePattern)) {
         catalogue.stageNames.push_back(std::move(name));
     }
-    SaveDataManager save;
+    std::vector<StageInfo> infos;
+    infos.reserve(catalogue.stageNames.size());
     for (const std::string& name : catalogue.stageNames) {
         StageDataReader stage;
         // Names came from the disk through an exact conversion, so the way back is exact too.
         const std::string path = Lumora::ShiftJisToUtf8(std::string(kExtraStageFolder) + "/" + name);
         stage.ReadFromPath(path.c_str());
-        AddStageInfo(catalogue, save, name, stage);
+        infos.push_back(ReadStageInfo(stage));
     }
+    AddStageInfos(catalogue, infos);
 }

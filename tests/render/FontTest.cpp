@@ -1,8 +1,10 @@
-// Fonts: loading (and refusing) .lft files and their pages, what a text records, and the
-// fill colour drawn over the outline colour.
+// Fonts: loading (and refusing) .lft files and their pages, what a text records, the fill
+// colour drawn over the outline colour, and pages decoded on their first use.
 #include "HeadlessEngine.h"
 
 #include "LftFont.h"
+
+#include <algorithm>
 
 using Lumora::Testing::RecordedDraw;
 
@@ -24,19 +26,36 @@ std::vector<std::uint8_t> PageRgba()
     return rgba;
 }
 
-std::vector<std::uint8_t> FontBytes()
+// A second page like the first, whose 'B' cell is glyph coverage all over (no outline ring).
+std::vector<std::uint8_t> SecondPageRgba()
+{
+    std::vector<std::uint8_t> rgba(16 * 16 * 4, 0);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            std::uint8_t* p = &rgba[static_cast<std::size_t>(y * 16 + x) * 4];
+            p[0] = p[1] = p[2] = p[3] = 255;
+        }
+    }
+    return rgba;
+}
+
+// 'A' and '?' on page 0; with two pages, 'B' at the top left of page 1.
+std::vector<std::uint8_t> FontBytes(std::uint16_t pageCount = 1)
 {
     using namespace Lumora::Internal;
     LftFontData data;
     data.lineHeight = 16;
     data.ascent = 12;
-    data.pageCount = 1;
+    data.pageCount = pageCount;
     data.pageWidth = 16;
     data.pageHeight = 16;
     data.outlineWidth = 2;
     data.fallbackCode = '?';
     data.glyphs.push_back(LftGlyph{'?', 0, 8, 8, 8, 8, 0, 12, 8});
     data.glyphs.push_back(LftGlyph{'A', 0, 0, 0, 8, 8, 0, 12, 8}); // top of the cell on the line's top
+    if (pageCount > 1) {
+        data.glyphs.push_back(LftGlyph{'B', 1, 0, 0, 8, 8, 0, 12, 8});
+    }
     return EncodeLft(data);
 }
 
@@ -123,14 +142,129 @@ TEST_F(FontRecording, FontsThatCannotLoadAreInvalidAndSayWhy)
         EXPECT_TRUE(Lumora::Testing::GetLastFrame().empty()) << why;
         font->Release();
     };
-    files->Put("Test_0.tga", {1, 2, 3});
-    expectInvalid("damaged page", "Test_0.tga");
+    files->Put("Test.lft", FontBytes(2)); // its second page file is missing
+    expectInvalid("missing page", "Test_1.tga");
     std::vector<std::uint8_t> cut = FontBytes();
     cut.pop_back();
     files->Put("Test.lft", cut);
     expectInvalid("cut-off font file", "\"Test.lft\"");
     files->Put("Test.lft", {});
     expectInvalid("empty font file", "\"Test.lft\"");
+}
+
+// The RGB of a screen pixel of the last frame, 0xRRGGBB.
+std::uint32_t PixelAt(const std::vector<std::uint8_t>& pixels, int x, int y)
+{
+    const std::size_t i = (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 4;
+    return (static_cast<std::uint32_t>(pixels[i]) << 16) | (pixels[i + 1] << 8) | pixels[i + 2];
+}
+
+// Draws one frame of `text` at (100, 50), red on a white outline over blue; returns what
+// the font said on stderr meanwhile and the frame's pixels.
+std::string DrawFrame(Lumora::IRender* render, Lumora::IFont* font, const char* text,
+                      std::vector<std::uint8_t>& pixels)
+{
+    ::testing::internal::CaptureStderr();
+    render->SetClearColor(0xFF0000FF);
+    render->BeginFrame();
+    font->Begin(0);
+    font->DrawText(text, 100, 50, 0xFFFF0000, 0xFFFFFFFF);
+    font->End();
+    font->Render();
+    render->EndFrame();
+    std::string said = ::testing::internal::GetCapturedStderr();
+    std::int32_t width = 0;
+    pixels = Lumora::Testing::ReadPixels(&width);
+    EXPECT_EQ(width, 640);
+    return said;
+}
+
+TEST_F(FontPixels, AGlyphOfAPageNotYetUsedDrawsRightOnItsFirstDraw)
+{
+    files->Put("Test.lft", FontBytes(2));
+    files->Put("Test_1.tga", RenderTest::Tga(16, 16, SecondPageRgba()));
+    std::string said;
+    Lumora::IFont* font = Create(said);
+    ASSERT_EQ(font->IsInvalid(), 0);
+    EXPECT_TRUE(said.empty()) << said;
+    std::vector<std::uint8_t> pixels;
+    EXPECT_TRUE(DrawFrame(render, font, "A", pixels).empty());
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 100, 50), 0xFFFFFFu);
+
+    // 'B' comes from page 1, decoded by this draw: its whole cell is fill, next to 'A'.
+    EXPECT_TRUE(DrawFrame(render, font, "AB", pixels).empty());
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 108, 50), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 115, 57), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 117, 54), 0x0000FFu);
+    // And the frames after draw it the same.
+    EXPECT_TRUE(DrawFrame(render, font, "BA", pixels).empty());
+    EXPECT_EQ(PixelAt(pixels, 100, 50), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 107, 57), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 112, 54), 0xFF0000u);
+    font->Release();
+}
+
+TEST_F(FontPixels, ADamagedLaterPageLeavesTheFontDrawingItsOtherPages)
+{
+    files->Put("Test.lft", FontBytes(2));
+    std::vector<std::uint8_t> damaged = RenderTest::Tga(16, 16, SecondPageRgba());
+    damaged.resize(damaged.size() / 2); // cut off inside its pixel data
+    files->Put("Test_1.tga", damaged);
+    std::string said;
+    Lumora::IFont* font = Create(said);
+    ASSERT_EQ(font->IsInvalid(), 0);
+    EXPECT_TRUE(said.empty()) << said; // nothing is decoded yet
+
+    std::vector<std::uint8_t> pixels;
+    said = DrawFrame(render, font, "AB", pixels);
+    EXPECT_NE(said.find("\"Test_1.tga\""), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 110, 54), 0x0000FFu); // 'B' draws nothing, and its advance stays
+    // Said once: later draws of the page's glyphs are quiet and still draw nothing.
+    said = DrawFrame(render, font, "BA", pixels);
+    EXPECT_TRUE(said.empty()) << said;
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0x0000FFu);
+    EXPECT_EQ(PixelAt(pixels, 112, 54), 0xFF0000u);
+
+    // A page of the wrong size is refused at its first use the same way, and so is the
+    // only page of a font.
+    files->Put("Test_1.tga", RenderTest::Tga(8, 8, std::vector<std::uint8_t>(8 * 8 * 4, 255)));
+    files->Put("Test_0.tga", {1, 2, 3});
+    Lumora::IFont* other = Create(said);
+    ASSERT_EQ(other->IsInvalid(), 0);
+    said = DrawFrame(render, other, "AB", pixels);
+    EXPECT_NE(said.find("\"Test_0.tga\""), std::string::npos) << said;
+    EXPECT_NE(said.find("\"Test_1.tga\""), std::string::npos) << said;
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0x0000FFu);
+    EXPECT_EQ(PixelAt(pixels, 112, 54), 0x0000FFu);
+    other->Release();
+    font->Release();
+}
+
+TEST_F(FontPixels, AFontFromThePackRootReadsItsPagesOnFirstUse)
+{
+    // Named from the root, the font reads no page file until a glyph needs it: a page added
+    // after the font was made is the one drawn, and a missing page only silences its glyphs.
+    files->Put("/Test.lft", FontBytes(2));
+    ::testing::internal::CaptureStderr();
+    Lumora::IFont* font = render->CreateFont("/Test.lft", "tga", 64, 1, 64);
+    std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(font->IsInvalid(), 0);
+    EXPECT_TRUE(said.empty()) << said;
+    files->Put("/Test_0.tga", RenderTest::Tga(16, 16, PageRgba()));
+
+    std::vector<std::uint8_t> pixels;
+    said = DrawFrame(render, font, "AB", pixels);
+    EXPECT_NE(said.find("\"/Test_1.tga\""), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
+    EXPECT_EQ(PixelAt(pixels, 100, 50), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(pixels, 110, 54), 0x0000FFu);
+    EXPECT_TRUE(DrawFrame(render, font, "B", pixels).empty());
+    font->Release();
 }
 
 TEST_F(FontPixels, FillIsDrawnOverTheOutlineAndDimmedTextBlends)

@@ -1,6 +1,8 @@
-// Best records and settings: rows made on first lookup, kept per table and column, names
-// stored byte for byte, stored values read as their leading number, one shared manager.
+// Best records and settings: rows made on first lookup (one by one or in a batch), kept per
+// table and column, names stored byte for byte, stored values read as their leading number,
+// one shared manager.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +62,58 @@ TEST_F(Records, NamesAreStoredAndFoundByteForByte)
     Exec("INSERT INTO result_stage_extra VALUES ('" + kShiftJisName + "', 21)");
     EXPECT_EQ(save->GetBestRecord(StageKind::Extra, kShiftJisName), 21);
     EXPECT_EQ(Rows("result_stage_extra").size(), 1u);
+}
+
+TEST_F(Records, BatchLookupGivesTheSingleLookupsValuesAndRows)
+{
+    // The same names and stored rows looked up one by one in one folder and all at once in
+    // another must leave the same values and the same rows, in the same order.
+    const std::string hostile = "it's'); DROP TABLE result_stage_extra; --.pzd";
+    const std::vector<std::string> names = {"new.pzd",  kShiftJisName, hostile, "kept.pzd", "new.pzd",
+                                            "text.pzd", "A.pzd",       "",      "a.pzd"};
+    const std::string setup = "INSERT INTO result_stage_extra VALUES ('kept.pzd', 14), ('text.pzd', '9x'),"
+                              " ('a.pzd', 3), ('a.pzd', 5)";
+    auto prepare = [&] {
+        SaveDataManager save;
+        save->GetVolumeSe(); // makes the tables
+        Exec(setup);
+    };
+
+    prepare();
+    std::vector<std::int32_t> single;
+    std::vector<std::int32_t> lastRows;
+    {
+        SaveDataManager save;
+        for (const std::string& name : names) {
+            single.push_back(save->GetBestRecord(StageKind::Extra, name));
+        }
+        lastRows = save->results;
+    }
+    const Lines singleRows = Rows("result_stage_extra");
+    EXPECT_EQ(single, (std::vector<std::int32_t>{0, 0, 0, 14, 0, 9, 0, 0, 3}));
+    EXPECT_EQ(singleRows.size(), 9u); // four stored, five new ("new.pzd" once)
+
+    std::filesystem::remove("tomarugi.save");
+    prepare();
+    SaveDataManager save;
+    EXPECT_EQ(save->GetBestRecords(StageKind::Extra, names), single);
+    EXPECT_EQ(save->results, lastRows);
+    EXPECT_EQ(Rows("result_stage_extra"), singleRows);
+    EXPECT_TRUE(Rows("result_stage_normal").empty());
+    EXPECT_EQ(Stored("volume_se"), "7");
+
+    // A second batch finds every row and adds none; an empty batch touches nothing.
+    save->SetBestRecord(StageKind::Extra, "new.pzd", 6);
+    std::vector<std::int32_t> again = single;
+    again[0] = again[4] = 6;
+    EXPECT_EQ(save->GetBestRecords(StageKind::Extra, names), again);
+    EXPECT_EQ(Rows("result_stage_extra").size(), 9u);
+    EXPECT_TRUE(save->GetBestRecords(StageKind::Extra, {}).empty());
+
+    // The normal table is kind 0 (and anything but 1), as for the single lookup.
+    EXPECT_EQ(save->GetBestRecords(7, {"kept.pzd"}), std::vector<std::int32_t>{0});
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"kept.pzd:0"});
+    EXPECT_EQ(Rows("result_stage_extra").size(), 9u);
 }
 
 TEST_F(Records, StoredValuesReadAsTheirLeadingNumberAndTwiceStoredNamesAsTheFirst)

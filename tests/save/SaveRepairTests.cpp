@@ -60,6 +60,19 @@ TEST_F(Repair, MissingFileOrTableOrSettingsRowIsMadeWithDefaults)
     EXPECT_EQ(Query("SELECT count(*) FROM system_config"), Lines{"2"});
 }
 
+TEST_F(Repair, BatchLookupOnAMissingFileOrTableMakesThemOnce)
+{
+    SaveDataManager save;
+    EXPECT_EQ(save->GetBestRecords(StageKind::Normal, {"a.pzd", "b.pzd"}), (Values{0, 0}));
+    EXPECT_EQ(Rows("result_stage_normal"), (Lines{"a.pzd:0", "b.pzd:0"}));
+    EXPECT_EQ(Settings(*SaveDataManager::Real()), kDefaults);
+    save->SetBestRecord(StageKind::Normal, "b.pzd", 4);
+    Exec("DROP TABLE result_stage_extra");
+    EXPECT_EQ(save->GetBestRecords(StageKind::Extra, {"b.pzd", "c.pzd"}), (Values{0, 0}));
+    EXPECT_EQ(Rows("result_stage_extra"), (Lines{"b.pzd:0", "c.pzd:0"}));
+    EXPECT_EQ(Rows("result_stage_normal"), (Lines{"a.pzd:0", "b.pzd:4"}));
+}
+
 TEST_F(Repair, OlderFilesKeepTheirRowsAndColumnOrder)
 {
     Exec("CREATE TABLE system_config (volume_se INTEGER, volume_bgm INTEGER, daemon_stage_view INTEGER,"
@@ -138,6 +151,13 @@ TEST_F(Repair, UnwritableFileAnswersEveryLookupOnceWithoutLooping)
     });
     EXPECT_EQ(seen, (Values{0, 0, 8, 7}));
     EXPECT_EQ(Rows("result_stage_normal"), Lines{"known.pzd:8"});
+    // The batch lookup on the same file: the known record, 0 for the rest, nothing written.
+    seen = WithoutWriteAccess([] {
+        SaveDataManager save;
+        return save->GetBestRecords(StageKind::Normal, {"new.pzd", "known.pzd", "other.pzd"});
+    });
+    EXPECT_EQ(seen, (Values{0, 8, 0}));
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"known.pzd:8"});
 
     // Without tables and unwritable: the repair fails too; everything reads as absent.
     Exec("DROP TABLE result_stage_normal; DROP TABLE result_stage_extra; DROP TABLE system_config;"
@@ -159,6 +179,7 @@ TEST_F(Repair, FileThatIsNotADatabaseIsLeftAlone)
     EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 0);
     EXPECT_EQ(save->GetVolumeBgm(), 0);
     save->SetVolumeBgm(3);
+    EXPECT_EQ(save->GetBestRecords(StageKind::Extra, {"a.pzd", "b.pzd"}), (Values{0, 0}));
     EXPECT_EQ(ReadBytes("tomarugi.save"), garbage);
 }
 

@@ -5,7 +5,11 @@
 // with alpha 0 draws no outline). Positions are screen pixels of the logical screen: (x, y)
 // is the top-left corner of the first line. Each frame: Begin(0), DrawText calls, End, then
 // Render, which puts the text into the frame at that point with the blend mode then in
-// force. A font whose file or pages failed to load reports IsInvalid and draws nothing.
+// force. A font whose file is missing or malformed reports IsInvalid and draws nothing; so
+// does one named relative to the current directory that lacks a page file. Each page is
+// read (for a name from the pack root, such as "/font/Font.lft") and decoded when a glyph
+// on it is first drawn (DrawText), not at creation; a page that turns out missing or
+// damaged then is said once on stderr and its glyphs draw nothing, the other pages as usual.
 #pragma once
 
 #include <Lumora/Base.h>
@@ -25,7 +29,8 @@ public:
     virtual void End() = 0;
     // Draws the closed list into the frame of the render that made the font.
     virtual void Render() = 0;
-    // Non-zero when the font could not be loaded (missing or malformed file or page).
+    // Non-zero when the font could not be loaded (missing or malformed file; for a relative
+    // name, a missing page file).
     virtual std::int32_t IsInvalid() = 0;
 };
 

@@ -13,8 +13,10 @@ Font::Font(Internal::Render* render, std::string fileName) : render_(render), fi
 
 Font::~Font()
 {
-    for (Texture* page : pages_) {
-        page->Release();
+    for (Page& page : pages_) {
+        if (page.texture != nullptr) {
+            page.texture->Release();
+        }
     }
     render_->Release();
 }
@@ -39,25 +41,58 @@ Font* Font::Load(Internal::Render* render, const char* fileName, const char* pag
         std::fprintf(stderr, "Lumora: font \"%s\": %s\n", name, DescribeLftError(parsed.error));
         return font;
     }
-    // Pages hold coverage, not colour: straight (never premultiplied), smoothly filtered.
-    TextureOptions pageOptions;
-    pageOptions.filter = TextureFilter::Linear;
-    const std::string extension = pageExtension != nullptr ? pageExtension : "";
-    for (int page = 0; page < parsed.font->PageCount(); ++page) {
-        const std::string pageName = LftPageFileName(name, extension, page);
-        Texture* texture = render->LoadTexture(pageName.c_str(), pageOptions);
-        if (texture == nullptr) {
+    // Decoding a page (about 30 ms of processor time and 4 MiB per 1024 x 1024 page) waits
+    // for the first glyph drawn from it. A font named from the pack root leaves even the
+    // reading of its page files (decrypting and inflating about 1.2 MB each) to then: such
+    // a name means the same file from any thread at any time. A name relative to the file
+    // manager's current directory means the right file only now, so those pages are read
+    // here (and a missing one makes the font invalid at once).
+    font->pageExtension_ = pageExtension != nullptr ? pageExtension : "";
+    font->pages_.resize(parsed.font->PageCount());
+    font->readPagesOnFirstUse_ = name[0] == '/' || name[0] == '\\';
+    for (std::size_t page = 0; page < font->pages_.size() && !font->readPagesOnFirstUse_; ++page) {
+        const std::string pageName = LftPageFileName(name, font->pageExtension_, static_cast<int>(page));
+        if (!render->ReadFile(pageName.c_str(), font->pages_[page].file)) {
             std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be loaded\n", name, pageName.c_str());
-            for (Texture* loaded : font->pages_) {
-                loaded->Release();
-            }
             font->pages_.clear();
             return font;
         }
-        font->pages_.push_back(texture);
     }
     font->layout_ = std::move(parsed.font);
     return font;
+}
+
+Texture* Font::DecodePage(std::size_t index)
+{
+    Page& page = pages_[index];
+    if (page.decoded) {
+        return page.texture;
+    }
+    page.decoded = true;
+    const std::string pageName = LftPageFileName(fileName_, pageExtension_, static_cast<int>(index));
+    if (readPagesOnFirstUse_ && !render_->ReadFile(pageName.c_str(), page.file)) {
+        std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be loaded; its glyphs are not drawn\n",
+                     fileName_.c_str(), pageName.c_str());
+        std::vector<std::uint8_t>().swap(page.file);
+        return nullptr;
+    }
+    std::string error;
+    std::optional<DecodedImage> image = DecodeImage(page.file.data(), page.file.size(), error);
+    std::vector<std::uint8_t>().swap(page.file); // decoded or not, the bytes are done with
+    if (image && (image->width != layout_->Data().pageWidth || image->height != layout_->Data().pageHeight)) {
+        error = "its size is not the font's page size";
+        image.reset();
+    }
+    if (!image) {
+        std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be decoded (%s); its glyphs are not drawn\n",
+                     fileName_.c_str(), pageName.c_str(), error.c_str());
+        return nullptr;
+    }
+    // Pages hold coverage, not colour: straight (never premultiplied), smoothly filtered.
+    TextureOptions pageOptions;
+    pageOptions.filter = TextureFilter::Linear;
+    page.texture = new Texture(pageName, std::move(*image), pageOptions);
+    return page.texture;
 }
 
 std::int32_t Font::Release()
@@ -88,6 +123,9 @@ void Font::DrawText(const char* text, std::int32_t x, std::int32_t y, std::uint3
     scratch_.clear();
     layout_->LayoutText(bytes, static_cast<float>(x), static_cast<float>(y), scratch_);
     for (const LftQuad& quad : scratch_) {
+        if (quad.page < pages_.size() && !pages_[quad.page].decoded) {
+            DecodePage(quad.page);
+        }
         glyphs_.push_back(Glyph{quad.page,
                                 Math::Rect(quad.destinationX, quad.destinationY, quad.destinationWidth,
                                            quad.destinationHeight),
@@ -123,10 +161,11 @@ void Font::Render()
             break;
         }
         const Glyph& glyph = glyphs_[index];
-        if (glyph.page >= pages_.size()) {
+        // Glyphs of a page that failed to decode draw nothing.
+        if (glyph.page >= pages_.size() || pages_[glyph.page].texture == nullptr) {
             continue;
         }
-        quad.texture = pages_[glyph.page];
+        quad.texture = pages_[glyph.page].texture;
         quad.destination = glyph.destination;
         quad.source = glyph.source;
         quad.argb = glyph.argb;

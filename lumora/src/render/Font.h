@@ -1,9 +1,14 @@
 // Bitmap fonts for IRender::CreateFont. Internal.
 //
-// The .lft file is read by the font module (LftFont.h); its pages become textures, and each
-// DrawText is laid out at once into glyph quads kept in the font until Render puts them into
-// the render's frame with the text shader (fill colour over outline colour). Capacities are
-// reserved at creation so a frame of text allocates nothing.
+// The .lft file is read by the font module (LftFont.h). A page is decoded into a texture only
+// when DrawText first lays out a glyph on it, on the thread that draws, and the GPU backend
+// uploads it before the frame that uses it. Page files are read then too when the font is
+// named from the pack root ("/font/Font.lft"); for a name relative to the file manager's
+// current directory they are read at load and kept as file bytes until their first use. A full font is 6 to 10 pages
+// of 1024 x 1024 (4 MiB of pixels each), of which a screen usually needs one or two.
+// Each DrawText is laid out at once into glyph quads kept in the font until Render puts them
+// into the render's frame with the text shader (fill colour over outline colour). Capacities
+// are reserved at creation, so a frame of text allocates nothing once its pages are decoded.
 #pragma once
 
 #include "GraphicsDevice.h"
@@ -19,8 +24,10 @@ namespace Lumora::Internal {
 
 class Font final : public IFont {
 public:
-    // Never null: a font whose file or a page cannot be loaded is returned invalid (said on
-    // stderr, naming the file).
+    // Never null: a font whose file, or (for a relative name) a page file, cannot be read is
+    // returned invalid (said on stderr, naming the file). A page that turns out missing (for
+    // a name from the root), undecodable or of another size than the font's pages is said
+    // on stderr once, at its first use; its glyphs then draw nothing and the rest works.
     static Font* Load(Internal::Render* render, const char* fileName, const char* pageExtension,
                       std::int32_t glyphCapacity, std::int32_t textCapacity);
 
@@ -58,8 +65,20 @@ private:
     std::atomic<std::int32_t> references_{1};
     Internal::Render* render_;
     std::string fileName_;
+    // One page: its file's bytes (when read at load) until first use, then its texture (or
+    // neither when it failed).
+    struct Page {
+        std::vector<std::uint8_t> file;
+        Texture* texture = nullptr; // owned
+        bool decoded = false;       // tried: `texture` is the outcome
+    };
+    // Decodes page `index` on its first use; the page's texture, null when it failed.
+    Texture* DecodePage(std::size_t index);
+
     std::optional<LftFont> layout_; // empty: invalid
-    std::vector<Texture*> pages_;
+    std::string pageExtension_;
+    bool readPagesOnFirstUse_ = false; // named from the root: page files read at first use
+    std::vector<Page> pages_;       // one per page of the font, sized at load
     std::vector<Glyph> glyphs_;
     std::vector<Text> texts_;
     std::string textBytes_;          // every text of the list, back to back
