@@ -9,7 +9,7 @@
 # Where it can go on, the harness plays to the title and into a puzzle; the game says so once:
 #   no-wave      no WAVE decoder: the effects are silent, the music plays, one line names Wave.lmp
 #   flipped-entry-byte
-#                a byte of one packed file changed: that file is refused (named on stderr),
+#                a byte of one packed file (a picture the run draws) changed: that file is refused (named on stderr),
 #                the rest of the game works
 #   no-tessera, no-common
 #                no model shaders (pixels rendered for real): the models are not drawn, the
@@ -76,7 +76,15 @@ case $MODE in
         if [ "$MODE" = no-wave ]; then
             rm "$dir/Wave.lmp"
         else
-            flip_byte $((pack_size / 2)) | replace_pack
+            # A byte in the middle of the stage select's title picture, which the run below
+            # draws: entries lie one after another behind the 80-byte header in the order
+            # the packer lists them, each sealed with a 16-byte tag. (Font pages are read
+            # only when a glyph on them is first drawn, so a byte there might never be read.)
+            offset=$("$PACKER" list "$GAME/data.lpk" --password hasunohanagasaku |
+                awk -v want=graphic/sprite/stage_select_title.png \
+                    'BEGIN { at = 80 } $4 == want { print at + int($2 / 2); exit } { at += $2 + 16 }')
+            [ -n "$offset" ] || fail "the stage select's title picture is not in the pack"
+            flip_byte "$offset" | replace_pack
         fi
         script=$dir.script
         {
@@ -92,7 +100,8 @@ case $MODE in
             [ "$lines" -eq 1 ] && grep -q "Wave.lmp" "$dir.stderr" ||
                 fail "not one line naming Wave.lmp on stderr: $(cat "$dir.stderr")"
         else
-            grep -q "data.lpk.*damaged" "$dir.stderr" || fail "the damaged entry was not reported: $(cat "$dir.stderr")"
+            grep -q "data.lpk.*damaged" "$dir.stderr" && grep -q "stage_select_title.png" "$dir.stderr" ||
+                fail "the damaged entry was not reported: $(cat "$dir.stderr")"
         fi ;;
     *) fail "unknown mode $MODE" ;;
 esac
