@@ -266,7 +266,7 @@ ISound* Core::CreateSound(const char* fileName, std::int32_t, std::int32_t)
 #if LUMORA_HAVE_SOUND
     IFile* file = OpenFile(fileName);
     if (file == nullptr) {
-        std::fprintf(stderr, "Lumora: sound \"%s\": file not found\n", fileName != nullptr ? fileName : "");
+        std::fprintf(stderr, "Lumora: sound \"%s\": file not found or unreadable\n", fileName != nullptr ? fileName : "");
         return nullptr;
     }
     ISound* sound = Internal::CreateSound(file);
@@ -284,7 +284,7 @@ IStreamSound* Core::CreateStreamSound(const char* fileName, std::int32_t, const 
 #if LUMORA_HAVE_SOUND
     IFile* file = OpenFile(fileName);
     if (file == nullptr) {
-        std::fprintf(stderr, "Lumora: music \"%s\": file not found\n", fileName != nullptr ? fileName : "");
+        std::fprintf(stderr, "Lumora: music \"%s\": file not found or unreadable\n", fileName != nullptr ? fileName : "");
         return nullptr;
     }
     IStreamSound* stream = Internal::CreateStreamSound(file, decoderName);

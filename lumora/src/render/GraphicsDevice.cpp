@@ -154,7 +154,7 @@ Texture* Render::LoadTexture(const char* fileName, const TextureOptions& options
     const char* name = fileName != nullptr ? fileName : "";
     IFile* file = device_->OpenFile(name);
     if (file == nullptr) {
-        std::fprintf(stderr, "Lumora: texture \"%s\": file not found\n", name);
+        std::fprintf(stderr, "Lumora: texture \"%s\": file not found or unreadable\n", name);
         return nullptr;
     }
     std::vector<std::uint8_t> bytes;
