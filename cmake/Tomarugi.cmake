@@ -13,6 +13,26 @@ if(TOMARUGI_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# TOMARUGI_SANITIZE: a sanitizer build of the whole tree ("address,undefined" or "thread").
+# The flags go on every target, executables and plug-in modules alike, so a sanitized program
+# that dlopen's a .lmp loads an instrumented one, and the content generators run at build time
+# are instrumented too (they read fonts, pictures and sounds: exactly the readers worth
+# checking). Undefined behaviour aborts instead of printing and going on, so a test fails.
+set(TOMARUGI_SANITIZE "" CACHE STRING "Sanitizers for the whole build: address,undefined or thread (empty: none)")
+if(TOMARUGI_SANITIZE AND TOMARUGI_FUZZ)
+  message(FATAL_ERROR "TOMARUGI_SANITIZE and TOMARUGI_FUZZ are separate configurations; the fuzz build already uses address,undefined")
+endif()
+if(TOMARUGI_SANITIZE)
+  if(NOT TOMARUGI_SANITIZE MATCHES "^(address,undefined|undefined,address|address|undefined|thread)$")
+    message(FATAL_ERROR "TOMARUGI_SANITIZE: expected address,undefined or thread, got '${TOMARUGI_SANITIZE}'")
+  endif()
+  add_compile_options(-fsanitize=${TOMARUGI_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${TOMARUGI_SANITIZE})
+  if(TOMARUGI_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()
+
 # tomarugi_add_plugin(NAME SOURCES...): a plug-in library "<NAME>.lmp" in the game folder.
 # Everything is hidden except what the sources mark with default visibility (the single
 # unmangled export); plug-ins resolve every symbol at load time.
@@ -27,8 +47,10 @@ function(tomarugi_add_plugin name)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   # In the fuzz build the sanitizer runtime lives in the program that loads the plug-in,
-  # so a plug-in cannot resolve every symbol on its own there.
-  if(NOT TOMARUGI_FUZZ)
+  # so a plug-in cannot resolve every symbol on its own there. The same holds for clang's
+  # static sanitizer runtimes; g++ links a module against the shared runtime (libasan.so,
+  # libubsan.so, libtsan.so), so its symbols stay resolved.
+  if(NOT TOMARUGI_FUZZ AND NOT (TOMARUGI_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
 endfunction()
@@ -68,4 +90,8 @@ function(tomarugi_add_fuzzer name)
       -max_total_time=${TOMARUGI_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
       ${ARG_ARGS} ${scratch} ${seeds})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+  # What scripts/fuzz needs to run the target for longer: the program, its seed folder
+  # (read only: runs go over a copy) and its own libFuzzer flags, one per line.
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets/${name}.txt
+    CONTENT "$<TARGET_FILE:${name}>\n${seeds}\n$<JOIN:${ARG_ARGS}, >\n")
 endfunction()

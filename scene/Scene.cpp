@@ -1,6 +1,10 @@
 #include "Scene.h"
 
 #include "Application.h"
+#include "ResourceManager.h"
+
+#include <chrono>
+#include <thread>
 
 Scene::Scene(Application* application) : application_(application) {}
 
@@ -54,6 +58,14 @@ std::int32_t Scene::Release()
 {
     const std::int32_t left = --referenceCount_;
     if (left == 0) {
+        // The loader thread stores what this scene queued straight into its members: let every
+        // pending load land first, so the destructor releases it, instead of the loader
+        // writing into freed memory (a scene may die while its loads are still queued).
+        if (ResourceManager* loader = GetResourceManager()) {
+            while (loader->IsBusy()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
         delete this;
     }
     return left;

@@ -68,7 +68,7 @@ private:
     bool ReadFormatChunk(std::int32_t chunkSize);
 
     Lumora::IStreamSource* source = nullptr; // not owned
-    Lumora::SoundFormat format{};            // little-endian bytes of the "fmt " chunk
+    alignas(4) Lumora::SoundFormat format{}; // little-endian "fmt " chunk, fields aligned
     std::int32_t dataStart = 0;              // source position of the first sample byte
     std::int32_t dataSize = 0;               // bytes of sample data
 };

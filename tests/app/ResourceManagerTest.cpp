@@ -98,13 +98,17 @@ TEST_F(ResourceManagerTest, SoundsMusicAndFilesGoToTheirEngineCalls)
     Lumora::ISound* sound = reinterpret_cast<Lumora::ISound*>(&log); // must be overwritten
     Lumora::IStreamSound* music = reinterpret_cast<Lumora::IStreamSound*>(&log);
     Lumora::IFile* file = reinterpret_cast<Lumora::IFile*>(&log);
-    manager->AddRequest(new LoadRequest(kSmoothLoadOptions, "sound/se", "decision.wav", &sound));
-    manager->AddRequest(new LoadRequest(kSmoothLoadOptions, "sound/bgm", "bgm.ogg", &music));
-    manager->AddRequest(new LoadRequest(kSmoothLoadOptions, "stage/normal", "1.pzd", &file));
-    // The targets are cleared as soon as the requests are made, before any load.
+    auto* soundRequest = new LoadRequest(kSmoothLoadOptions, "sound/se", "decision.wav", &sound);
+    auto* musicRequest = new LoadRequest(kSmoothLoadOptions, "sound/bgm", "bgm.ogg", &music);
+    auto* fileRequest = new LoadRequest(kSmoothLoadOptions, "stage/normal", "1.pzd", &file);
+    // The targets are cleared as soon as the requests are made, before any load. (Once a
+    // request is queued its target belongs to the loader thread until IsBusy turns false.)
     EXPECT_EQ(sound, nullptr);
     EXPECT_EQ(music, nullptr);
     EXPECT_EQ(file, nullptr);
+    manager->AddRequest(soundRequest);
+    manager->AddRequest(musicRequest);
+    manager->AddRequest(fileRequest);
     WaitUntilIdle();
     std::vector<std::string> loads;
     for (const std::string& line : log.Lines()) {

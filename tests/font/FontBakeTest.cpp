@@ -140,7 +140,8 @@ TEST_F(SmallBake, OutlineSurroundsTheGlyphAndNothingLeaksOutsideTheRects) {
     }
     // With a 2-pixel outline, every pixel beside any inked pixel is solid outline, even
     // around thin antialiased strokes whose own coverage never reaches full.
-    const LftGlyph& a = *LftFont(baked.data).FindGlyph('A');
+    const LftFont font(baked.data); // owns the glyph table the reference below points into
+    const LftGlyph& a = *font.FindGlyph('A');
     const std::vector<std::uint8_t>& aPage = baked.pages[a.page];
     auto at = [&](int x, int y, int channel) { return aPage[static_cast<std::size_t>(y * side + x) * 2 + channel]; };
     int inked = 0;

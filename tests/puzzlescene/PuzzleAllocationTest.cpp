@@ -28,7 +28,23 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// The non-throwing form too (std::stable_sort's scratch buffer uses it): left to the
+// runtime, it would hand out memory the delete above passes to free (a mismatch under the
+// address sanitizer, whose runtime provides its own operator new).
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (counting.load(std::memory_order_relaxed)) {
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    return std::malloc(size == 0 ? 1 : size);
+}
+
 void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
 {
     std::free(memory);
 }

@@ -35,6 +35,9 @@ std::int32_t MemoryFile::Read(void* buffer, std::int32_t size)
         return 0;
     }
     std::int32_t count = std::min(size, GetSize() - position_);
+    if (count <= 0) {
+        return 0; // at the end, or no bytes at all (data() may be null)
+    }
     std::memcpy(buffer, bytes_.data() + position_, static_cast<std::size_t>(count));
     position_ += count;
     return count;

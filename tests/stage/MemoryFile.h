@@ -32,6 +32,9 @@ public:
         if (chunk > 0) {
             count = std::min<std::size_t>(count, static_cast<std::size_t>(chunk)); // deliver in pieces
         }
+        if (count == 0) {
+            return 0; // at the end, or no bytes at all (data() may be null)
+        }
         std::memcpy(buffer, bytes.data() + position, count);
         position += count;
         return static_cast<std::int32_t>(count);

@@ -62,6 +62,9 @@ public:
             return 0;
         }
         const auto n = std::min<std::size_t>(static_cast<std::size_t>(count), bytes.size() - position);
+        if (n == 0) {
+            return 0; // at the end, or no bytes at all (data() may be null)
+        }
         std::memcpy(buffer, bytes.data() + position, n);
         position += n;
         return static_cast<std::int32_t>(n);

@@ -172,7 +172,9 @@ private:
     IStreamSource* source_ = nullptr;
     OggVorbis_File file_{};
     bool open_ = false;
-    SoundFormat format_{};
+    // Packed (the 18-byte chunk layout), but kept on a 4-byte boundary so that every field
+    // sits at its natural alignment for callers that bind references to them.
+    alignas(4) SoundFormat format_{};
     ogg_int64_t totalFrames_ = 0;
 };
 

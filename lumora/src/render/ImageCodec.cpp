@@ -1,9 +1,44 @@
 #include "ImageCodec.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 
+namespace Lumora::Internal {
+namespace {
+
+// How many bytes stb may hold at once while decoding the current picture on this thread, or
+// 0 for no decode in progress. stb's inflate reads zero bits past the end of a cut-off PNG
+// stream and can go on producing output from them, doubling its buffer each time: a picture
+// of a few dozen bytes could make it allocate gigabytes. A legitimate picture never needs
+// more than its declared size allows, so every allocation beyond that budget is refused and
+// the decode fails as a corrupt picture.
+thread_local std::size_t decodeBudget = 0;
+
+void* BudgetedMalloc(std::size_t bytes)
+{
+    if (decodeBudget != 0 && bytes > decodeBudget) {
+        return nullptr;
+    }
+    return std::malloc(bytes);
+}
+
+void* BudgetedRealloc(void* block, std::size_t bytes)
+{
+    if (decodeBudget != 0 && bytes > decodeBudget) {
+        return nullptr;
+    }
+    return std::realloc(block, bytes);
+}
+
+} // namespace
+} // namespace Lumora::Internal
+
 // stb is compiled here once, with internal linkage, so other parts of the program may carry
-// their own copy without clashing.
+// their own copy without clashing. Its allocations go through the decode budget above.
+#define STBI_MALLOC(bytes) Lumora::Internal::BudgetedMalloc(bytes)
+#define STBI_REALLOC(block, bytes) Lumora::Internal::BudgetedRealloc(block, bytes)
+#define STBI_FREE(block) std::free(block)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -137,7 +172,14 @@ std::optional<DecodedImage> DecodeImage(const std::uint8_t* bytes, std::size_t s
         error = "picture size " + std::to_string(width) + " x " + std::to_string(height) + " out of range";
         return std::nullopt;
     }
+    // The most a legitimate decode of this picture holds in one block: 16-bit samples of four
+    // channels plus a filter byte per row (and per interlace pass), or the compressed input
+    // gathered from its chunks; twice over, since stb grows its buffers by doubling.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 8u + 16u;
+    const std::size_t rawBytes = rowBytes * (static_cast<std::size_t>(height) + 8u);
+    decodeBudget = 2u * std::max(rawBytes, size) + (1u << 16);
     stbi_uc* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, 4);
+    decodeBudget = 0;
     if (pixels == nullptr) {
         const char* reason = stbi_failure_reason();
         error = reason != nullptr ? reason : "cannot decode";
