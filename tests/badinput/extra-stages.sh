@@ -91,13 +91,15 @@ script=$dir.script
         set -- $shown
         echo "expect-number 160 $1"; echo "expect-number 224 $2"; echo "expect-number 288 $3"
         echo "clear-draws"
-        echo "press confirm"; echo "expect-scene 4"; echo "idle"; echo "wait 2"
         case $name in
             empty.pzd|x.pzd|fifo.pzd|unreadable.pzd|claim255.pzd)
-                # No stage to play: back on the list on its own, never a clear.
-                echo "wait 60"; echo "expect-scene 3"
+                # No stage to play: back on the list on its own, never a clear. The puzzle
+                # screen may already be gone when the decide's update ends (the list screen
+                # waits for the loader as it leaves, so the puzzle's loads can be done by then).
+                echo "press confirm"; echo "idle"; echo "wait 60"; echo "expect-scene 3"
                 echo "expect-not-drawn dialogue.png 0 192" ;;
             truncated.pzd)
+                echo "press confirm"; echo "expect-scene 4"; echo "idle"; echo "wait 2"
                 echo "wait 120"; echo "expect-scene 4"
                 echo "expect-not-drawn dialogue.png 0 192"
                 # Give up through the menu; confirm leaves for the list.
@@ -106,6 +108,7 @@ script=$dir.script
                 echo "expect-drawn dialogue.png 0 320"; echo "press confirm"; echo "wait 1"
                 echo "expect-scene 3" ;;
             *)
+                echo "press confirm"; echo "expect-scene 4"; echo "idle"; echo "wait 2"
                 moves_to_script "$moves"
                 echo "wait 1"; echo "expect-drawn dialogue.png 0 192"
                 echo "press confirm"; echo "wait 600"; echo "press confirm"; echo "wait 1"
