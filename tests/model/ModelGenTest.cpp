@@ -3,8 +3,10 @@
 // refused with the file and line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <string>
 
 #include "ModelDefinition.h"
 #include "ModelPose.h"
@@ -134,6 +136,42 @@ TEST(ModelDefinition, PartsArePlacedTurnedScaledAndMirrored) {
     }
     EXPECT_NEAR(mirroredMaxX, -4.0f, 1e-4f);
     EXPECT_NEAR(SignedVolume(mesh), 52.0, 1e-3);
+}
+
+TEST(ModelDefinition, CapsLeftOutAreThoseFacingUpOrDownInThePartsOwnSpace) {
+    // A flat-shaded square prism turned 45 degrees about Y (as the floor tile's layers
+    // are), a box tipped 30 degrees about X, an upright box: the caps named go, judged
+    // before the part is turned; the sides stay whole; no vertex is left unused.
+    const BuildResult built = Build(
+        "material m color 1 1 1\n"
+        "part cylinder radius 2 top 1.5 height 1 segments 4 rotate 0 45 0 flat notop nobottom material m\n"
+        "part box size 2 2 2 at 10 0 0 rotate 30 0 0 nobottom material m\n"
+        "part box size 2 2 2 at 20 0 0 notop material m\n");
+    ASSERT_TRUE(built.model) << built.error;
+    const LmdMesh& mesh = built.model->meshes.at(0);
+    const std::vector<std::uint32_t>& triangles = mesh.triangles.at(0);
+    ASSERT_EQ(triangles.size(), (8u + 10u + 10u) * 3u);
+    std::map<std::string, int> faces; // by part and how far the face looks up
+    std::vector<bool> used(mesh.vertices.size(), false);
+    for (std::size_t i = 0; i < triangles.size(); i += 3) {
+        const LmdVector3 a = mesh.vertices[triangles[i]].position, b = mesh.vertices[triangles[i + 1]].position,
+                         c = mesh.vertices[triangles[i + 2]].position;
+        const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z, vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+        const float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+        const float up = ny / std::sqrt(nx * nx + ny * ny + nz * nz);
+        const float centreX = (a.x + b.x + c.x) / 3.0f;
+        const std::string part = centreX < 5.0f ? "prism" : centreX < 15.0f ? "tipped" : "upright";
+        const std::string facing = up > 0.999f ? "up" : up < -0.999f ? "down" : up > 0.85f ? "tilted up"
+                                   : up < -0.85f ? "tilted down" : "side";
+        ++faces[part + " " + facing];
+        for (std::size_t k = 0; k < 3; ++k) {
+            used[triangles[i + k]] = true;
+        }
+    }
+    const std::map<std::string, int> expected{
+        {"prism side", 8}, {"tipped tilted up", 2}, {"tipped side", 8}, {"upright down", 2}, {"upright side", 8}};
+    EXPECT_EQ(faces, expected);
+    EXPECT_EQ(std::count(used.begin(), used.end(), false), 0);
 }
 
 TEST(ModelDefinition, MaterialsBonesAndChannelsReachTheFile) {

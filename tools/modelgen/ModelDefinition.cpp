@@ -314,7 +314,7 @@ private:
         const Options options(tokens, 2,
                               {{"size", 3}, {"radius", 1}, {"radii", 3}, {"height", 1}, {"top", 1}, {"tube", 1},
                                {"arc", kind == "torus" ? 2 : 1}, {"at", 3}, {"rotate", 3}, {"scale", 3},
-                               {"material", 1}, {"bone", 1}, {"segments", 1}, {"rings", 1}, {"flat", 0},
+                               {"material", 1}, {"bone", 1}, {"segments", 1}, {"rings", 1}, {"flat", 0}, {"notop", 0}, {"nobottom", 0},
                                {"tint", 4}, {"mirror", 1}});
         const int segments = options.Has("segments") ? ParseInteger(options.Words("segments")[0]) : 24;
         const int rings = options.Has("rings") ? ParseInteger(options.Words("rings")[0]) : 12;
@@ -346,6 +346,9 @@ private:
         }
         if (options.Has("flat")) {
             MakeFlat(shape);
+        }
+        if (options.Has("notop") || options.Has("nobottom")) {
+            DropCapFaces(shape, options.Has("notop"), options.Has("nobottom"));
         }
         if (shape.indices.empty()) {
             throw DefinitionError("the shape has no triangles");

@@ -265,4 +265,27 @@ void MakeFlat(Shape& shape) {
     shape = std::move(flat);
 }
 
+void DropCapFaces(Shape& shape, bool top, bool bottom) {
+    // A face within about 2.5 degrees of straight up or down counts as a cap.
+    constexpr float CapCosine = 0.999f;
+    Shape kept;
+    std::vector<std::uint32_t> remap(shape.vertices.size(), UINT32_MAX);
+    for (std::size_t i = 0; i + 2 < shape.indices.size(); i += 3) {
+        const std::uint32_t corners[3] = {shape.indices[i], shape.indices[i + 1], shape.indices[i + 2]};
+        const Vec3 n = Normalise(Cross(Sub(shape.vertices[corners[1]].position, shape.vertices[corners[0]].position),
+                                       Sub(shape.vertices[corners[2]].position, shape.vertices[corners[0]].position)));
+        if ((top && n.y > CapCosine) || (bottom && n.y < -CapCosine)) {
+            continue;
+        }
+        for (const std::uint32_t corner : corners) {
+            if (remap[corner] == UINT32_MAX) {
+                remap[corner] = static_cast<std::uint32_t>(kept.vertices.size());
+                kept.vertices.push_back(shape.vertices[corner]);
+            }
+            kept.indices.push_back(remap[corner]);
+        }
+    }
+    shape = std::move(kept);
+}
+
 }  // namespace Tomarugi::ModelGen

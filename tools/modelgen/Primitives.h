@@ -48,4 +48,9 @@ Shape MakeTorus(float radius, float tube, int segments, int rings, float startDe
 // a faceted, crystal look.
 void MakeFlat(Shape& shape);
 
+// Leaves out the faces of `shape` that look straight up (+Y, `top`) or straight down (-Y,
+// `bottom`) in the shape's own space, and the vertices only they used: for faces another
+// part always covers, which the renderer would otherwise rasterise under it every frame.
+void DropCapFaces(Shape& shape, bool top, bool bottom);
+
 }  // namespace Tomarugi::ModelGen
