@@ -7,7 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+// The sanitizers bring their own allocator, which the heap test below does not describe.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TOMARUGI_OWN_ALLOCATOR 1
+#endif
 
 namespace {
 
@@ -35,6 +44,28 @@ TEST_F(HeadlessCore, OneCoreAtATime)
     Lumora::SafeRelease(core);
     core = Lumora::System::CreateCore();
     EXPECT_NE(core, nullptr);
+}
+
+// A renderer frees megabytes of per-frame memory and takes them again the next frame: once
+// the engine has started, freeing it must not hand the heap back to the kernel (to be
+// faulted in again page by page).
+TEST_F(HeadlessCore, FreedFrameMemoryStaysInTheProcess)
+{
+#if !defined(__GLIBC__) || defined(TOMARUGI_OWN_ALLOCATOR)
+    GTEST_SKIP() << "describes glibc's allocator";
+#else
+    std::vector<void*> blocks;
+    for (int i = 0; i < 256; ++i) { // 16 MiB in 64 KiB blocks, as a software renderer bins
+        blocks.push_back(std::malloc(64 * 1024));
+        ASSERT_NE(blocks.back(), nullptr);
+        static_cast<char*>(blocks.back())[0] = 1;
+    }
+    void* const breakBefore = sbrk(0);
+    for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+        std::free(*block);
+    }
+    EXPECT_EQ(sbrk(0), breakBefore);
+#endif
 }
 
 TEST_F(HeadlessCore, RunGoesOnUntilExit)
