@@ -32,6 +32,10 @@ constexpr std::uint32_t kMapTranslucent = 0xDAFFFFFF; // the stage map shown all
 constexpr float kMapChip = 16.0f;                // pixels per map cell
 constexpr std::int32_t kFloorCode = 1;           // the only floor code drawn
 constexpr float kIcicleSeeThroughAlpha = 0.6f;
+// World units from the eye to a frozen frog's cell point beyond which the frog is drawn with
+// the model of fewer triangles. There its 13-unit block is under 17 pixels tall (45-degree
+// view on 480 lines) and a third fogged; nearer, the fewer steps round its curves would show.
+constexpr float kFarFrogDistance = 450.0f;
 constexpr double kIdleChangeSeconds = 15.0;
 constexpr std::int32_t kLeaveAnimation = 1;
 
@@ -121,6 +125,7 @@ void ScenePuzzle::Draw3D()
     sceneManager->SetBackgroundColor(0xFFEEF1FF, 1);
     if (camera != nullptr) {
         camera->Apply();
+        eyeThisFrame = camera->ComputeView().eye;
     }
     sceneManager->SetDirectionalLight(Vector3D(0.0f, -0.5f, 0.7f), Vector3D(0.8f, 0.8f, 0.8f));
     sceneManager->SetAmbientLight(Vector3D(0.2f, 0.2f, 0.2f), Vector3D(0.5f, 0.5f, 0.5f));
@@ -234,12 +239,11 @@ void ScenePuzzle::DrawFrogs()
             continue; // more than one frog left in one go
         }
         PuzzleObjectFrozenFrog& frog = frogs[i];
-        Lumora::IActor* frozenActor = i < frozenFrogActors.size() ? frozenFrogActors[i] : nullptr;
         Lumora::IActor* leavingActor = i < leavingFrogActors.size() ? leavingFrogActors[i] : nullptr;
         switch (frog.state) {
         case FrogState::Sliding: {
             const Vector3D at = rules.AdvanceSlidingFrog(frog);
-            if (frozenActor != nullptr) {
+            if (Lumora::IActor* frozenActor = FrozenFrogActor(i, at.x, at.z)) {
                 PlaceActor(frozenActor, at.x, at.z);
             }
             break;
@@ -259,12 +263,25 @@ void ScenePuzzle::DrawFrogs()
             break;
         }
         default:
-            if (frozenActor != nullptr && cells.Contains(frog.x, frog.y)) {
-                PlaceActor(frozenActor, WorldX(frog.x), WorldZ(frog.y));
+            if (cells.Contains(frog.x, frog.y)) {
+                if (Lumora::IActor* frozenActor = FrozenFrogActor(i, WorldX(frog.x), WorldZ(frog.y))) {
+                    PlaceActor(frozenActor, WorldX(frog.x), WorldZ(frog.y));
+                }
             }
             break;
         }
     }
+}
+
+Lumora::IActor* ScenePuzzle::FrozenFrogActor(std::size_t frog, float x, float z) const
+{
+    const float dx = x - eyeThisFrame.x;
+    const float dy = eyeThisFrame.y; // the frog's cell point lies at height 0
+    const float dz = z - eyeThisFrame.z;
+    if (frog < frozenFrogFarActors.size() && dx * dx + dy * dy + dz * dz > kFarFrogDistance * kFarFrogDistance) {
+        return frozenFrogFarActors[frog];
+    }
+    return frog < frozenFrogActors.size() ? frozenFrogActors[frog] : nullptr;
 }
 
 void ScenePuzzle::DrawPlayer()

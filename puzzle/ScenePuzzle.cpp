@@ -69,6 +69,7 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequest(new LoadRequest(options, "graphic/object", "floorboard_ice.lmd", &floorModel));
     loader->AddRequest(new LoadRequest(options, "graphic/object", "icicle.lmd", &icicleModel));
     loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_frozen.lmd", &frozenFrogModel));
+    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_frozen_far.lmd", &frozenFrogFarModel));
     loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_leave.lmd", &leavingFrogModel));
     const char* sprites = "graphic/sprite";
     loader->AddRequest(new LoadRequest(options, sprites, "puzzle_system_panel.png", &panelTexture));
@@ -115,7 +116,7 @@ void ScenePuzzle::ReleaseEverything()
         Lumora::SafeRelease(*texture);
     }
     for (std::vector<Lumora::IActor*>* actors :
-         {&floorActors, &icicleActors, &frozenFrogActors, &leavingFrogActors}) {
+         {&floorActors, &icicleActors, &frozenFrogActors, &frozenFrogFarActors, &leavingFrogActors}) {
         for (Lumora::IActor*& actor : *actors) {
             Lumora::SafeRelease(actor);
         }
@@ -126,6 +127,7 @@ void ScenePuzzle::ReleaseEverything()
     Lumora::SafeRelease(floorModel);
     Lumora::SafeRelease(icicleModel);
     Lumora::SafeRelease(frozenFrogModel);
+    Lumora::SafeRelease(frozenFrogFarModel);
     Lumora::SafeRelease(leavingFrogModel);
     // The camera writes its settings to the save database and lets go of the engine camera.
     rules.SetCameraAdjustment(nullptr);
@@ -187,6 +189,12 @@ void ScenePuzzle::StartStage()
         frozenFrogActors.reserve(frogs);
         for (std::size_t i = 0; i < frogs; ++i) {
             frozenFrogActors.push_back(sceneManager->CreateActor(frozenFrogModel));
+        }
+        if (frozenFrogFarModel != nullptr) { // without it every frog is drawn in full
+            frozenFrogFarActors.reserve(frogs);
+            for (std::size_t i = 0; i < frogs; ++i) {
+                frozenFrogFarActors.push_back(sceneManager->CreateActor(frozenFrogFarModel));
+            }
         }
         leavingFrogActors.reserve(frogs);
         for (std::size_t i = 0; i < frogs; ++i) {

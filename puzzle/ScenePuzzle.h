@@ -143,6 +143,13 @@ private:
     std::vector<Lumora::IActor*> icicleActors; // one per icicle
     Lumora::IModel* frozenFrogModel = nullptr;
     std::vector<Lumora::IActor*> frozenFrogActors; // one per frog at stage start
+    // The same frog with fewer triangles, drawn instead beyond kFarFrogDistance: a large
+    // board in the Auto camera shows dozens of frogs a few pixels tall.
+    Lumora::IModel* frozenFrogFarModel = nullptr;
+    std::vector<Lumora::IActor*> frozenFrogFarActors; // one per frog at stage start
+    // The frozen frog's actor for a frog standing at world (x, z) this frame.
+    Lumora::IActor* FrozenFrogActor(std::size_t frog, float x, float z) const;
+    Lumora::Math::Vector3D eyeThisFrame; // the camera's eye while the frame is drawn
     Lumora::IModel* leavingFrogModel = nullptr;
     std::vector<Lumora::IActor*> leavingFrogActors; // one per frog at stage start
 

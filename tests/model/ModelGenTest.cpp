@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "ModelDefinition.h"
@@ -172,6 +173,38 @@ TEST(ModelDefinition, CapsLeftOutAreThoseFacingUpOrDownInThePartsOwnSpace) {
         {"prism side", 8}, {"tipped tilted up", 2}, {"tipped side", 8}, {"upright down", 2}, {"upright side", 8}};
     EXPECT_EQ(faces, expected);
     EXPECT_EQ(std::count(used.begin(), used.end(), false), 0);
+}
+
+TEST(ModelDefinition, DetailThinsOutRoundShapesOnlyAndNotBelowItsFloor) {
+    const auto triangles = [](const std::string& text) {
+        const BuildResult built = Build("material m color 1 1 1\n" + text);
+        EXPECT_TRUE(built.model) << built.error;
+        return built.model ? built.model->meshes.at(0).triangles.at(0).size() / 3 : 0u;
+    };
+    // Half of 24 x 12 steps is the same sphere as one of 12 x 6; a torus the same way.
+    EXPECT_EQ(triangles("detail 0.5\npart sphere radius 1 segments 24 rings 12 material m\n"),
+              triangles("part sphere radius 1 segments 12 rings 6 material m\n"));
+    EXPECT_EQ(triangles("detail 0.5\npart torus radius 3 tube 1 segments 40 rings 8 material m\n"),
+              triangles("part torus radius 3 tube 1 segments 20 rings 4 material m\n"));
+    // Never below 6 around and 4 from pole to pole, nor above what the part asked for.
+    EXPECT_EQ(triangles("detail 0.1\npart sphere radius 1 segments 24 rings 12 material m\n"),
+              triangles("part sphere radius 1 segments 6 rings 4 material m\n"));
+    EXPECT_EQ(triangles("detail 0.1\npart sphere radius 1 segments 5 rings 3 material m\n"),
+              triangles("part sphere radius 1 segments 5 rings 3 material m\n"));
+    // Faceted shapes keep their facets: a six-sided crystal stays six-sided.
+    EXPECT_EQ(triangles("detail 0.5\npart cylinder radius 1 height 2 segments 6 material m\n"),
+              triangles("part cylinder radius 1 height 2 segments 6 material m\n"));
+    // It holds for the parts after it, included ones too.
+    const IncludeReader reader = [](const std::string&) -> std::optional<std::string> {
+        return std::string("part sphere radius 1 segments 24 rings 12 material m\n");
+    };
+    const BuildResult included = Build("material m color 1 1 1\ndetail 0.5\ninclude ball.parts\n", reader);
+    ASSERT_TRUE(included.model) << included.error;
+    EXPECT_EQ(included.model->meshes.at(0).triangles.at(0).size() / 3,
+              triangles("part sphere radius 1 segments 12 rings 6 material m\n"));
+    EXPECT_FALSE(Build("detail 0\n").model);
+    EXPECT_FALSE(Build("detail 1.5\n").model);
+    EXPECT_FALSE(Build("detail\n").model);
 }
 
 TEST(ModelDefinition, MaterialsBonesAndChannelsReachTheFile) {

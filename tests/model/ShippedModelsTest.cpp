@@ -1,4 +1,4 @@
-// The five models the puzzle loads, as the content build made them: they read back, have
+// The six models the puzzle loads, as the content build made them: they read back, have
 // the animations the game plays, fit the board's 20-unit cells and face the way the
 // puzzle turns them.
 #include <gtest/gtest.h>
@@ -187,6 +187,44 @@ TEST(ShippedModels, FrozenFrogIsAnOpaqueFrogInTranslucentIce) {
     EXPECT_GE(transparent, 1);
     EXPECT_GE(opaque, 1);
     EXPECT_FALSE(ModelIsSkinned(frog));
+}
+
+// The far frog stands in for the frozen frog: the same materials in the same order (the
+// puzzle may set one actor's materials like the other's), the same bones and nearly the
+// same bounds (the renderer culls both alike), a quarter of the triangles or fewer.
+TEST(ShippedModels, FarFrozenFrogIsTheFrozenFrogWithFewerTriangles) {
+    const LmdModel frog = Load("object/frog_frozen.lmd");
+    const LmdModel far = Load("object/frog_frozen_far.lmd");
+    ASSERT_EQ(far.meshes.size(), frog.meshes.size());
+    const auto triangles = [](const LmdModel& model) {
+        std::size_t count = 0;
+        for (const LmdMesh& mesh : model.meshes) {
+            for (const auto& list : mesh.triangles) {
+                count += list.size() / 3;
+            }
+        }
+        return count;
+    };
+    for (std::size_t m = 0; m < frog.meshes.size(); ++m) {
+        ASSERT_EQ(far.meshes[m].materials.size(), frog.meshes[m].materials.size());
+        for (std::size_t j = 0; j < frog.meshes[m].materials.size(); ++j) {
+            const LmdMaterial& a = frog.meshes[m].materials[j];
+            const LmdMaterial& b = far.meshes[m].materials[j];
+            EXPECT_EQ(a.flags, b.flags) << "material " << j;
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(a.color[c], b.color[c]) << "material " << j;
+            }
+        }
+    }
+    EXPECT_EQ(far.bones.size(), frog.bones.size());
+    EXPECT_LE(triangles(far) * 4, triangles(frog));
+    const ModelBounds near = WholeBounds(frog, false);
+    const ModelBounds distant = WholeBounds(far, false);
+    EXPECT_NEAR(distant.minimum.x, near.minimum.x, 0.3f);
+    EXPECT_NEAR(distant.maximum.x, near.maximum.x, 0.3f);
+    EXPECT_NEAR(distant.maximum.y, near.maximum.y, 0.3f);
+    EXPECT_NEAR(distant.minimum.z, near.minimum.z, 0.3f);
+    EXPECT_NEAR(distant.maximum.z, near.maximum.z, 0.3f);
 }
 
 TEST(ShippedModels, LeavingFrogBreaksOutAndIsGoneByTheEnd) {

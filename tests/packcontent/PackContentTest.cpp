@@ -270,6 +270,7 @@ TEST_F(PackContent, ModelsReadAndHoldTheAnimationsTheGamePlays)
         {"graphic/object", "floorboard_ice.lmd", {}},
         {"graphic/object", "icicle.lmd", {}},
         {"graphic/object", "frog_frozen.lmd", {}},
+        {"graphic/object", "frog_frozen_far.lmd", {}},
         {"graphic/object", "frog_leave.lmd", {1}},
     };
     for (const Model& entry : models) {

@@ -127,8 +127,13 @@ protected:
                         floors.size(), what + ", floors");
         ExpectSameCells(DrawnCells(frame, "icicle.lmd"), ReferenceCells(frame, "icicle.lmd", icicles), icicles.size(),
                         what + ", icicles");
-        ExpectSameCells(DrawnCells(frame, "frog_frozen.lmd"), ReferenceCells(frame, "frog_frozen.lmd", frogs),
-                        frogs.size(), what + ", frogs");
+        // Far frogs are drawn with the lighter model; near and far together are the frogs.
+        std::set<Cell> drawnFrogs = DrawnCells(frame, "frog_frozen.lmd");
+        const std::set<Cell> farFrogs = DrawnCells(frame, "frog_frozen_far.lmd");
+        for (const Cell& cell : farFrogs) {
+            EXPECT_TRUE(drawnFrogs.insert(cell).second) << what << ": a frog drawn twice";
+        }
+        ExpectSameCells(drawnFrogs, ReferenceCells(frame, "frog_frozen.lmd", frogs), frogs.size(), what + ", frogs");
 
         const std::vector<RecordedActor> queued = ActorsOf(frame, "floorboard_ice.lmd");
         EXPECT_LT(queued.size(), floors.size()) << what << ": every tile was queued";
@@ -154,6 +159,38 @@ TEST_F(PuzzleFloorViewTest, FollowingCameraDrawsEveryTileInViewUpToTheEdges)
     }
     ASSERT_EQ(scene->GetBoard().player->x, 0u);
     ExpectSameAsWholeBoard("player at the left edge");
+}
+
+// Frozen frogs farther than 450 world units from the eye are drawn with the model of fewer
+// triangles, the others in full. The following camera has the row of frogs close behind
+// the player; from the top view's height those at the sides are far.
+TEST_F(PuzzleFloorViewTest, FarFrogsAreDrawnWithTheLighterModel)
+{
+    ASSERT_TRUE(StartPuzzle("wide.pzd"));
+    const auto count = [this](std::size_t& near, std::size_t& far) {
+        const RecordedScene frame = Frame();
+        near = far = 0;
+        for (const char* model : {"frog_frozen.lmd", "frog_frozen_far.lmd"}) {
+            const bool isFar = std::string(model) == "frog_frozen_far.lmd";
+            for (const RecordedActor& actor : ActorsOf(frame, model)) {
+                const float dx = actor.transform[12] - frame.eye.x;
+                const float dy = actor.transform[13] - frame.eye.y;
+                const float dz = actor.transform[14] - frame.eye.z;
+                EXPECT_EQ(std::sqrt(dx * dx + dy * dy + dz * dz) > 450.0f, isFar)
+                    << model << " at column " << CellOf(actor).first << ", row " << CellOf(actor).second;
+                ++(isFar ? far : near);
+            }
+        }
+    };
+    std::size_t near = 0;
+    std::size_t far = 0;
+    count(near, far);
+    EXPECT_GT(near, 0u);
+    EXPECT_EQ(far, 0u);
+    scene->GetCamera()->SetMode(CameraMode::TopView);
+    count(near, far);
+    EXPECT_GT(near, 0u);
+    EXPECT_GT(far, 0u);
 }
 
 TEST_F(PuzzleFloorViewTest, TopViewDrawsEveryTileInViewUpToTheEdges)

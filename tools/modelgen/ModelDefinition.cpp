@@ -184,6 +184,14 @@ public:
             model_.meshes.push_back({});
             model_.meshes.back().name = tokens[1];
             meshMaterials_.emplace_back();
+        } else if (word == "detail") {
+            if (tokens.size() != 2) {
+                throw DefinitionError("detail takes one number");
+            }
+            detail_ = ParseNumber(tokens[1]);
+            if (!(detail_ > 0.0f && detail_ <= 1.0f)) {
+                throw DefinitionError("detail must be above 0 and at most 1");
+            }
         } else if (word == "part") {
             Part(tokens);
         } else if (word == "animation") {
@@ -316,8 +324,18 @@ private:
                                {"arc", kind == "torus" ? 2 : 1}, {"at", 3}, {"rotate", 3}, {"scale", 3},
                                {"material", 1}, {"bone", 1}, {"segments", 1}, {"rings", 1}, {"flat", 0}, {"notop", 0}, {"nobottom", 0},
                                {"tint", 4}, {"mirror", 1}});
-        const int segments = options.Has("segments") ? ParseInteger(options.Words("segments")[0]) : 24;
-        const int rings = options.Has("rings") ? ParseInteger(options.Words("rings")[0]) : 12;
+        int segments = options.Has("segments") ? ParseInteger(options.Words("segments")[0]) : 24;
+        int rings = options.Has("rings") ? ParseInteger(options.Words("rings")[0]) : 12;
+        // A lower detail thins out the steps of round shapes only: the facets of cylinders,
+        // cones and boxes are their look. Never below 6 steps around or 4 from pole to pole
+        // (nor above what the part asked for).
+        if (detail_ < 1.0f && kind != "cylinder" && kind != "cone" && kind != "box") {
+            const auto thin = [this](int steps, int floor) {
+                return std::max(std::min(steps, floor), static_cast<int>(std::lround(static_cast<float>(steps) * detail_)));
+            };
+            segments = thin(segments, 6);
+            rings = thin(rings, 4);
+        }
         Shape shape;
         if (kind == "box") {
             shape = MakeBox(options.RequiredVector("size"));
@@ -518,6 +536,7 @@ private:
     std::vector<MaterialDefinition> materials_;
     std::map<int, AnimationDefinition> animations_;
     int currentAnimation_ = -1;
+    float detail_ = 1.0f;  // share of the round shapes' steps kept (statement "detail")
 };
 
 }  // namespace
