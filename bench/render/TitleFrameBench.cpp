@@ -10,6 +10,7 @@
 // window; without a display, SDL's offscreen driver provides one. Heap allocations made
 // during the measured frames are counted too (the game's frames should make none).
 #include "ImageCodec.h"
+#include "LooseFiles.h"
 
 #include <Lumora/ICore.h>
 #include <Lumora/IFileManager.h>
@@ -55,64 +56,6 @@ namespace {
 
 using Lumora::Math::Rect;
 
-class BenchFile final : public Lumora::IFile {
-public:
-    explicit BenchFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    std::int32_t Read(void* buffer, std::int32_t size) override
-    {
-        const std::size_t count = std::min(static_cast<std::size_t>(std::max(size, 0)), bytes_.size() - position_);
-        std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return static_cast<std::int32_t>(count);
-    }
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes_.size()); }
-    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position_); }
-    std::int32_t Seek(std::int32_t position) override
-    {
-        position_ = static_cast<std::size_t>(std::clamp<std::int32_t>(position, 0, GetSize()));
-        return GetPosition();
-    }
-    const char* GetName() override { return ""; }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::vector<std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-};
-
-class BenchFiles final : public Lumora::IFileManager {
-public:
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    bool SetPackFile(std::int32_t, const char*, const char*) override { return true; }
-    void SetCurrentDirectory(const char*) override {}
-    Lumora::IFile* OpenFile(const char* name) override
-    {
-        auto found = files.find(name);
-        return found == files.end() ? nullptr : new BenchFile(found->second);
-    }
-    std::map<std::string, std::vector<std::uint8_t>> files;
-
-private:
-    std::atomic<std::int32_t> references_{1};
-};
-
 // A picture with some variation so nothing is trivially uniform.
 std::vector<std::uint8_t> Picture(int width, int height, std::uint8_t alpha)
 {
@@ -153,12 +96,12 @@ struct Engine {
         if (core == nullptr || core->Initialize("bench", 0) == 0) {
             return false;
         }
-        auto* files = new BenchFiles();
-        files->files["tile.png"] = Picture(128, 128, 255);
-        files->files["circle.png"] = Picture(640, 480, 255);
-        files->files["labels.png"] = Picture(256, 256, 200);
-        files->files["tips.png"] = Picture(660, 512, 230);
-        files->files["logo.png"] = Picture(512, 64, 255);
+        auto* files = new Lumora::Internal::LooseFiles();
+        files->Put("tile.png", Picture(128, 128, 255));
+        files->Put("circle.png", Picture(640, 480, 255));
+        files->Put("labels.png", Picture(256, 256, 200));
+        files->Put("tips.png", Picture(660, 512, 230));
+        files->Put("logo.png", Picture(512, 64, 255));
         core->SetFileManager(files);
         files->Release();
         device = core->CreateGraphicsDevice(0);

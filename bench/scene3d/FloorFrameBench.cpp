@@ -6,6 +6,7 @@
 // counted. Heap allocations during the measured frames are counted too (the game's frames
 // make none).
 #include "ModelShaderHost.h"
+#include "LooseFiles.h"
 #include "SceneManager.h"
 
 #include <Lumora/ICore.h>
@@ -53,67 +54,6 @@ void operator delete(void* memory, std::size_t) noexcept
 
 namespace {
 
-class DiskFile final : public Lumora::IFile {
-public:
-    explicit DiskFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    std::int32_t Read(void* buffer, std::int32_t size) override
-    {
-        const std::size_t count = std::min(static_cast<std::size_t>(std::max(size, 0)), bytes_.size() - position_);
-        std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return static_cast<std::int32_t>(count);
-    }
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes_.size()); }
-    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position_); }
-    std::int32_t Seek(std::int32_t position) override
-    {
-        position_ = static_cast<std::size_t>(std::clamp<std::int32_t>(position, 0, GetSize()));
-        return GetPosition();
-    }
-    const char* GetName() override { return ""; }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::vector<std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-};
-
-// Files by name from the built model folder.
-class ModelFiles final : public Lumora::IFileManager {
-public:
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    bool SetPackFile(std::int32_t, const char*, const char*) override { return true; }
-    void SetCurrentDirectory(const char*) override {}
-    Lumora::IFile* OpenFile(const char* name) override
-    {
-        std::ifstream in(std::string(SCENE_MODEL_DIR) + "/object/" + name, std::ios::binary);
-        if (!in) {
-            return nullptr;
-        }
-        return new DiskFile(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
-    }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-};
-
 struct Engine {
     Lumora::ICore* core = nullptr;
     Lumora::IGraphicsDevice* device = nullptr;
@@ -133,7 +73,7 @@ struct Engine {
         if (core == nullptr || core->Initialize("bench", 0) == 0) {
             return false;
         }
-        auto* files = new ModelFiles();
+        auto* files = new Lumora::Internal::LooseFiles(std::string(SCENE_MODEL_DIR) + "/object");
         core->SetFileManager(files);
         files->Release();
         device = core->CreateGraphicsDevice(0);

@@ -3,6 +3,7 @@
 // game's Auto camera and its top view, and writes the two pictures as PNG files:
 //   scene3d_snapshot <auto.png> <top.png>
 // For looking at the 3D pass by eye; not part of the test suite.
+#include "LooseFiles.h"
 #include "ModelShaderHost.h"
 
 #include <Lumora/ICore.h>
@@ -21,72 +22,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-class DiskFile final : public Lumora::IFile {
-public:
-    explicit DiskFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    std::int32_t Read(void* buffer, std::int32_t size) override
-    {
-        const std::size_t count = std::min(static_cast<std::size_t>(std::max(size, 0)), bytes_.size() - position_);
-        std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return static_cast<std::int32_t>(count);
-    }
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes_.size()); }
-    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position_); }
-    std::int32_t Seek(std::int32_t position) override
-    {
-        position_ = static_cast<std::size_t>(std::clamp<std::int32_t>(position, 0, GetSize()));
-        return GetPosition();
-    }
-    const char* GetName() override { return ""; }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::vector<std::uint8_t> bytes_;
-    std::size_t position_ = 0;
-};
-
-// "graphic/<folder>/<name>" from the built model tree.
-class ModelFiles final : public Lumora::IFileManager {
-public:
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    bool SetPackFile(std::int32_t, const char*, const char*) override { return true; }
-    void SetCurrentDirectory(const char* directory) override { directory_ = directory != nullptr ? directory : ""; }
-    Lumora::IFile* OpenFile(const char* name) override
-    {
-        std::ifstream in(std::string(SCENE_MODEL_DIR) + "/" + directory_ + "/" + name, std::ios::binary);
-        if (!in) {
-            return nullptr;
-        }
-        return new DiskFile(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
-    }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::string directory_;
-};
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (argc != 3) {
@@ -100,7 +35,7 @@ int main(int argc, char** argv)
     }
     Lumora::ICore* core = Lumora::System::CreateCore();
     core->Initialize("snapshot", 0);
-    auto* files = new ModelFiles();
+    auto* files = new Lumora::Internal::LooseFiles(SCENE_MODEL_DIR); // "<folder>/<name>" of the built model tree
     core->SetFileManager(files);
     Lumora::IGraphicsDevice* device = core->CreateGraphicsDevice(0);
     core->Start(640, 480, 1);

@@ -1,9 +1,15 @@
 // The file manager as the game uses it: a pack set once, a shared current directory,
 // files opened by Shift-JIS name and read through IFile.
+#include "LooseFiles.h"
 #include "PackTestSupport.h"
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -197,3 +203,46 @@ TEST_F(FileManagerTest, TwoThreadsOpenFilesAtOnce)
 }
 
 } // namespace
+
+// The file manager without a pack that tools, benchmarks and tests use: held files first,
+// then "<root>/<current directory>/<name>" on disk.
+TEST(LooseFilesTest, HeldFilesWinThenTheRootFolderIsRead)
+{
+    const std::filesystem::path root = std::filesystem::temp_directory_path() / ("loose-files-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root / "object");
+    std::ofstream(root / "object" / "tile.lmd", std::ios::binary) << "on disk";
+    std::ofstream(root / "top.txt", std::ios::binary) << "top";
+    auto* files = new Lumora::Internal::LooseFiles(root.string());
+    const auto read = [files](const char* name) -> std::string {
+        Lumora::IFile* file = files->OpenFile(name);
+        if (file == nullptr) {
+            return "(none)";
+        }
+        std::string text(static_cast<std::size_t>(file->GetSize()), '\0');
+        file->Read(text.data(), file->GetSize());
+        EXPECT_STREQ(file->GetName(), name);
+        file->Release();
+        return text;
+    };
+    EXPECT_EQ(read("top.txt"), "top");
+    EXPECT_EQ(read("tile.lmd"), "(none)");
+    files->SetCurrentDirectory("object");
+    EXPECT_EQ(read("tile.lmd"), "on disk");
+    files->Put("tile.lmd", {'h', 'e', 'l', 'd'});
+    EXPECT_EQ(read("tile.lmd"), "held");
+    EXPECT_EQ(read(""), "(none)");
+    EXPECT_EQ(files->OpenFile(nullptr), nullptr);
+    EXPECT_FALSE(files->SetPackFile(0, "data", "password"));
+    files->Release();
+
+    // Without a root only held files exist.
+    auto* held = new Lumora::Internal::LooseFiles();
+    held->Put("a.png", {1, 2, 3});
+    Lumora::IFile* file = held->OpenFile("a.png");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->GetSize(), 3);
+    file->Release();
+    EXPECT_EQ(held->OpenFile("top.txt"), nullptr);
+    held->Release();
+    std::filesystem::remove_all(root);
+}

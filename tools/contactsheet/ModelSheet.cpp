@@ -16,6 +16,7 @@
 // models' animation lists, so a caller can check them.
 // A tool for looking at the models, not part of the game.
 #include "ImageFiles.h"
+#include "LooseFiles.h"
 #include "ModelShaderHost.h"
 #include "Raster.h"
 #include "TextSetter.h"
@@ -51,66 +52,6 @@ constexpr int kGap = 12;
 constexpr int kCaption = 20;
 constexpr int kHeader = 30;
 constexpr int kMaxAnimations = 32;  // indices probed for animations
-
-class MemoryFile final : public Lumora::IFile {
-public:
-    MemoryFile(std::vector<std::uint8_t> bytes, std::string name) : bytes_(std::move(bytes)), name_(std::move(name)) {}
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    std::int32_t Read(void* buffer, std::int32_t size) override
-    {
-        const std::size_t count = std::min(static_cast<std::size_t>(std::max(size, 0)), bytes_.size() - position_);
-        if (count > 0) std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return static_cast<std::int32_t>(count);
-    }
-    std::int32_t GetSize() override { return static_cast<std::int32_t>(bytes_.size()); }
-    std::int32_t GetPosition() override { return static_cast<std::int32_t>(position_); }
-    std::int32_t Seek(std::int32_t position) override
-    {
-        position_ = static_cast<std::size_t>(std::clamp<std::int32_t>(position, 0, GetSize()));
-        return GetPosition();
-    }
-    const char* GetName() override { return name_.c_str(); }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::vector<std::uint8_t> bytes_;
-    std::string name_;
-    std::size_t position_ = 0;
-};
-
-// Files of the staging tree under the pack's own folder names ("nuiko", "object").
-class StagingFiles final : public Lumora::IFileManager {
-public:
-    explicit StagingFiles(std::string root) : root_(std::move(root)) {}
-    std::int32_t AddRef() override { return ++references_; }
-    std::int32_t Release() override
-    {
-        const std::int32_t left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    bool SetPackFile(std::int32_t, const char*, const char*) override { return false; }
-    void SetCurrentDirectory(const char* directory) override { directory_ = directory != nullptr ? directory : ""; }
-    Lumora::IFile* OpenFile(const char* name) override
-    {
-        const std::string path = root_ + "/" + directory_ + "/" + name;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return nullptr;
-        return new MemoryFile(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), name);
-    }
-
-private:
-    std::atomic<std::int32_t> references_{1};
-    std::string root_;
-    std::string directory_;
-};
 
 struct ModelEntry {
     const char* folder;
@@ -312,7 +253,7 @@ int main(int argc, char** argv)
     if (Lumora::System::Initialize(1, 1, 1) == 0) return Fail("the engine did not start");
     Lumora::ICore* core = Lumora::System::CreateCore();
     core->Initialize("modelsheet", 0);
-    auto* files = new StagingFiles(argv[1]);
+    auto* files = new Lumora::Internal::LooseFiles(argv[1]);
     core->SetFileManager(files);
     Lumora::IGraphicsDevice* device = core->CreateGraphicsDevice(0);
     Lumora::IRender* render = nullptr;
