@@ -4,6 +4,8 @@
 //     tomarugi-stage print FILE.pzd           stage file -> text grid on stdout
 //     tomarugi-stage validate FILE            size, start cells, frogs, icicles, clearable?
 //     tomarugi-stage solve FILE               "fewest turns: N" and one shortest move list
+//     tomarugi-stage generate [options]       random boards that are good puzzles (Generate.cpp)
+//     tomarugi-stage rate FILE...             a table of each stage's figures (Rate.cpp)
 //
 // FILE may be a stage file or a text source (by the ".txt" ending). Exit codes: 0 done (or
 // cleared), 1 the stage cannot be cleared, 2 bad input or usage, 3 the search gave up at
@@ -12,6 +14,7 @@
 #include "PuzzleBoard.h"
 #include "PuzzleSolver.h"
 #include "StageDataReader.h"
+#include "StageCommands.h"
 #include "StageText.h"
 
 #include <cerrno>
@@ -35,7 +38,9 @@ const char* const Usage =
     "usage: tomarugi-stage compile IN.txt OUT.pzd\n"
     "       tomarugi-stage print FILE.pzd\n"
     "       tomarugi-stage validate [--max-states N] FILE\n"
-    "       tomarugi-stage solve [--max-states N] FILE\n";
+    "       tomarugi-stage solve [--max-states N] FILE\n"
+    "       tomarugi-stage generate [options]   (generate --help lists them)\n"
+    "       tomarugi-stage rate [--max-states N] FILE...\n";
 
 // A refusal carrying the message to print; becomes exit code 2.
 struct BadInput {
@@ -282,6 +287,12 @@ int main(int argc, char** argv)
         }
         if (command == "solve") {
             return Solve(args);
+        }
+        if (command == "generate") {
+            return GenerateCommand(args);
+        }
+        if (command == "rate") {
+            return RateCommand(args);
         }
         std::cerr << "tomarugi-stage: unknown command '" << command << "'\n" << Usage;
         return ExitBadInput;
