@@ -26,8 +26,8 @@ namespace {
 const char* const GenerateUsage =
     "usage: tomarugi-stage generate [--size WxH] [--frogs N] [--icicles N] [--holes N]\n"
     "         [--frogs-over-holes N] [--seed N] [--tries N] [--keep N] [--min-turns N]\n"
-    "         [--max-turns N] [--min-pushes N] [--min-first-traps N] [--min-trapped N]\n"
-    "         [--max-solutions N] [--max-states N] [--out DIR]\n";
+    "         [--max-turns N] [--min-pushes N] [--max-pushes N] [--min-first-traps N]\n"
+    "         [--max-first-traps N] [--min-trapped N] [--max-solutions N] [--max-states N] [--out DIR]\n";
 
 struct GenerateOptions {
     std::uint64_t width = 7;
@@ -43,7 +43,9 @@ struct GenerateOptions {
     std::uint64_t minTurns = 5;
     std::uint64_t maxTurns = 0;      // 0: no upper bound
     std::uint64_t minPushes = 0;
+    std::uint64_t maxPushes = ~std::uint64_t{0}; // any, unless given
     std::uint64_t minFirstTraps = 0; // dead first moves
+    std::uint64_t maxFirstTraps = ~std::uint64_t{0}; // any, unless given; gentle boards want 0
     std::uint64_t minTrapped = 0;    // positions on the shortest solution offering a dead move
     std::uint64_t maxSolutions = 0;  // 0: any number of shortest solutions
     std::uint64_t maxStates = 200'000;
@@ -83,7 +85,9 @@ GenerateOptions ParseOptions(const std::vector<std::string>& args)
         {"--min-turns", &GenerateOptions::minTurns},
         {"--max-turns", &GenerateOptions::maxTurns},
         {"--min-pushes", &GenerateOptions::minPushes},
+        {"--max-pushes", &GenerateOptions::maxPushes},
         {"--min-first-traps", &GenerateOptions::minFirstTraps},
+        {"--max-first-traps", &GenerateOptions::maxFirstTraps},
         {"--min-trapped", &GenerateOptions::minTrapped},
         {"--max-solutions", &GenerateOptions::maxSolutions},
         {"--max-states", &GenerateOptions::maxStates},
@@ -201,7 +205,10 @@ bool MeetsRules(const PuzzleRating& rating, const GenerateOptions& options)
 {
     return rating.outcome == RatingOutcome::Rated && rating.noise.empty() && rating.fewestTurns >= options.minTurns &&
            (options.maxTurns == 0 || rating.fewestTurns <= options.maxTurns) && rating.pushes >= options.minPushes &&
-           rating.deadFirstMoves >= options.minFirstTraps && rating.trappedPositions >= options.minTrapped &&
+           rating.pushes <= options.maxPushes &&
+           rating.deadFirstMoves >= options.minFirstTraps &&
+           rating.deadFirstMoves <= options.maxFirstTraps &&
+           rating.trappedPositions >= options.minTrapped &&
            (options.maxSolutions == 0 || rating.shortestSolutions <= options.maxSolutions);
 }
 
