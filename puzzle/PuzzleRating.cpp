@@ -357,8 +357,11 @@ PuzzleRating RatePuzzle(const PuzzleBoard& board, const RatingOptions& options)
 
     if (options.findNoise) {
         std::vector<NoiseObject> objects;
+        // The last frog is never noise: without it there is no puzzle left.
         for (const PuzzleObjectFrozenFrog& frog : board.frogs) {
-            objects.push_back({NoiseObject::Kind::Frog, frog.GetCell()});
+            if (board.frogs.size() > 1) {
+                objects.push_back({NoiseObject::Kind::Frog, frog.GetCell()});
+            }
         }
         for (const PuzzleObjectIcicle& icicle : board.icicles) {
             objects.push_back({NoiseObject::Kind::Icicle, icicle.GetCell()});

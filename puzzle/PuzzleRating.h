@@ -10,7 +10,7 @@
 //   - how many distinct shortest move lists there are (one is the sharpest puzzle);
 //   - noise: objects whose removal leaves the board just as hard (an icicle: the same fewest
 //     turns; a frog: one turn fewer, its own thaw), found with the solver on the board
-//     without each object in turn.
+//     without each object in turn. A board's only frog is never noise.
 // Moves are those of the solver: a slide that moves, a push that moves a frog, a thaw;
 // blocked presses change nothing and are not moves. Everything runs on the rules' own slide.
 //
