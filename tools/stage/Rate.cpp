@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -26,21 +27,32 @@ std::string StageName(const std::string& path)
 // Reads a stage text (".txt") or stage file; false with the reason in `problem`.
 bool LoadStageFile(const std::string& path, StageDataReader& stage, std::string& problem)
 {
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        problem = "not a plain file";
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         problem = std::strerror(errno);
         return false;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure& failure) {
+        problem = std::string("cannot read: ") + failure.what();
+        return false;
+    }
     if (file.bad()) {
         problem = "cannot read";
         return false;
     }
     if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0) {
-        StageTextError error;
+        StageTextError textError;
         std::string title;
-        if (!ParseStageText(bytes, stage, title, error)) {
-            problem = (error.line > 0 ? "line " + std::to_string(error.line) + ": " : "") + error.message;
+        if (!ParseStageText(bytes, stage, title, textError)) {
+            problem = (textError.line > 0 ? "line " + std::to_string(textError.line) + ": " : "") + textError.message;
             return false;
         }
         return true;
