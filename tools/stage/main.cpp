@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -62,11 +63,19 @@ std::string BaseName(const std::string& path)
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path)
 {
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        throw BadInput{path + ": not a plain file"};
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         throw BadInput{path + ": cannot open: " + std::strerror(errno)};
     }
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    try {
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    } catch (const std::ios_base::failure& failure) {
+        throw BadInput{path + ": cannot read: " + failure.what()};
+    }
 }
 
 // A stage from a text source or a stage file. Stage files must hold exactly a header and
