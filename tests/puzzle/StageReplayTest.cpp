@@ -1,12 +1,15 @@
 // Every shipped stage, played to the clear with its recorded solution through the rules
 // at the game's own timing (one draw per update, a 30-frame leave animation).
+#include "PuzzleRating.h"
 #include "PuzzleReplay.h"
 #include "PuzzleSolver.h"
 #include "StageDataReader.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -120,6 +123,44 @@ TEST(ShippedStages, HardNeedsPlanning)
         }
     }
     EXPECT_GE(deadEnds, 2);
+}
+
+// The numbered extra stages come in three tiers of ten ("1-01 …" to "3-10 …"): each tier
+// within its range of fewest turns and rising, the last tier with dead ends at several
+// positions, and no stage carrying an object that changes nothing.
+TEST(ShippedStages, ExtraTiersRiseWithinTheirRangesWithoutNoise)
+{
+    std::map<std::string, std::string> numbered; // "1-01" -> path, in name order
+    for (const auto& entry : std::filesystem::directory_iterator(TOMARUGI_EXTRA_STAGE_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 5 && name[0] >= '1' && name[0] <= '3' && name[1] == '-' && name[4] == ' ') {
+            EXPECT_TRUE(numbered.emplace(name.substr(0, 4), entry.path().string()).second) << name;
+        }
+    }
+    ASSERT_EQ(numbered.size(), 30u);
+    const std::uint32_t lowest[3] = {5, 11, 19};
+    const std::uint32_t highest[3] = {10, 18, 1000};
+    std::uint32_t previous[3] = {0, 0, 0};
+    for (const auto& [number, path] : numbered) {
+        SCOPED_TRACE(path);
+        const int tier = number[0] - '1';
+        EXPECT_GE(std::stoi(number.substr(2)), 1);
+        EXPECT_LE(std::stoi(number.substr(2)), 10);
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(path.c_str()));
+        PuzzleBoard board;
+        board.BuildBoard(stage);
+        const PuzzleRating rating = RatePuzzle(board);
+        ASSERT_EQ(rating.outcome, RatingOutcome::Rated);
+        EXPECT_GE(rating.fewestTurns, lowest[tier]);
+        EXPECT_LE(rating.fewestTurns, highest[tier]);
+        EXPECT_GE(rating.fewestTurns, previous[tier]) << "the tier does not rise here";
+        previous[tier] = rating.fewestTurns;
+        EXPECT_TRUE(rating.noise.empty());
+        if (tier == 2) {
+            EXPECT_GE(rating.trappedPositions, 5u);
+        }
+    }
 }
 
 } // namespace
