@@ -175,7 +175,7 @@ private:
 TEST_F(PlayerDataFolderTest, XdgDataHomeFirstThenHomeAndNeitherWhenNeitherIsAbsolute)
 {
     Put("HOME", "/home/player/");
-    Put("XDG_DATA_HOME", "/data/player");
+    Put("XDG_DATA_HOME", "/data/player/");
     EXPECT_EQ(Folder(), "/data/player/tomarugi");
     // The rules ignore an empty or relative XDG_DATA_HOME: then ~/.local/share.
     for (const char* ignored : {"", "relative/data"}) {

@@ -125,17 +125,19 @@ std::string PlayerDataFolder(const char* application, std::string& problem)
     problem.clear();
     const std::string name = application != nullptr ? application : "";
     // The XDG rules ignore a relative XDG_DATA_HOME, as they ignore an empty one.
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        return std::string(dataHome) + "/" + name;
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        std::string folder = home;
+    auto inside = [](std::string folder, const std::string& child) {
         if (folder.back() != '/') {
             folder += '/';
         }
-        return folder + ".local/share/" + name;
+        return folder + child;
+    };
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        return inside(dataHome, name);
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return inside(home, ".local/share/" + name);
     }
     problem = "neither XDG_DATA_HOME nor HOME names a folder";
     return {};
