@@ -225,6 +225,9 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
             nodes[state].move = move;
         }
         enqueue(state);
+        if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+            return false;
+        }
         return store.Count() < options.maxStates &&
                store.MemoryBytes() + nodes.capacity() * sizeof(SearchNode) < options.maxMemoryBytes;
     };
