@@ -161,7 +161,7 @@ TEST_F(Repair, UnwritableFileAnswersEveryLookupOnceWithoutLooping)
 
     // Without tables and unwritable: the repair fails too; everything reads as absent.
     Exec("DROP TABLE result_stage_normal; DROP TABLE result_stage_extra; DROP TABLE system_config;"
-         "CREATE TABLE unrelated (x)");
+         "DROP TABLE stage_fewest_turns; CREATE TABLE unrelated (x)");
     seen = WithoutWriteAccess([] {
         SaveDataManager save;
         save->SetCameraZDist(100);

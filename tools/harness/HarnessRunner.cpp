@@ -559,6 +559,27 @@ private:
             }
             return true;
         }
+        case Kind::PlayHint: {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            const std::optional<SolverMove> hint = puzzle != nullptr ? puzzle->GetShownHint() : std::nullopt;
+            if (!hint) {
+                return Fail("play-hint needs a hint on the puzzle screen");
+            }
+            const int direction = hint->direction == Up     ? ButtonUp
+                                  : hint->direction == Down ? ButtonDown
+                                  : hint->direction == Left ? ButtonLeft
+                                                            : ButtonRight;
+            // Pressed and released like `press`, so the next press goes down again.
+            if (Update(1u << direction)) {
+                Update(0);
+            }
+            if (hint->action != SolverAction::Slide) {
+                if (Update(1u << (hint->action == SolverAction::Push ? ButtonPush : ButtonDefrost))) {
+                    Update(0);
+                }
+            }
+            return true;
+        }
         case Kind::ExpectDeadEnd: {
             ScenePuzzle* puzzle = CurrentPuzzle();
             if (puzzle == nullptr) {

@@ -294,10 +294,10 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail("expect-dead-end takes yes or no");
             }
             command.count = words[1] == "yes" ? 1 : 0;
-        } else if (verb == "wait-solver") {
-            command.kind = HarnessCommand::Kind::WaitSolver;
+        } else if (verb == "wait-solver" || verb == "play-hint") {
+            command.kind = verb == "wait-solver" ? HarnessCommand::Kind::WaitSolver : HarnessCommand::Kind::PlayHint;
             if (arguments != 0) {
-                return fail("wait-solver takes no arguments");
+                return fail(verb + " takes no arguments");
             }
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;

@@ -72,6 +72,9 @@
 //                           `none`: no hint is shown
 //   expect-dead-end yes|no  whether the puzzle screen shows its dead-end box ("no way to
 //                           clear from here")
+//   play-hint               presses what the hint on the puzzle screen says, as `press`
+//                           does: its direction, then confirm (push) or cancel (thaw).
+//                           Fails when no hint is shown
 #pragma once
 
 #include <cstdint>
@@ -113,6 +116,7 @@ struct HarnessCommand {
         WaitSolver,
         ExpectHint,
         ExpectDeadEnd,
+        PlayHint,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
