@@ -5,10 +5,16 @@
 
 PositionAnalyser::PositionAnalyser() : PositionAnalyser(GameSolveOptions()) {}
 
-PositionAnalyser::PositionAnalyser(const SolveOptions& options_) : options(options_)
+PositionAnalyser::PositionAnalyser(const SolveOptions& options_, std::function<void()> onThreadStart)
+    : options(options_)
 {
     options.cancel = &cancel;
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this, onThreadStart = std::move(onThreadStart)] {
+        if (onThreadStart) {
+            onThreadStart();
+        }
+        Run();
+    });
 }
 
 PositionAnalyser::~PositionAnalyser()

@@ -24,6 +24,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -38,8 +39,9 @@ struct PositionAnalysis {
 
 class PositionAnalyser {
 public:
-    // `options` bound every search (its cancel field is the analyser's own).
-    explicit PositionAnalyser(const SolveOptions& options);
+    // `options` bound every search (its cancel field is the analyser's own). `onThreadStart`,
+    // when given, runs first on the new thread (the game lowers its priority there).
+    explicit PositionAnalyser(const SolveOptions& options, std::function<void()> onThreadStart = {});
     PositionAnalyser();
     ~PositionAnalyser();
     PositionAnalyser(const PositionAnalyser&) = delete;

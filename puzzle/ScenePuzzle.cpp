@@ -9,6 +9,7 @@
 // Quoted by its folder: the engine has a private header of the same name on the include path.
 #include "../scene/SceneFactory.h"
 #include "SceneRetryWait.h"
+#include "SolverBudget.h"
 #include "StageDataReader.h"
 
 #include <Lumora/System.h>
@@ -210,7 +211,8 @@ void ScenePuzzle::StartStage()
     }
 
     startMessage->Activate();
-    analyser = std::make_unique<PositionAnalyser>();
+    // The search runs beside the frames, below them: on a busy machine frames come first.
+    analyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), [] { Lumora::System::SetThreadBackground(); });
 }
 
 PuzzleButtons ScenePuzzle::ReadButtons()

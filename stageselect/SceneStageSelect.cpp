@@ -9,6 +9,8 @@
 #include "SceneTitle.h"
 #include "SolverBudget.h"
 
+#include <Lumora/System.h>
+
 #include <algorithm>
 
 namespace {
@@ -160,8 +162,9 @@ void SceneStageSelect::StartFewestTurns()
     if (jobs.empty()) {
         return;
     }
+    // Below the frames in priority: scrolling the list never waits for a search.
     solver = std::make_unique<StageSolverWorker>(StageKind::Extra, std::move(jobs), LoadFewestTurns(StageKind::Extra),
-                                                 GameSolveOptions());
+                                                 GameSolveOptions(), [] { Lumora::System::SetThreadBackground(); });
 }
 
 void SceneStageSelect::TakeFewestTurns()

@@ -91,14 +91,20 @@ std::int32_t SolveStageBytes(const std::uint8_t* bytes, std::size_t size, const 
 }
 
 StageSolverWorker::StageSolverWorker(std::int32_t kind_, std::vector<StageSolveJob> jobs,
-                                     std::vector<FewestTurnsRow> cache, const SolveOptions& options_)
+                                     std::vector<FewestTurnsRow> cache, const SolveOptions& options_,
+                                     std::function<void()> onThreadStart)
     : kind(kind_), options(options_), pending(std::move(jobs))
 {
     options.cancel = &stopping;
     for (FewestTurnsRow& row : cache) {
         cached[row.name] = {std::move(row.fileHash), row.fewestTurns};
     }
-    thread = std::thread([this] { Run(); });
+    thread = std::thread([this, onThreadStart = std::move(onThreadStart)] {
+        if (onThreadStart) {
+            onThreadStart();
+        }
+        Run();
+    });
 }
 
 StageSolverWorker::~StageSolverWorker()

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -50,8 +51,9 @@ class StageSolverWorker {
 public:
     // Starts the thread at once. `cache` is what LoadFewestTurns gave for `kind`; a job whose
     // file matches a cached row by name and hash is answered from it without a search.
+    // `onThreadStart`, when given, runs first on the new thread (the game lowers its priority).
     StageSolverWorker(std::int32_t kind, std::vector<StageSolveJob> jobs, std::vector<FewestTurnsRow> cache,
-                      const SolveOptions& options);
+                      const SolveOptions& options, std::function<void()> onThreadStart = {});
     // Stops the search in progress (its stage stays unanswered), stores the answers found
     // but not yet stored (one transaction) and joins the thread.
     ~StageSolverWorker();
