@@ -106,8 +106,9 @@ ScenePuzzle::~ScenePuzzle()
 
 void ScenePuzzle::ReleaseEverything()
 {
-    // Stops a search in progress before the board it copied from goes.
+    // Stops the searches in progress.
     analyser.reset();
+    startAnalyser.reset();
     Lumora::SafeRelease(solverTexture);
     // Forget this frame's queue before the actors in it go away.
     if (sceneManager != nullptr) {
@@ -212,7 +213,10 @@ void ScenePuzzle::StartStage()
 
     startMessage->Activate();
     // The search runs beside the frames, below them: on a busy machine frames come first.
-    analyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), [] { Lumora::System::SetThreadBackground(); });
+    const auto background = [] { Lumora::System::SetThreadBackground(); };
+    analyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
+    startAnalyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
+    startAnalyser->Analyse(board, 0);
 }
 
 PuzzleButtons ScenePuzzle::ReadButtons()
@@ -471,7 +475,7 @@ bool ScenePuzzle::IsSolverBusy() const
         return false;
     }
     const bool waiting = IsSettled() && (analysedTurns != rules.turns || !analysis.has_value());
-    return waiting || analyser->IsBusy();
+    return waiting || analyser->IsBusy() || startAnalyser != nullptr;
 }
 
 void ScenePuzzle::UpdateSolver(bool hintPressed)
@@ -487,11 +491,14 @@ void ScenePuzzle::UpdateSolver(bool hintPressed)
         analyser->Analyse(rules.board, analysedTurns);
     }
     PositionAnalysis answer;
+    if (startAnalyser != nullptr && startAnalyser->TakeResult(answer)) {
+        if (answer.outcome == SolveOutcome::Solved) {
+            fewestTurns = static_cast<std::int64_t>(answer.moves.size());
+        }
+        startAnalyser.reset(); // its thread has nothing left to do: the join is at once
+    }
     if (analyser->TakeResult(answer) && answer.position == analysedTurns) {
         analysis = std::move(answer);
-        if (analysedTurns == 0 && analysis->outcome == SolveOutcome::Solved) {
-            fewestTurns = static_cast<std::int64_t>(analysis->moves.size());
-        }
         if (analysis->outcome == SolveOutcome::Unsolvable && !deadEnd) {
             deadEnd = true;
             deadEndShown = true;

@@ -217,10 +217,13 @@ private:
     // came to rest in (labelled by its turn count, which every move changes): its first
     // move is the hint, Unsolvable is a proven dead end.
     std::unique_ptr<PositionAnalyser> analyser;
+    // The start position's answer (the fewest turns of the stage) on a thread of its own, so
+    // that moves made before it is found cannot cancel it; dropped once it has answered.
+    std::unique_ptr<PositionAnalyser> startAnalyser;
     Lumora::ITexture* solverTexture = nullptr; // "puzzle_solver.png": boxes, arrows, kinds
     std::uint64_t analysedTurns = UINT64_MAX;  // turn count of the position last sent
     std::optional<PositionAnalysis> analysis;  // the answer for it, once known
-    std::int64_t fewestTurns = -1;             // from the start position; -1 not known
+    std::int64_t fewestTurns = -1;             // from the start position; -1 not known (yet)
     bool hintRequested = false;                // the hint button waits for the answer
     bool hintShown = false;
     SolverMove hintMove;
