@@ -3,6 +3,21 @@
 
 #include "SolverBudget.h"
 
+namespace {
+
+// Copies a resting position into `to`, reusing the storage `to` already has.
+void CopyPosition(const PuzzleBoard& from, PuzzleBoard& to)
+{
+    to.width = from.width;
+    to.height = from.height;
+    to.tiles = from.tiles;
+    to.icicles = from.icicles;
+    to.frogs = from.frogs;
+    *to.player = *from.player;
+}
+
+} // namespace
+
 PositionAnalyser::PositionAnalyser() : PositionAnalyser(GameSolveOptions()) {}
 
 PositionAnalyser::PositionAnalyser(const SolveOptions& options_, std::function<void()> onThreadStart)
@@ -32,7 +47,8 @@ void PositionAnalyser::Analyse(const PuzzleBoard& board, std::uint64_t position)
 {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        pendingBoard = board;
+        CopyPosition(board, pendingBoard);
+        pending = true;
         pendingPosition = position;
         newestPosition = position;
         finished.reset();
@@ -58,20 +74,21 @@ bool PositionAnalyser::TakeResult(PositionAnalysis& result)
 bool PositionAnalyser::IsBusy() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return pendingBoard.has_value() || searching;
+    return pending || searching;
 }
 
 void PositionAnalyser::Run()
 {
+    PuzzleBoard board;
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping || pendingBoard.has_value(); });
+        wake.wait(lock, [this] { return stopping || pending; });
         if (stopping) {
             return;
         }
-        const PuzzleBoard board = std::move(*pendingBoard);
+        CopyPosition(pendingBoard, board);
         const std::uint64_t position = pendingPosition;
-        pendingBoard.reset();
+        pending = false;
         searching = true;
         cancel.store(false);
         lock.unlock();

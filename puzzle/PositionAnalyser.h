@@ -61,7 +61,11 @@ private:
     SolveOptions options;
     mutable std::mutex mutex;
     std::condition_variable wake;
-    std::optional<PuzzleBoard> pendingBoard; // guarded by mutex
+    // The request's copy of the board, refilled in place so that a request after every turn
+    // allocates nothing once the first one has sized it (the game counts a frame's
+    // allocations); the thread copies it into its own board the same way.
+    PuzzleBoard pendingBoard;                // guarded by mutex
+    bool pending = false;                    // guarded: pendingBoard holds a request
     std::uint64_t pendingPosition = 0;       // guarded
     std::uint64_t newestPosition = 0;        // guarded: the label of the newest request
     bool searching = false;                  // guarded

@@ -7,6 +7,7 @@
 #include <Lumora/Text.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 // Made at build time from the compiled normal stages (NormalStageFewestTurns.cpp).
@@ -25,9 +26,16 @@ constexpr std::size_t kLargestStageBytes = StageHeaderSize + 255 * 255 * StageCe
 constexpr std::size_t kStoreBatch = 64;
 
 // Reads up to kLargestStageBytes of the file and hashes all of it (a longer file differs
-// from its beginning, and must not share its cache row). False when it cannot be opened.
-bool ReadStageFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& hash)
+// from its beginning, and must not share its cache row). False when it is not a plain file
+// (as the game's reader, it never opens a named pipe, which would block until a writer
+// came) or cannot be opened, or when `stop` was set while a long file was read.
+bool ReadStageFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& hash,
+                   const std::atomic<bool>& stop)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
@@ -37,6 +45,9 @@ bool ReadStageFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
     std::vector<char> chunk(64 * 1024);
     bytes.clear();
     while (file) {
+        if (stop.load(std::memory_order_relaxed)) {
+            return false;
+        }
         file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         const auto got = static_cast<std::size_t>(file.gcount());
         for (std::size_t i = 0; i < got; ++i) {
@@ -166,7 +177,10 @@ void StageSolverWorker::Run()
             job = std::move(*nearest);
             pending.erase(nearest);
         }
-        if (!ReadStageFile(job.path, bytes, hash)) {
+        if (!ReadStageFile(job.path, bytes, hash, stopping)) {
+            if (stopping.load()) {
+                break;
+            }
             Answer(job, kFewestTurnsUnclearable); // the catalogue shows it as an empty stage
             continue;
         }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -82,11 +83,14 @@ TEST_F(StageFewestTurnsTest, SolvesFilesAndStoresEachAnswerUnderItsContents)
     Write("five.pzd", StageBytes(kFiveTurns));
     Write("never.pzd", StageBytes(kUnclearable));
     Write("empty.pzd", {});
-    const auto answers = Answer({"five.pzd", "never.pzd", "empty.pzd", "missing.pzd"});
+    // Nobody writes to the pipe: opening it to read would wait for ever.
+    ASSERT_EQ(mkfifo(ExtraStagePath("pipe.pzd").c_str(), 0600), 0);
+    const auto answers = Answer({"five.pzd", "never.pzd", "empty.pzd", "missing.pzd", "pipe.pzd"});
     EXPECT_EQ(answers.at("five.pzd"), 5);
     EXPECT_EQ(answers.at("never.pzd"), kFewestTurnsUnclearable);
     EXPECT_EQ(answers.at("empty.pzd"), kFewestTurnsUnclearable) << "no tiles: the puzzle refuses it";
     EXPECT_EQ(answers.at("missing.pzd"), kFewestTurnsUnclearable);
+    EXPECT_EQ(answers.at("pipe.pzd"), kFewestTurnsUnclearable);
 
     // The stored rows: the found answers under the files' hashes (a missing file has none).
     std::map<std::string, std::pair<std::string, std::int32_t>> rows;
