@@ -2,6 +2,7 @@
 
 #include "CommonGraphics.h"
 #include "CommonSounds.h"
+#include "GameFolders.h"
 #include "GameText.h"
 #include "ResourceManager.h"
 #include "SceneRoot.h"
@@ -70,6 +71,8 @@ void Application::FailStartup(const char* what, const char* reason)
 
 void Application::Start()
 {
+    // Before anything reads the save file: it may live in the player's data folder.
+    PrepareGameFolders();
     if (Lumora::System::Initialize(1, 1, 1) == 0) {
         FailStartup("the engine could not start its video, audio or input subsystem",
                     Lumora::System::GetStartError());

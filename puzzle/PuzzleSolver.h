@@ -56,7 +56,10 @@ struct SolveResult {
     std::size_t statesSeen = 0;    // distinct states stored
 };
 
-// Solves the board as built (frogs must all be Frozen and the player Idle).
+// Solves the board from where it stands: the player's cell and the frogs still on it (a
+// board as built, or any position the rules reach once every frog is Frozen again and the
+// player Idle; leaving frogs are already erased then). The moves start from that position,
+// so the first of them is a hint; Unsolvable there proves a dead end.
 SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options = {});
 
 // Moves as text: "U D L R" for slides, "PU".."PR" for pushes, "TU".."TR" for defrosts

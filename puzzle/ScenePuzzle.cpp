@@ -4,6 +4,7 @@
 
 #include "CommonSounds.h"
 #include "CurrentStage.h"
+#include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 // Quoted by its folder: the engine has a private header of the same name on the include path.
@@ -13,7 +14,6 @@
 #include "StageDataReader.h"
 
 #include <Lumora/System.h>
-#include <Lumora/Text.h>
 
 #include <algorithm>
 #include <limits>
@@ -154,10 +154,10 @@ void ScenePuzzle::StartStage()
 
     PuzzleBoard& board = rules.board;
     if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
-        // Extra stages are the player's own files in the disk folder the stage select listed
-        // (the pack holds none); the name is Shift-JIS, the OS path UTF-8.
+        // Extra stages are files on disk in the folders the stage select listed (the pack
+        // holds none): the player's own file of that name, else the shipped one.
         StageDataReader stage;
-        stage.ReadFromPath(Lumora::ShiftJisToUtf8("data/stage/extra/" + currentStageName).c_str());
+        stage.ReadFromPath(ExtraStageFilePath(currentStageName).c_str());
         board.BuildBoard(stage);
     } else {
         board.BuildBoard(stageFile);

@@ -30,7 +30,15 @@
 
 namespace {
 
-constexpr const char* kSaveFileName = "tomarugi.save";
+// Where the file is; see SetSaveFilePath.
+std::string& SaveFilePath()
+{
+    static std::string path = "tomarugi.save";
+    return path;
+}
+
+// Whether the player has been told that nothing is kept; one line per run is enough.
+bool saveNotKeptTold = false;
 
 // Statements are formatted into a buffer of this many bytes, cleared before each use.
 constexpr std::size_t kStatementBufferSize = 1024;
@@ -46,7 +54,7 @@ class SaveConnection {
 public:
     SaveConnection()
     {
-        if (sqlite3_open_v2(kSaveFileName, &database_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        if (sqlite3_open_v2(SaveFilePath().c_str(), &database_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK) {
             sqlite3_close(database_);
             database_ = nullptr;
@@ -142,14 +150,36 @@ Outcome RunRepairing(sqlite3* database, const StatementText& text, const std::st
 // yield 0, and the first write to the same file says why).
 void ReportUnwritable(sqlite3* database)
 {
-    static bool reported = false;
-    if (reported) {
+    if (saveNotKeptTold) {
         return;
     }
-    reported = true;
-    std::fprintf(stderr, "tomarugi: %s cannot be written (%s); records and settings are not kept\n", kSaveFileName,
-                 database != nullptr ? sqlite3_errmsg(database) : "it cannot be opened");
+    saveNotKeptTold = true;
+    std::fprintf(stderr, "tomarugi: %s cannot be written (%s); records and settings are not kept\n",
+                 SaveFilePath().c_str(), database != nullptr ? sqlite3_errmsg(database) : "it cannot be opened");
 }
+
+} // namespace
+
+void SetSaveFilePath(const std::string& path)
+{
+    SaveFilePath() = path;
+}
+
+const std::string& GetSaveFilePath()
+{
+    return SaveFilePath();
+}
+
+void ReportSaveNotKept(const std::string& reason)
+{
+    if (saveNotKeptTold) {
+        return;
+    }
+    saveNotKeptTold = true;
+    std::fprintf(stderr, "tomarugi: records and settings are not kept: %s\n", reason.c_str());
+}
+
+namespace {
 
 const char* ResultTable(std::int32_t kind)
 {

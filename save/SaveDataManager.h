@@ -1,7 +1,8 @@
 // save/SaveDataManager.h: best records and settings in the SQLite file "tomarugi.save".
 //
-// Every operation opens the file in the current directory, runs its statements and closes
-// it again; nothing is cached between calls. The program has one RealSaveDataManager at a
+// Every operation opens the file, runs its statements and closes it again; nothing is cached
+// between calls. The file is "tomarugi.save" in the current directory (the program's folder)
+// unless start-up chose another place with SetSaveFilePath. The program has one RealSaveDataManager at a
 // time, reached through SaveDataManager::Real() while at least one SaveDataManager handle
 // lives. Used from the main thread only.
 //
@@ -57,6 +58,17 @@ public:
     // The results of the last query, one entry per column value of each row.
     std::vector<std::int32_t> results;
 };
+
+// The save file every operation opens: a path as the operating system spells it, relative to
+// the current directory or absolute. "tomarugi.save" until start-up sets another (the
+// player's data folder, when the program's folder cannot be written). Main thread only.
+void SetSaveFilePath(const std::string& path);
+const std::string& GetSaveFilePath();
+
+// Says, once per run and on stderr, that records and settings cannot be kept, with `reason`;
+// later calls and the manager's own report of a failed write then stay silent, so the player
+// reads one line. For start-up, when no place for the save file can be written.
+void ReportSaveNotKept(const std::string& reason);
 
 // A handle that keeps the program's one RealSaveDataManager alive while it exists.
 class SaveDataManager {

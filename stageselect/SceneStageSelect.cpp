@@ -4,6 +4,7 @@
 #include "CommonSounds.h"
 #include "CurrentStage.h"
 #include "FlatFill.h"
+#include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SceneFactory.h"
 #include "SceneTitle.h"
@@ -157,7 +158,7 @@ void SceneStageSelect::StartFewestTurns()
     std::vector<StageSolveJob> jobs;
     jobs.reserve(catalogue.stageNames.size());
     for (std::size_t i = 0; i < catalogue.stageNames.size(); ++i) {
-        jobs.push_back({i, catalogue.stageNames[i], ExtraStagePath(catalogue.stageNames[i])});
+        jobs.push_back({i, catalogue.stageNames[i], ExtraStageFilePath(catalogue.stageNames[i])});
     }
     if (jobs.empty()) {
         return;

@@ -1,6 +1,7 @@
 #include "StageCatalogue.h"
 
 #include "CurrentStage.h"
+#include "GameFolders.h"
 #include "ResourceManager.h"
 #include "StageDataReader.h"
 
@@ -96,17 +97,49 @@ void BuildNormalCatalogue(StageCatalogue& catalogue)
 
 void BuildExtraCatalogue(StageCatalogue& catalogue)
 {
-    for (std::string& name : Lumora::FindFiles(kExtraStageFolder, kStageFilePattern)) {
+    std::vector<std::string> names = Lumora::FindFiles(kExtraStageFolder, kStageFilePattern);
+    if (const std::string playerStages = GetPlayerExtraStageFolder(); !playerStages.empty()) {
+        for (std::string& name : Lumora::FindFilesInFolder(playerStages, kStageFilePattern)) {
+            names.push_back(std::move(name));
+        }
+    }
+    // Exact duplicates (a name in both folders) sit together once sorted; one stays.
+    std::sort(names.begin(), names.end(), ExtraStageNameLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (std::string& name : names) {
         catalogue.stageNames.push_back(std::move(name));
     }
     std::vector<StageInfo> infos;
     infos.reserve(catalogue.stageNames.size());
     for (const std::string& name : catalogue.stageNames) {
         StageDataReader stage;
-        // Names came from the disk through an exact conversion, so the way back is exact too.
-        const std::string path = Lumora::ShiftJisToUtf8(std::string(kExtraStageFolder) + "/" + name);
-        stage.ReadFromPath(path.c_str());
+        stage.ReadFromPath(ExtraStageFilePath(name).c_str());
         infos.push_back(ReadStageInfo(stage));
     }
     AddStageInfos(catalogue, infos);
+}
+
+bool ExtraStageNameLess(const std::string& left, const std::string& right)
+{
+    // While the names agree, their character boundaries agree too, so one flag says for
+    // both whether the byte at hand starts a character.
+    auto fold = [](unsigned char byte) {
+        return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+    };
+    bool secondByte = false;
+    const std::size_t common = std::min(left.size(), right.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto a = static_cast<unsigned char>(left[i]);
+        const auto b = static_cast<unsigned char>(right[i]);
+        const unsigned char foldedA = secondByte ? a : fold(a);
+        const unsigned char foldedB = secondByte ? b : fold(b);
+        if (foldedA != foldedB) {
+            return foldedA < foldedB;
+        }
+        secondByte = !secondByte && Lumora::IsShiftJisLeadByte(a);
+    }
+    if (left.size() != right.size()) {
+        return left.size() < right.size();
+    }
+    return left < right; // the same but for case: byte order, so the list never varies
 }

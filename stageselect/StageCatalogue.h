@@ -2,8 +2,9 @@
 // best record, frog count and size shown for each.
 //
 // Two kinds: the five normal stages inside the data pack (engine files opened by the
-// resource loader), and the extra stages, whatever "*.pzd" files the player has put into
-// the folder "data/stage/extra" beside the program. The screen owns one catalogue, builds
+// resource loader), and the extra stages, the "*.pzd" files in the folder
+// "data/stage/extra" beside the program (those that ship) and in the player's own extra
+// stage folder (see GameFolders.h), listed in name order. The screen owns one catalogue, builds
 // it once when the loader is idle and drops it when it ends; nothing is cached between
 // visits.
 //
@@ -70,7 +71,14 @@ void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader)
 // lookup adds a 0 row for a stage seen the first time). Call once the loader is idle.
 void BuildNormalCatalogue(StageCatalogue& catalogue);
 
-// Lists the "*.pzd" entries of "data/stage/extra" in the order the file system gives them
+// Lists the "*.pzd" entries of "data/stage/extra" and of the player's extra stage folder,
+// a name in both once (the player's file is the one read), sorted by ExtraStageNameLess,
 // and reads each; an entry that cannot be read shows as a 0 x 0 stage with no frogs.
-// Records come from the extra table. A missing folder gives an empty list.
+// Records come from the extra table. Missing folders give an empty list.
 void BuildExtraCatalogue(StageCatalogue& catalogue);
+
+// The order of the extra list: the names' Shift-JIS bytes compared one by one, with ASCII
+// letters compared regardless of case ("b.pzd" after "A.pzd"; the second byte of a
+// two-byte character is never taken for a letter). Names that differ only in case follow
+// byte order, so the list is the same on every run.
+bool ExtraStageNameLess(const std::string& left, const std::string& right);

@@ -76,11 +76,6 @@ std::int32_t NormalStageFewestTurns(const std::string& name)
     return kFewestTurnsNotKnown;
 }
 
-std::string ExtraStagePath(const std::string& name)
-{
-    return Lumora::ShiftJisToUtf8("data/stage/extra/" + name);
-}
-
 std::int32_t SolveStageBytes(const std::uint8_t* bytes, std::size_t size, const SolveOptions& options)
 {
     StageDataReader stage;

@@ -32,15 +32,13 @@ inline constexpr std::int32_t kFewestTurnsNotKnown = 0;
 // a name the table does not hold.
 std::int32_t NormalStageFewestTurns(const std::string& name);
 
-// The OS path (UTF-8) of an extra stage listed by its Shift-JIS file name.
-std::string ExtraStagePath(const std::string& name);
-
 // The answer for a stage file's bytes, searched now on the calling thread: the solver's
 // fewest turns, kFewestTurnsUnclearable, or kFewestTurnsBeyondBudget (also when `cancel`
 // was set). Used by the worker and by tests.
 std::int32_t SolveStageBytes(const std::uint8_t* bytes, std::size_t size, const SolveOptions& options);
 
-// One stage to answer: its place in the list, Shift-JIS name and OS path.
+// One stage to answer: its place in the list, Shift-JIS name and OS path (the file the
+// puzzle would play, ExtraStageFilePath in GameFolders.h).
 struct StageSolveJob {
     std::size_t index = 0;
     std::string name;

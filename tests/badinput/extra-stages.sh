@@ -56,12 +56,14 @@ head -c $((8 + last_frog * 8 + 3)) "$good" > "$extra/truncated.pzd"
 truncated_frogs=$(frogs_in "$last_frog")
 [ "$truncated_frogs" -gt 0 ] || fail "the cut-off stage keeps no frog; choose another cut"
 
-# The entries in the order the game lists them: the directory's own order, without the
-# names it cannot convert.
+# The entries in the order the game lists them, without the names it cannot convert: by
+# name, ASCII letters without case and then by Shift-JIS bytes. For these names (one
+# Japanese name, the rest ASCII without characters between 'Z' and 'a' where it matters)
+# the C locale's case-folding sort gives that same order.
 listed=$(ls -U "$extra" | while IFS= read -r name; do
     case $name in *.pzd) ;; *) continue ;; esac
     printf '%s' "$name" | iconv -f UTF-8 -t CP932 >/dev/null 2>&1 && printf '%s\n' "$name"
-done)
+done | LC_ALL=C sort -f)
 count=$(printf '%s\n' "$listed" | grep -c .)
 [ "$count" -eq 10 ] || fail "expected 10 listable entries, found $count"
 

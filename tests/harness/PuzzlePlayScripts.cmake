@@ -100,7 +100,7 @@ foreach(line IN LISTS solution_lines)
   if(kind STREQUAL "extra")
     # Extra stages are played from a disk folder of the test's own (stageselect-extra-play.sh)
     # holding two copies of the first extra stage, one named in Japanese and one with quotes;
-    # the folder lists them in the order the file system gives, so each is played once
+    # the list shows them in name order, and each is played once
     # (top line, then the second line) and the save file is checked by name afterwards.
     if(file STREQUAL "おまけ１.pzd" AND TOMARUGI_SQLITE3)
       puzzle_moves_to_script("${moves}" play)

@@ -2,12 +2,11 @@
 #include "PuzzleReplay.h"
 #include "PuzzleSolver.h"
 #include "PuzzleTestSupport.h"
+#include "RulesSearch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
-#include <map>
 #include <random>
 
 namespace {
@@ -47,60 +46,6 @@ std::vector<std::string> RandomRows(std::mt19937& random, int width, int height,
         place('I');
     }
     return rows;
-}
-
-// Fewest turns found by searching over the real rules themselves: states are whole rule
-// objects, keyed by player cell, facing and frog cells; actions are single presses of a
-// direction, push or defrost, each played frame by frame. Turning costs 0, the rest what
-// the rules count. Returns -1 when no state is cleared.
-int FewestTurnsByTheRules(const StageDataReader& stage)
-{
-    using Key = std::vector<std::int64_t>;
-    auto keyOf = [](const PuzzleRules& rules) {
-        const PuzzlerNuiko& player = *rules.board.player;
-        Key key = {player.x, player.y, player.facing.dx, player.facing.dy};
-        std::vector<std::int64_t> frogs;
-        for (const PuzzleObjectFrozenFrog& frog : rules.board.frogs) {
-            frogs.push_back(std::int64_t{frog.y} * 1000 + frog.x);
-        }
-        std::sort(frogs.begin(), frogs.end());
-        key.insert(key.end(), frogs.begin(), frogs.end());
-        return key;
-    };
-    PuzzleRules start;
-    start.board.BuildBoard(stage);
-    start.Step({}); // a stage without frogs is cleared here
-    std::map<Key, std::uint64_t> best;
-    std::deque<PuzzleRules> open = {start};
-    best[keyOf(start)] = 0;
-    const int presses[] = {ButtonUp, ButtonDown, ButtonLeft, ButtonRight, ButtonPush, ButtonDefrost};
-    while (!open.empty()) {
-        PuzzleRules rules = open.front();
-        open.pop_front();
-        if (rules.turns > best[keyOf(rules)]) {
-            continue;
-        }
-        if (rules.board.player->state == PuzzlerState::Cleared) {
-            return static_cast<int>(rules.turns); // 0-1 search: the first cleared is fewest
-        }
-        for (int button : presses) {
-            PuzzleRules next = rules;
-            RunAction(next, PuzzleButtons::Bit(button), ReplayLeaveLength, 5000);
-            next.Step({});
-            const Key key = keyOf(next);
-            const auto seen = best.find(key);
-            if (seen != best.end() && seen->second <= next.turns) {
-                continue;
-            }
-            best[key] = next.turns;
-            if (next.turns == rules.turns) {
-                open.push_front(next);
-            } else {
-                open.push_back(next);
-            }
-        }
-    }
-    return -1;
 }
 
 TEST(Solver, AgreesWithASearchOverTheRulesThemselves)

@@ -1,12 +1,14 @@
 // Every shipped stage, played to the clear with its recorded solution through the rules
 // at the game's own timing (one draw per update, a 30-frame leave animation).
 #include "PuzzleReplay.h"
+#include "RulesSearch.h"
 #include "PuzzleSolver.h"
 #include "StageDataReader.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -120,6 +122,111 @@ TEST(ShippedStages, HardNeedsPlanning)
         }
     }
     EXPECT_GE(deadEnds, 2);
+}
+
+// Every move that does something from where the rules stand (a slide that moves, a push
+// that moves a frog, a thaw of the frog in front), found by trying all twelve.
+std::vector<SolverMove> LegalMoves(const PuzzleRules& rules)
+{
+    std::vector<SolverMove> legal;
+    for (const SolverAction action : {SolverAction::Slide, SolverAction::Push, SolverAction::Defrost}) {
+        for (const Direction direction : {Up, Down, Left, Right}) {
+            PuzzleRules trial = rules;
+            if (PlayMoves(trial, {{action, direction}}).ok) {
+                legal.push_back({action, direction});
+            }
+        }
+    }
+    return legal;
+}
+
+// Random positions of every shipped stage, reached by playing random moves through the
+// rules. From each, the hint (the first move of a fresh solve) is followed move by move:
+// every hint must play, cost one turn and leave one turn fewer to go, and the stage must be
+// cleared in exactly the fewest turns the first solve named. A position the solver calls
+// unclearable must be unclearable by the search over the rules themselves too.
+TEST(Hints, FollowedFromRandomReachablePositionsClearInTheRemainingFewestTurns)
+{
+    std::mt19937 random(20261208);
+    int followed = 0;
+    int deadEnds = 0;
+    for (const RecordedSolution& solution : LoadSolutions()) {
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(StagePath(solution).c_str())) << solution.file;
+        for (int walk = 0; walk < 6; ++walk) {
+            PuzzleRules rules;
+            rules.board.BuildBoard(stage);
+            std::string played;
+            const std::size_t length = random() % (solution.turns + 1);
+            for (std::size_t i = 0; i < length; ++i) {
+                const std::vector<SolverMove> legal = LegalMoves(rules);
+                if (legal.empty()) {
+                    break;
+                }
+                const SolverMove move = legal[random() % legal.size()];
+                ASSERT_TRUE(PlayMoves(rules, {move}).ok);
+                played += FormatMoves({move}) + " ";
+                if (rules.board.player->state == PuzzlerState::Cleared) {
+                    break;
+                }
+            }
+            SCOPED_TRACE(solution.file + " after: " + played);
+            if (rules.board.player->state == PuzzlerState::Cleared) {
+                continue;
+            }
+            const SolveResult first = SolvePuzzle(rules.board);
+            ASSERT_NE(first.outcome, SolveOutcome::GaveUp);
+            if (first.outcome == SolveOutcome::Unsolvable) {
+                ++deadEnds;
+                EXPECT_EQ(FewestTurnsByTheRules(rules), -1);
+                continue;
+            }
+            ++followed;
+            const std::uint64_t turnsBefore = rules.turns;
+            for (std::size_t left = first.moves.size(); left > 0; --left) {
+                const SolveResult now = SolvePuzzle(rules.board);
+                ASSERT_EQ(now.outcome, SolveOutcome::Solved);
+                ASSERT_EQ(now.moves.size(), left);
+                const ReplayReport step = PlayMoves(rules, {now.moves.front()});
+                ASSERT_TRUE(step.ok) << step.failure;
+                EXPECT_EQ(step.cleared, left == 1);
+            }
+            EXPECT_EQ(rules.board.player->state, PuzzlerState::Cleared);
+            EXPECT_EQ(rules.turns - turnsBefore, first.moves.size());
+        }
+    }
+    // The sample must exercise both outcomes.
+    EXPECT_GT(followed, 10);
+    EXPECT_GT(deadEnds, 2);
+}
+
+// The losing first moves of a stage are dead ends by both searches, and the winning ones
+// are not: the solver's word is never a guess.
+TEST(Hints, DeadEndsAfterEveryFirstMoveAgreeWithTheSearchOverTheRules)
+{
+    for (const char* name : {"練習問題２.pzd", "体験版Normal.pzd", "体験版Hard.pzd"}) {
+        SCOPED_TRACE(name);
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath((std::string(TOMARUGI_STAGE_DIR) + "/" + name).c_str()));
+        PuzzleRules start;
+        start.board.BuildBoard(stage);
+        int deadEnds = 0;
+        for (const SolverMove& move : LegalMoves(start)) {
+            PuzzleRules rules = start;
+            ASSERT_TRUE(PlayMoves(rules, {move}).ok);
+            const SolveResult result = SolvePuzzle(rules.board);
+            const int byTheRules = FewestTurnsByTheRules(rules);
+            SCOPED_TRACE(FormatMoves({move}));
+            if (result.outcome == SolveOutcome::Unsolvable) {
+                ++deadEnds;
+                EXPECT_EQ(byTheRules, -1);
+            } else {
+                ASSERT_EQ(result.outcome, SolveOutcome::Solved);
+                EXPECT_EQ(byTheRules, static_cast<int>(result.moves.size()));
+            }
+        }
+        EXPECT_GE(deadEnds, 1);
+    }
 }
 
 } // namespace

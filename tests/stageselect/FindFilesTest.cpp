@@ -8,7 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +104,95 @@ TEST(FindFilesTest, MissingFoldersAndNamesWithoutAShiftJisFormGiveNothingAndNeve
         << "names with no exact Shift-JIS form are left out; '' is the current folder";
     EXPECT_EQ(Sorted(Lumora::FindFiles(".", "*")), (std::vector<std::string>{"kept.pzd"}))
         << "'.' and '..' are never listed";
+}
+
+// A folder the game did not name itself (the player's, from the environment) is given as the
+// disk spells it: here with a character Shift-JIS lacks, which FindFiles could not name.
+TEST(FindFilesTest, AFolderGivenAsTheDiskSpellsItIsSearchedAsItIs)
+{
+    ScratchDirectory scratch;
+    const fs::path folder = scratch.Path() / "Jos\xC3\xA9 \xF0\x9F\x90\xB8";
+    fs::create_directories(folder);
+    Touch(folder / "おまけ.pzd");
+    Touch(folder / "notes.txt");
+    EXPECT_EQ(Lumora::FindFilesInFolder(folder.string(), "*.pzd"), std::vector<std::string>{Sjis("おまけ.pzd")});
+    EXPECT_TRUE(Lumora::FindFilesInFolder((folder / "missing").string(), "*.pzd").empty());
+    EXPECT_TRUE(Lumora::FindFilesInFolder(folder.string(), nullptr).empty());
+}
+
+TEST(FolderTest, OnlyAnExistingFolderCanBeWrittenInto)
+{
+    ScratchDirectory scratch;
+    EXPECT_TRUE(Lumora::IsFolderWritable(scratch.Path().string()));
+    EXPECT_TRUE(Lumora::IsFolderWritable("")) << "'' is the current folder";
+    Touch(scratch.Path() / "file");
+    EXPECT_FALSE(Lumora::IsFolderWritable((scratch.Path() / "file").string())) << "a file is no folder";
+    EXPECT_FALSE(Lumora::IsFolderWritable((scratch.Path() / "missing").string()));
+    // Read-only for its owner too; root may write anyway, so that half needs a normal user.
+    fs::create_directory(scratch.Path() / "locked");
+    fs::permissions(scratch.Path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    if (geteuid() != 0) {
+        EXPECT_FALSE(Lumora::IsFolderWritable((scratch.Path() / "locked").string()));
+    }
+    fs::permissions(scratch.Path() / "locked", fs::perms::owner_all);
+}
+
+// XDG_DATA_HOME and HOME as the XDG base directory rules read them.
+class PlayerDataFolderTest : public ::testing::Test {
+protected:
+    PlayerDataFolderTest() : dataHome_(Get("XDG_DATA_HOME")), home_(Get("HOME")) {}
+    ~PlayerDataFolderTest() override
+    {
+        Put("XDG_DATA_HOME", dataHome_);
+        Put("HOME", home_);
+    }
+    static void Put(const char* name, const std::optional<std::string>& value)
+    {
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    static std::string Folder()
+    {
+        std::string problem;
+        std::string folder = Lumora::PlayerDataFolder("tomarugi", problem);
+        EXPECT_EQ(folder.empty(), !problem.empty()) << "a problem exactly when there is no folder";
+        return folder;
+    }
+
+private:
+    static std::optional<std::string> Get(const char* name)
+    {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    }
+    std::optional<std::string> dataHome_;
+    std::optional<std::string> home_;
+};
+
+TEST_F(PlayerDataFolderTest, XdgDataHomeFirstThenHomeAndNeitherWhenNeitherIsAbsolute)
+{
+    Put("HOME", "/home/player/");
+    Put("XDG_DATA_HOME", "/data/player/");
+    EXPECT_EQ(Folder(), "/data/player/tomarugi");
+    // The rules ignore an empty or relative XDG_DATA_HOME: then ~/.local/share.
+    for (const char* ignored : {"", "relative/data"}) {
+        Put("XDG_DATA_HOME", ignored);
+        EXPECT_EQ(Folder(), "/home/player/.local/share/tomarugi") << ignored;
+    }
+    Put("XDG_DATA_HOME", std::nullopt);
+    Put("HOME", "/home/player");
+    EXPECT_EQ(Folder(), "/home/player/.local/share/tomarugi");
+    for (const char* unusable : {"", "player"}) {
+        Put("HOME", unusable);
+        EXPECT_EQ(Folder(), "") << "HOME='" << unusable << "'";
+    }
+    Put("HOME", std::nullopt);
+    std::string problem;
+    EXPECT_EQ(Lumora::PlayerDataFolder("tomarugi", problem), "");
+    EXPECT_NE(problem.find("HOME"), std::string::npos) << problem;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "StageCatalogue.h"
 
 #include "CurrentStage.h"
+#include "GameFolders.h"
 #include "MemoryFile.h"
 #include "SaveDataManager.h"
 #include "ScratchDirectory.h"
@@ -13,9 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -131,7 +135,7 @@ TEST_F(StageCatalogueTest, NormalListStaysTheFiveNamesWhateverTheKindOfTheLookup
     EXPECT_EQ(catalogue.stageInfos.count("x.pzd"), 0u);
 }
 
-TEST_F(StageCatalogueTest, ExtraListFollowsTheDirectoryOrderAndKeysRecordsByShiftJisName)
+TEST_F(StageCatalogueTest, ExtraListIsInNameOrderAndKeysRecordsByShiftJisName)
 {
     currentStageKind = StageKind::Extra;
     const fs::path folder = "data/stage/extra";
@@ -145,8 +149,9 @@ TEST_F(StageCatalogueTest, ExtraListFollowsTheDirectoryOrderAndKeysRecordsByShif
 
     BuildExtraCatalogue(catalogue);
 
-    EXPECT_EQ(catalogue.stageNames, Lumora::FindFiles("data/stage/extra", "*.pzd"))
-        << "the catalogue keeps the directory search's order and does not sort";
+    const std::vector<std::string> byName = {"aa.pzd", "it's.pzd", "not a stage.pzd", "zz.pzd",
+                                             Sjis("おまけ１.pzd")};
+    EXPECT_EQ(catalogue.stageNames, byName) << "listed by name, whatever order the directory gives";
     ASSERT_EQ(catalogue.stageNames.size(), 5u);
     ASSERT_EQ(catalogue.stageInfos.size(), 5u);
 
@@ -180,6 +185,100 @@ TEST_F(StageCatalogueTest, ExtraListIsEmptyWithoutTheFolderOrWithoutStageFiles)
     StageCatalogue again;
     BuildExtraCatalogue(again);
     EXPECT_TRUE(again.stageNames.empty());
+}
+
+TEST(ExtraStageNameOrder, AsciiLettersCompareWithoutCaseAndEveryOtherByteByItsValue)
+{
+    auto sorted = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end(), ExtraStageNameLess);
+        return names;
+    };
+    EXPECT_EQ(sorted({"cherry.pzd", "Banana.pzd", "apple.pzd", "APRICOT.pzd"}),
+              (std::vector<std::string>{"apple.pzd", "APRICOT.pzd", "Banana.pzd", "cherry.pzd"}));
+    // Numbered stages keep their numbers' order; a shorter name that is a prefix comes first.
+    EXPECT_EQ(sorted({"2-01.pzd", "1-10.pzd", "1-02.pzd", "1.pzd"}),
+              (std::vector<std::string>{"1-02.pzd", "1-10.pzd", "1.pzd", "2-01.pzd"}));
+    // Lowercase, not uppercase, is what letters are compared as: '_' (0x5F) sorts between
+    // 'Z' and 'a', so "a_" comes after "ab" only when letters read as lowercase.
+    EXPECT_FALSE(ExtraStageNameLess("Ab.pzd", "a_.pzd"));
+    EXPECT_TRUE(ExtraStageNameLess("a_.pzd", "Ab.pzd"));
+    // The second byte of a two-byte character is never a letter: イ is 83 42, ヂ is 83 61.
+    // Folding 0x42 ('B') would put イ after ヂ.
+    EXPECT_TRUE(ExtraStageNameLess(Sjis("イ.pzd"), Sjis("ヂ.pzd")));
+    EXPECT_FALSE(ExtraStageNameLess(Sjis("ヂ.pzd"), Sjis("イ.pzd")));
+    // ASCII before Shift-JIS (lead bytes are 0x81 and above); kana in their code order.
+    EXPECT_EQ(sorted({Sjis("おまけ２.pzd"), Sjis("おまけ１.pzd"), "zz.pzd"}),
+              (std::vector<std::string>{"zz.pzd", Sjis("おまけ１.pzd"), Sjis("おまけ２.pzd")}));
+    // Names that differ only in case are both kept, in one fixed order.
+    EXPECT_TRUE(ExtraStageNameLess("A.pzd", "a.pzd"));
+    EXPECT_FALSE(ExtraStageNameLess("a.pzd", "A.pzd"));
+    EXPECT_FALSE(ExtraStageNameLess("a.pzd", "a.pzd"));
+}
+
+// The player's own extra stages, in "$XDG_DATA_HOME/tomarugi/stage/extra", join the shipped
+// ones in "data/stage/extra" beside the program.
+class PlayerExtraStagesTest : public StageCatalogueTest {
+protected:
+    PlayerExtraStagesTest()
+    {
+        if (const char* previous = std::getenv("XDG_DATA_HOME")) {
+            previousDataHome_ = previous;
+        }
+        setenv("XDG_DATA_HOME", (scratch.Path() / "xdg").c_str(), 1);
+        PrepareGameFolders();
+        currentStageKind = StageKind::Extra;
+        fs::create_directories(shipped);
+        fs::create_directories(own);
+    }
+    ~PlayerExtraStagesTest() override
+    {
+        if (previousDataHome_) {
+            setenv("XDG_DATA_HOME", previousDataHome_->c_str(), 1);
+        } else {
+            unsetenv("XDG_DATA_HOME");
+        }
+        PrepareGameFolders();
+    }
+
+    const fs::path shipped = "data/stage/extra";
+    const fs::path own = scratch.Path() / "xdg" / "tomarugi" / "stage" / "extra";
+
+private:
+    std::optional<std::string> previousDataHome_;
+};
+
+TEST_F(PlayerExtraStagesTest, BothFoldersAreListedInNameOrderAndTheSharedNameOnceFromThePlayersFile)
+{
+    WriteFile(shipped / "shared.pzd", StageBytes(1, 1, {kStart}));
+    WriteFile(shipped / "C.pzd", StageBytes(2, 2, {kStart, kFrog}));
+    WriteFile(own / "shared.pzd", StageBytes(3, 4, {kStart, kFrog, kFrog}));
+    WriteFile(own / "b.pzd", StageBytes(5, 5, {kStart}));
+    WriteFile(own / "おまけ.pzd", StageBytes(6, 6, {kStart}));
+
+    BuildExtraCatalogue(catalogue);
+
+    EXPECT_EQ(catalogue.stageNames,
+              (std::vector<std::string>{"b.pzd", "C.pzd", "shared.pzd", Sjis("おまけ.pzd")}));
+    ASSERT_EQ(catalogue.stageInfos.count("shared.pzd"), 1u);
+    const StageInfo& shared = catalogue.stageInfos.at("shared.pzd");
+    EXPECT_EQ(shared.width, 3) << "the player's file is the one shown";
+    EXPECT_EQ(shared.frogCount, 2);
+    EXPECT_EQ(catalogue.stageInfos.at("C.pzd").width, 2);
+    EXPECT_EQ(catalogue.stageInfos.at(Sjis("おまけ.pzd")).width, 6);
+
+    // The puzzle opens the same files the list was read from.
+    EXPECT_EQ(fs::path(ExtraStageFilePath("shared.pzd")), own / "shared.pzd");
+    EXPECT_EQ(fs::path(ExtraStageFilePath("C.pzd")), shipped / "C.pzd");
+    EXPECT_EQ(fs::path(ExtraStageFilePath(Sjis("おまけ.pzd"))), own / "おまけ.pzd");
+    EXPECT_EQ(fs::path(ExtraStageFilePath("missing.pzd")), shipped / "missing.pzd");
+}
+
+TEST_F(PlayerExtraStagesTest, AWritableGameFolderKeepsTheSaveFileBesideTheProgram)
+{
+    EXPECT_EQ(GetSaveFilePath(), "tomarugi.save");
+    EXPECT_EQ(fs::path(GetPlayerFolder()), scratch.Path() / "xdg" / "tomarugi");
+    EXPECT_FALSE(fs::exists(scratch.Path() / "xdg" / "tomarugi" / "tomarugi.save"))
+        << "nothing is made in the player's folder while the game folder can be written";
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // file keyed by kind, name and the file's contents.
 #include "StageFewestTurns.h"
 
+#include "GameFolders.h"
+
 #include "SaveDataManager.h"
 #include "ScratchDirectory.h"
 #include "SolverBudget.h"
@@ -49,7 +51,7 @@ protected:
     void Write(const std::string& name, const std::vector<std::uint8_t>& bytes)
     {
         fs::create_directories("data/stage/extra");
-        std::ofstream out(ExtraStagePath(name), std::ios::binary);
+        std::ofstream out(ExtraStageFilePath(name), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
@@ -58,7 +60,7 @@ protected:
     {
         std::vector<StageSolveJob> jobs;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            jobs.push_back({i, names[i], ExtraStagePath(names[i])});
+            jobs.push_back({i, names[i], ExtraStageFilePath(names[i])});
         }
         std::map<std::string, std::int32_t> answers;
         StageSolverWorker worker(StageKind::Extra, jobs, LoadFewestTurns(StageKind::Extra), GameSolveOptions());
@@ -84,7 +86,7 @@ TEST_F(StageFewestTurnsTest, SolvesFilesAndStoresEachAnswerUnderItsContents)
     Write("never.pzd", StageBytes(kUnclearable));
     Write("empty.pzd", {});
     // Nobody writes to the pipe: opening it to read would wait for ever.
-    ASSERT_EQ(mkfifo(ExtraStagePath("pipe.pzd").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(ExtraStageFilePath("pipe.pzd").c_str(), 0600), 0);
     const auto answers = Answer({"five.pzd", "never.pzd", "empty.pzd", "missing.pzd", "pipe.pzd"});
     EXPECT_EQ(answers.at("five.pzd"), 5);
     EXPECT_EQ(answers.at("never.pzd"), kFewestTurnsUnclearable);

@@ -4,12 +4,15 @@
 //     tomarugi-stage print FILE.pzd           stage file -> text grid on stdout
 //     tomarugi-stage validate FILE            size, start cells, frogs, icicles, clearable?
 //     tomarugi-stage solve FILE               "fewest turns: N" and one shortest move list
+//     tomarugi-stage hint FILE [MOVES]        after playing MOVES: fewest turns left, next move
 //
 // FILE may be a stage file or a text source (by the ".txt" ending). Exit codes: 0 done (or
-// cleared), 1 the stage cannot be cleared, 2 bad input or usage, 3 the search gave up at
+// cleared), 1 the stage cannot be cleared (from the position reached), 2 bad input or usage, 3 the search gave up at
 // its state limit (--max-states N). The text format is described in StageText.h and in
 // content/stages/README.md; the move list in puzzle/PuzzleSolver.h.
 #include "PuzzleBoard.h"
+#include "PuzzleReplay.h"
+#include "PuzzleRules.h"
 #include "PuzzleSolver.h"
 #include "StageDataReader.h"
 #include "StageText.h"
@@ -35,7 +38,8 @@ const char* const Usage =
     "usage: tomarugi-stage compile IN.txt OUT.pzd\n"
     "       tomarugi-stage print FILE.pzd\n"
     "       tomarugi-stage validate [--max-states N] FILE\n"
-    "       tomarugi-stage solve [--max-states N] FILE\n";
+    "       tomarugi-stage solve [--max-states N] FILE\n"
+    "       tomarugi-stage hint [--max-states N] FILE [MOVES]\n";
 
 // A refusal carrying the message to print; becomes exit code 2.
 struct BadInput {
@@ -202,6 +206,47 @@ int Solve(std::vector<std::string> args)
     return ExitFor(result);
 }
 
+// The position after MOVES (played frame by frame through the rules, so it is one a player
+// can reach), then what the game's hint would show there: the first move of a fewest-turn
+// solution, or that no way to clear is left.
+int Hint(std::vector<std::string> args)
+{
+    const std::size_t maxStates = ParseMaxStates(args);
+    if (args.empty()) {
+        throw BadInput{std::string("hint takes one stage and, optionally, the moves played so far\n") + Usage};
+    }
+    std::string played;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        played += (i > 1 ? " " : "") + args[i];
+    }
+    std::vector<SolverMove> moves;
+    if (!ParseMoves(played, moves)) {
+        throw BadInput{"moves '" + played + "': use U D L R, PU PD PL PR (push), TU TD TL TR (thaw)"};
+    }
+    std::string title;
+    PuzzleRules rules;
+    rules.board.BuildBoard(LoadStage(args[0], title));
+    rules.Step({}); // a stage without frogs is cleared before any move
+    const ReplayReport report = PlayMoves(rules, moves);
+    if (!report.ok) {
+        throw BadInput{report.failure};
+    }
+    if (rules.board.player->state == PuzzlerState::Cleared) {
+        std::cout << "cleared in " << rules.turns << " turns\nfewest turns left: 0\n";
+        return ExitDone;
+    }
+    const SolveResult result = SolvePuzzle(rules.board, SearchOptions(maxStates, true));
+    if (result.outcome == SolveOutcome::Solved) {
+        std::cout << "fewest turns left: " << result.moves.size() << "\nnext: " << FormatMoves({result.moves.front()})
+                  << "\n";
+    } else if (result.outcome == SolveOutcome::Unsolvable) {
+        std::cout << "no way to clear\n";
+    } else {
+        PrintSolveFailure(result);
+    }
+    return ExitFor(result);
+}
+
 int Validate(std::vector<std::string> args)
 {
     const std::size_t maxStates = ParseMaxStates(args);
@@ -282,6 +327,9 @@ int main(int argc, char** argv)
         }
         if (command == "solve") {
             return Solve(args);
+        }
+        if (command == "hint") {
+            return Hint(args);
         }
         std::cerr << "tomarugi-stage: unknown command '" << command << "'\n" << Usage;
         return ExitBadInput;

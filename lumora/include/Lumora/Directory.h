@@ -17,6 +17,14 @@
 // page 932 lacks) is left out: a lossy stand-in could neither be opened again nor keep its
 // save record apart from another such name.
 //
+// FindFilesInFolder takes the folder as the operating system spells it (UTF-8 bytes on Linux,
+// passed through unconverted), for folders the game did not name itself: the player's data
+// folder comes from the environment and may hold characters Shift-JIS lacks.
+//
+// PlayerDataFolder and IsFolderWritable tell where a game may keep what it writes: beside the
+// program when that folder is writable, else in the player's own data folder, following the
+// XDG base directory rules on Linux.
+//
 // Thread-safe; nothing is kept between calls.
 #pragma once
 
@@ -30,6 +38,21 @@ namespace Lumora {
 // folder is missing, unreadable or has no match, or when either argument is null or has
 // no exact UTF-8 form.
 std::vector<std::string> FindFiles(const char* directory, const char* pattern);
+
+// As FindFiles, with the folder as an operating-system path (not converted); names found are
+// Shift-JIS as with FindFiles. Empty when the folder is missing, unreadable or has no match.
+std::vector<std::string> FindFilesInFolder(const std::string& folder, const char* pattern);
+
+// True when this process may create and replace files in the folder `folder` (an
+// operating-system path; "" is the current directory): it exists, is a folder, and the
+// process has write and search rights on it on a file system mounted for writing.
+bool IsFolderWritable(const std::string& folder);
+
+// The player's own data folder for the program `application` (plain ASCII, e.g. "tomarugi"):
+// "$XDG_DATA_HOME/<application>" when XDG_DATA_HOME holds an absolute path, else
+// "$HOME/.local/share/<application>". Nothing is created. When neither variable gives an
+// absolute path the result is "" and `problem` says so in words (for one line to the player).
+std::string PlayerDataFolder(const char* application, std::string& problem);
 
 // True when the whole of `name` matches `pattern` by the rules above (both Shift-JIS).
 bool MatchesWildcard(const std::string& name, const std::string& pattern);

@@ -8,7 +8,8 @@
 // The window shows the logical screen scaled with its aspect kept (a whole-number scale
 // where one fits, letterboxed), may be resized, and answers three keys itself: Alt+Enter and
 // F11 toggle fullscreen, F12 saves the logical screen as
-// "screenshot-YYYYMMDD-HHMMSS-mmm.png" beside the program.
+// "screenshot-YYYYMMDD-HHMMSS-mmm.png" beside the program, or in the folder given to
+// System::SetScreenshotFolder.
 //
 // Clocks: the performance counter is 64-bit in ticks of GetPerformanceFrequency per second
 // (virtual in headless mode; see Lumora/Testing.h). The sync count is the number of frames

@@ -46,6 +46,11 @@ void SetStartErrorReport(bool toStderr);
 // none. Valid until the next refusal.
 const char* GetStartError();
 
+// Where F12 screenshots go: a folder as the operating system spells it (UTF-8 on Linux),
+// given by a game whose own folder cannot be written; null or "" (the default) is beside the
+// program. The folder must exist. Main thread only.
+void SetScreenshotFolder(const char* folder);
+
 // Milliseconds since the engine's clock started (the first engine call of the process),
 // wrapping after about 49 days. In headless mode, the virtual clock's milliseconds.
 std::uint32_t GetMilliseconds();

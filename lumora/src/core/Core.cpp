@@ -190,12 +190,7 @@ void Core::RequestScreenshot()
     std::snprintf(name, sizeof(name), "screenshot-%04d%02d%02d-%02d%02d%02d-%03d.png", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(milliseconds));
-    std::string path;
-    if (char* base = SDL_GetBasePath(); base != nullptr) {
-        path = base;
-        SDL_free(base);
-    }
-    screen_->screenshotPath = path + name;
+    screen_->screenshotPath = ScreenshotFolder() + name;
 }
 
 std::uint64_t Core::GetPerformanceCounter()

@@ -16,6 +16,10 @@ struct SDL_Window;
 
 namespace Lumora::Internal {
 
+// The folder F12 screenshots are written to, ending in '/': the one set with
+// System::SetScreenshotFolder, else the program's own ("" when unknown: the current one).
+std::string ScreenshotFolder();
+
 class Core final : public ICore, public PresentSurface {
 public:
     // `liveFlag` is cleared when the core is destroyed (one core per process).

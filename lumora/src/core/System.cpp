@@ -31,6 +31,7 @@ bool soundStarted = false;
 std::atomic<bool> coreExists{false};
 bool reportStartErrors = true;
 std::string lastStartError;
+std::string screenshotFolder; // "" = beside the program
 
 // OpenGL drivers, the software renderer above all, allocate and free megabytes of working
 // memory every frame (binned triangles, shaded vertices). With glibc's defaults the freed
@@ -54,6 +55,8 @@ void KeepHeapBetweenFrames()
 } // namespace
 
 void SetStartErrorReport(bool toStderr) { reportStartErrors = toStderr; }
+
+void SetScreenshotFolder(const char* folder) { screenshotFolder = folder != nullptr ? folder : ""; }
 
 const char* GetStartError() { return lastStartError.c_str(); }
 
@@ -195,3 +198,21 @@ void MixSound(std::int32_t frames)
 }
 
 } // namespace Lumora::Testing
+
+namespace Lumora::Internal {
+
+std::string ScreenshotFolder()
+{
+    std::string folder = System::screenshotFolder;
+    if (folder.empty()) {
+        if (char* base = SDL_GetBasePath(); base != nullptr) {
+            folder = base;
+            SDL_free(base);
+        }
+    } else if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+} // namespace Lumora::Internal

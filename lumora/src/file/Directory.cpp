@@ -2,8 +2,11 @@
 #include <Lumora/Text.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace Lumora {
@@ -75,20 +78,25 @@ bool MatchesWildcard(const std::string& name, const std::string& pattern)
 
 std::vector<std::string> FindFiles(const char* directory, const char* pattern)
 {
-    std::vector<std::string> found;
-    if (directory == nullptr || pattern == nullptr) {
-        return found;
-    }
     std::string utf8Directory;
-    if (!TryShiftJisToUtf8(directory, utf8Directory)) {
+    if (directory == nullptr || pattern == nullptr || !TryShiftJisToUtf8(directory, utf8Directory)) {
+        return {};
+    }
+    return FindFilesInFolder(utf8Directory, pattern);
+}
+
+std::vector<std::string> FindFilesInFolder(const std::string& folder, const char* pattern)
+{
+    std::vector<std::string> found;
+    if (pattern == nullptr) {
         return found;
     }
-    DIR* folder = opendir(utf8Directory.empty() ? "." : utf8Directory.c_str());
-    if (folder == nullptr) {
+    DIR* opened = opendir(folder.empty() ? "." : folder.c_str());
+    if (opened == nullptr) {
         return found;
     }
     const std::string wildcard(pattern);
-    while (const dirent* entry = readdir(folder)) {
+    while (const dirent* entry = readdir(opened)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
             continue;
         }
@@ -100,8 +108,39 @@ std::vector<std::string> FindFiles(const char* directory, const char* pattern)
             found.push_back(std::move(name));
         }
     }
-    closedir(folder);
+    closedir(opened);
     return found;
+}
+
+bool IsFolderWritable(const std::string& folder)
+{
+    const char* path = folder.empty() ? "." : folder.c_str();
+    struct stat status {};
+    // access() answers for the real user and also says no on a read-only mount (EROFS).
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode) && access(path, W_OK | X_OK) == 0;
+}
+
+std::string PlayerDataFolder(const char* application, std::string& problem)
+{
+    problem.clear();
+    const std::string name = application != nullptr ? application : "";
+    // The XDG rules ignore a relative XDG_DATA_HOME, as they ignore an empty one.
+    auto inside = [](std::string folder, const std::string& child) {
+        if (folder.back() != '/') {
+            folder += '/';
+        }
+        return folder + child;
+    };
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        return inside(dataHome, name);
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return inside(home, ".local/share/" + name);
+    }
+    problem = "neither XDG_DATA_HOME nor HOME names a folder";
+    return {};
 }
 
 } // namespace Lumora
