@@ -60,6 +60,14 @@ void PositionAnalyser::Analyse(const PuzzleBoard& board, std::uint64_t position)
     wake.notify_all();
 }
 
+void PositionAnalyser::Prepare(const PuzzleBoard& board)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!pending) {
+        CopyPosition(board, pendingBoard);
+    }
+}
+
 bool PositionAnalyser::TakeResult(PositionAnalysis& result)
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -50,6 +50,9 @@ public:
     // Asks for the analysis of `board` (copied now: frogs Frozen, player Idle), labelled
     // `position`. Any earlier request is dropped.
     void Analyse(const PuzzleBoard& board, std::uint64_t position);
+    // Sizes the request's copy for positions of `board` without asking for anything, so that
+    // later requests allocate nothing on the caller's thread.
+    void Prepare(const PuzzleBoard& board);
     // The finished analysis of the newest request, once; false while there is none.
     bool TakeResult(PositionAnalysis& result);
     // True while the newest request is waiting or being searched.

@@ -215,6 +215,7 @@ void ScenePuzzle::StartStage()
     // The search runs beside the frames, below them: on a busy machine frames come first.
     const auto background = [] { Lumora::System::SetThreadBackground(); };
     analyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
+    analyser->Prepare(board); // the request after a turn then allocates nothing here
     startAnalyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
     startAnalyser->Analyse(board, 0);
 }
@@ -488,17 +489,28 @@ void ScenePuzzle::UpdateSolver(bool hintPressed)
         analysedTurns = rules.turns;
         analysis.reset();
         hintRequested = false;
-        analyser->Analyse(rules.board, analysedTurns);
+        // The start position is being searched already, for the stage's fewest turns: one
+        // search of it, not two side by side.
+        if (analysedTurns != 0 || startAnalyser == nullptr) {
+            analyser->Analyse(rules.board, analysedTurns);
+        }
     }
     PositionAnalysis answer;
+    std::optional<PositionAnalysis> arrived;
     if (startAnalyser != nullptr && startAnalyser->TakeResult(answer)) {
         if (answer.outcome == SolveOutcome::Solved) {
             fewestTurns = static_cast<std::int64_t>(answer.moves.size());
         }
         startAnalyser.reset(); // its thread has nothing left to do: the join is at once
+        if (analysedTurns == 0) {
+            arrived = std::move(answer); // the player is still at the start
+        }
     }
     if (analyser->TakeResult(answer) && answer.position == analysedTurns) {
-        analysis = std::move(answer);
+        arrived = std::move(answer);
+    }
+    if (arrived.has_value()) {
+        analysis = std::move(arrived);
         if (analysis->outcome == SolveOutcome::Unsolvable && !deadEnd) {
             deadEnd = true;
             deadEndShown = true;

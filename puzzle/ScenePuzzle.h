@@ -218,7 +218,9 @@ private:
     // move is the hint, Unsolvable is a proven dead end.
     std::unique_ptr<PositionAnalyser> analyser;
     // The start position's answer (the fewest turns of the stage) on a thread of its own, so
-    // that moves made before it is found cannot cancel it; dropped once it has answered.
+    // that moves made before it is found cannot cancel it; dropped once it has answered. It
+    // is also the hint and dead-end answer while the player has not moved, so at most two
+    // searches run at once: this one and, once the player has moved, the analyser's.
     std::unique_ptr<PositionAnalyser> startAnalyser;
     Lumora::ITexture* solverTexture = nullptr; // "puzzle_solver.png": boxes, arrows, kinds
     std::uint64_t analysedTurns = UINT64_MAX;  // turn count of the position last sent
