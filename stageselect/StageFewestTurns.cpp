@@ -98,8 +98,8 @@ std::int32_t SolveStageBytes(const std::uint8_t* bytes, std::size_t size, const 
 
 StageSolverWorker::StageSolverWorker(std::int32_t kind_, std::vector<StageSolveJob> jobs,
                                      std::vector<FewestTurnsRow> cache, const SolveOptions& options_,
-                                     std::function<void()> onThreadStart)
-    : kind(kind_), options(options_), pending(std::move(jobs))
+                                     std::function<void()> onThreadStart, std::size_t cursor_)
+    : kind(kind_), options(options_), pending(std::move(jobs)), cursor(cursor_)
 {
     options.cancel = &stopping;
     for (FewestTurnsRow& row : cache) {

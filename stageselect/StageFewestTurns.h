@@ -50,8 +50,10 @@ public:
     // Starts the thread at once. `cache` is what LoadFewestTurns gave for `kind`; a job whose
     // file matches a cached row by name and hash is answered from it without a search.
     // `onThreadStart`, when given, runs first on the new thread (the game lowers its priority).
+    // `cursor` is the list line under the cursor to begin with (see SetCursor).
     StageSolverWorker(std::int32_t kind, std::vector<StageSolveJob> jobs, std::vector<FewestTurnsRow> cache,
-                      const SolveOptions& options, std::function<void()> onThreadStart = {});
+                      const SolveOptions& options, std::function<void()> onThreadStart = {},
+                      std::size_t cursor = 0);
     // Stops the search in progress (its stage stays unanswered), stores the answers found
     // but not yet stored (one transaction) and joins the thread.
     ~StageSolverWorker();

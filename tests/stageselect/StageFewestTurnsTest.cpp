@@ -136,6 +136,29 @@ TEST_F(StageFewestTurnsTest, CacheIsKeyedByTheFileContents)
     EXPECT_EQ(Answer({"a.pzd"}).at("a.pzd"), 1);
 }
 
+TEST_F(StageFewestTurnsTest, StagesNearestToTheCursorAreAnsweredFirst)
+{
+    std::vector<StageSolveJob> jobs;
+    for (std::size_t i = 0; i < 10; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".pzd";
+        Write(name, StageBytes(kOneTurn));
+        jobs.push_back({i, name, ExtraStageFilePath(name)});
+    }
+    std::vector<std::size_t> order;
+    {
+        StageSolverWorker worker(StageKind::Extra, jobs, {}, GameSolveOptions(), {}, 7);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (order.size() < jobs.size() && std::chrono::steady_clock::now() < deadline) {
+            for (const auto& answer : worker.TakeAnswers()) {
+                order.push_back(answer.first);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // Outwards from line 7; of two at the same distance the earlier line first.
+    EXPECT_EQ(order, (std::vector<std::size_t>{7, 6, 8, 5, 9, 4, 3, 2, 1, 0}));
+}
+
 TEST_F(StageFewestTurnsTest, OldSaveGetsTheTableAndDamagedTableIsRemade)
 {
     // An old save: records only, no cache table. Reading makes the table, rows stay.
