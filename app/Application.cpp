@@ -29,7 +29,7 @@ constexpr const char* kPackPassword = "hasunohanagasaku";
 constexpr std::int32_t kOverlayStep = 10;
 constexpr std::int32_t kOverlayMax = 255;
 
-// DirectInput key codes of the eight virtual buttons, in the order they are mapped.
+// DirectInput key codes of the nine virtual buttons, in the order they are mapped.
 struct KeyMapping {
     std::int32_t button;
     std::int32_t keyCode;
@@ -43,7 +43,11 @@ constexpr KeyMapping kKeyboardButtons[] = {
     {1, 0xD0},  // down arrow
     {2, 0xCB},  // left arrow
     {3, 0xCD},  // right arrow
+    {20, 0x23}, // H: hint (puzzle screen)
 };
+// The hint's pad button: the left shoulder.
+constexpr std::int32_t kHintButton = 20;
+constexpr std::int32_t kHintPadButton = 9;
 
 } // namespace
 
@@ -127,6 +131,7 @@ void Application::Start()
         for (std::int32_t padButton = 0; padButton < 4; ++padButton) {
             inputController_->SetJoystickButton(16 + padButton, padButton);
         }
+        inputController_->SetJoystickButton(kHintButton, kHintPadButton);
         inputController_->SetAxisX(0, 0, 0);
         inputController_->SetAxisY(0, 0, 1);
     }

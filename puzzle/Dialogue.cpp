@@ -37,6 +37,12 @@ Dialogue::Dialogue(std::int32_t kind_, Lumora::IRender* render_, std::int32_t va
 {
 }
 
+void Dialogue::SetPicture(Lumora::ITexture* texture, const Lumora::Math::Rect& source)
+{
+    picture = texture;
+    pictureSource = source;
+}
+
 void Dialogue::Activate()
 {
     startTime = Lumora::System::GetMilliseconds();
@@ -71,8 +77,8 @@ void Dialogue::Draw()
     const std::size_t row = (kind >= 0 && kind < DialogueKindCount) ? static_cast<std::size_t>(kind) : 0;
     render->DrawTexture(
         Lumora::Math::Rect(static_cast<float>(x), static_cast<float>(y), kBoxWidth, kBoxHeight),
-        NumberRenderer::ColourForAlpha(alpha), rows[row], commonGraphics.dialogue, 0,
-        Lumora::Math::Point2D{});
+        NumberRenderer::ColourForAlpha(alpha), picture != nullptr ? pictureSource : rows[row],
+        picture != nullptr ? picture : commonGraphics.dialogue, 0, Lumora::Math::Point2D{});
     if (kind == DialogueKindTurnCount) {
         numberRenderer->Draw(value, x + kValueOffsetX, y + kValueOffsetY, alpha, false);
     }

@@ -27,7 +27,9 @@ enum DialogueKind : std::int32_t {
     DialogueKindGaveUp = 3,      // source y 320: the player gave up the stage
     DialogueKindNewRecord = 4,   // source y 64: a new best record
     DialogueKindUnused = 5,      // source y 128: no screen shows it
-    DialogueKindCount = 6
+    DialogueKindCount = 6,
+    // Not a row of "dialogue.png": a box whose picture is given with SetPicture.
+    DialogueKindFewestPossible = 6, // a clear in the fewest turns possible
 };
 
 class Dialogue {
@@ -35,6 +37,10 @@ public:
     // A box of `kind` (0..5; others draw the first row) showing `value` when it is the turn
     // count box. Inactive and transparent at (192, 148) until activated.
     Dialogue(std::int32_t kind, Lumora::IRender* render, std::int32_t value);
+
+    // Draws `source` of `texture` (not counted; it must outlive the box) instead of the
+    // kind's row of "dialogue.png": for boxes of other screens in the same look.
+    void SetPicture(Lumora::ITexture* texture, const Lumora::Math::Rect& source);
 
     // Restarts the clock at now and makes the box drawn from the next Draw on.
     void Activate();
@@ -60,6 +66,8 @@ private:
     bool finished = false;
     std::shared_ptr<NumberRenderer> numberRenderer;
     std::int32_t value = 0;
+    Lumora::ITexture* picture = nullptr; // SetPicture; null: the kind's row of "dialogue.png"
+    Lumora::Math::Rect pictureSource;
 };
 
 class DialogueQueue {

@@ -108,6 +108,7 @@ void ScenePuzzle::Draw()
             DrawStageMap();
             DrawMenu();
             DrawBottomPanel();
+            DrawSolverBoxes();
             wipe->Draw();
             startMessage->Draw();
             messageQueue->Draw();
@@ -366,6 +367,13 @@ void ScenePuzzle::DrawStageMap()
     mapSprites->DrawSquare(square(board.player->x, board.player->y), Rect(0.0f, 16.0f, 16.0f, 16.0f), argb);
     mapSprites->End();
     mapSprites->Render();
+    if (hintShown && solverTexture != nullptr) {
+        // The ring on the hinted move's target cell, over the chips.
+        Lumora::IRender* render = GetRender();
+        render->SetBlendMode(1);
+        render->DrawTexture(square(hintTarget.x, hintTarget.y), kOpaque, Rect(192.0f, 240.0f, 16.0f, 16.0f),
+                            solverTexture, 0, Lumora::Math::Point2D{});
+    }
 }
 
 void ScenePuzzle::DrawMenu()
@@ -411,4 +419,46 @@ void ScenePuzzle::DrawBottomPanel()
     numberRenderer->Draw(static_cast<std::int32_t>(board.frogs.size()), 200, 422, 255, true);
     DrawPicture(render, logoTurnTexture, 300.0f, 390.0f, 256.0f, 32.0f, kOpaque);
     numberRenderer->Draw(static_cast<std::int32_t>(static_cast<std::uint32_t>(rules.turns)), 300, 422, 255, false);
+}
+
+void ScenePuzzle::DrawSolverBoxes()
+{
+    const PuzzlerState state = rules.board.player->state;
+    if (solverTexture == nullptr || phase != PuzzlePhasePlaying || state == PuzzlerState::Cleared ||
+        state == PuzzlerState::GivenUp) {
+        return;
+    }
+    Lumora::IRender* render = GetRender();
+    render->SetBlendMode(1);
+    if (hintShown) {
+        // The plate at (208, 312), just above the bottom panel; on it the arrow of the
+        // direction and the picture of the kind (slide, push, thaw).
+        constexpr float kBoxX = 208.0f;
+        constexpr float kBoxY = 312.0f;
+        render->DrawTexture(Rect(kBoxX, kBoxY, 224.0f, 64.0f), kOpaque, Rect(0.0f, 128.0f, 224.0f, 64.0f),
+                            solverTexture, 0, Lumora::Math::Point2D{});
+        float arrow = 0.0f; // up
+        if (hintMove.direction == Down) {
+            arrow = 48.0f;
+        } else if (hintMove.direction == Left) {
+            arrow = 96.0f;
+        } else if (hintMove.direction == Right) {
+            arrow = 144.0f;
+        }
+        render->DrawTexture(Rect(kBoxX + 70.0f, kBoxY + 8.0f, 48.0f, 48.0f), kOpaque, Rect(arrow, 192.0f, 48.0f, 48.0f),
+                            solverTexture, 0, Lumora::Math::Point2D{});
+        const Rect kind = hintMove.action == SolverAction::Push      ? Rect(96.0f, 240.0f, 96.0f, 32.0f)
+                          : hintMove.action == SolverAction::Defrost ? Rect(0.0f, 272.0f, 96.0f, 32.0f)
+                                                                     : Rect(0.0f, 240.0f, 96.0f, 32.0f);
+        render->DrawTexture(Rect(kBoxX + 122.0f, kBoxY + 16.0f, 96.0f, 32.0f), kOpaque, kind, solverTexture, 0,
+                            Lumora::Math::Point2D{});
+    }
+    if (deadEndShown) {
+        // In the message boxes' look, but it stays: fades in and remains until the menu opens.
+        deadEndAlpha = std::min(deadEndAlpha + 10, 255);
+        render->DrawTexture(Rect(192.0f, 304.0f, 256.0f, 64.0f), NumberRenderer::ColourForAlpha(deadEndAlpha),
+                            Rect(0.0f, 64.0f, 256.0f, 64.0f), solverTexture, 0, Lumora::Math::Point2D{});
+    } else {
+        deadEndAlpha = 0;
+    }
 }

@@ -40,6 +40,7 @@ enum VirtualButton : int {
     ButtonDefrost = 17, // defrost the frog in front
     ButtonMenu = 18,    // open the in-game menu
     ButtonCamera = 19,  // held: adjust the camera; direction buttons then do not move
+    ButtonHint = 20,    // the puzzle screen's hint (the rules themselves ignore it)
 };
 
 // Button states of one update: bit n stands for virtual button n (0..31).

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -68,20 +69,29 @@ private:
     std::vector<std::uint8_t> flags; // per cell
 };
 
-// Every state is `stride` 16-bit words in one arena: the player's cell, then the frog
-// cells in ascending order padded with NoFrog. An open-addressing table finds duplicates;
+// Every state is `stride` 16-bit words in an arena of fixed-size pages: the player's cell,
+// then the frog cells in ascending order padded with NoFrog. Pages are never moved, so the
+// arena grows without the moment of twice its size that a doubling array has (a search at
+// its memory budget stays near the budget). An open-addressing table finds duplicates;
 // each slot keeps the state's 32-bit hash beside its number, so most probes and every
 // regrowth touch no state words.
 class StateStore {
 public:
-    explicit StateStore(std::size_t stride_) : stride(stride_), table(1024, 0) {}
+    explicit StateStore(std::size_t stride_)
+        : stride(stride_), perPage(std::max<std::size_t>(1, kPageBytes / (stride_ * sizeof(std::uint16_t)))),
+          table(1024, 0)
+    {
+    }
 
     std::size_t Count() const { return count; }
     std::size_t MemoryBytes() const
     {
-        return words.capacity() * sizeof(std::uint16_t) + table.capacity() * sizeof(std::uint64_t);
+        return pages.size() * perPage * stride * sizeof(std::uint16_t) + table.capacity() * sizeof(std::uint64_t);
     }
-    const std::uint16_t* Get(std::size_t state) const { return words.data() + state * stride; }
+    const std::uint16_t* Get(std::size_t state) const
+    {
+        return pages[state / perPage].get() + (state % perPage) * stride;
+    }
 
     // The number of the state held in `key`, adding it when new; `added` tells which.
     std::uint32_t Intern(const std::uint16_t* key, bool& added)
@@ -94,7 +104,10 @@ public:
         for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             const std::uint64_t entry = table[slot];
             if (entry == 0) {
-                words.insert(words.end(), key, key + stride);
+                if (count == pages.size() * perPage) {
+                    pages.push_back(std::make_unique<std::uint16_t[]>(perPage * stride));
+                }
+                std::copy(key, key + stride, pages.back().get() + (count % perPage) * stride);
                 table[slot] = std::uint64_t{hash} << 32 | static_cast<std::uint32_t>(++count);
                 added = true;
                 return static_cast<std::uint32_t>(count - 1);
@@ -108,6 +121,8 @@ public:
     }
 
 private:
+    static constexpr std::size_t kPageBytes = std::size_t{1} << 20;
+
     std::uint32_t Hash(const std::uint16_t* key) const
     {
         std::uint64_t hash = 0x9E3779B97F4A7C15ull;
@@ -136,8 +151,9 @@ private:
     }
 
     std::size_t stride;
+    std::size_t perPage; // states per page
     std::size_t count = 0;
-    std::vector<std::uint16_t> words;
+    std::vector<std::unique_ptr<std::uint16_t[]>> pages;
     std::vector<std::uint64_t> table; // hash << 32 | (state number + 1); 0 = empty
 };
 
@@ -225,6 +241,9 @@ SolveResult SolvePuzzle(const PuzzleBoard& board, const SolveOptions& options)
             nodes[state].move = move;
         }
         enqueue(state);
+        if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+            return false;
+        }
         return store.Count() < options.maxStates &&
                store.MemoryBytes() + nodes.capacity() * sizeof(SearchNode) < options.maxMemoryBytes;
     };

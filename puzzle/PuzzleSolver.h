@@ -15,6 +15,7 @@
 
 #include "PuzzleBoard.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,7 +37,7 @@ struct SolverMove {
 enum class SolveOutcome {
     Solved,     // `moves` is a fewest-turn solution
     Unsolvable, // every reachable state was seen; none is cleared
-    GaveUp,     // the state or memory limit was reached first
+    GaveUp,     // the state or memory limit was reached first, or the search was cancelled
 };
 
 struct SolveOptions {
@@ -44,6 +45,9 @@ struct SolveOptions {
     std::size_t maxMemoryBytes = 1ull << 30; // memory the search may hold before giving up
     bool useLowerBound = true;         // false: plain breadth-first order
     bool allowPushes = true;           // false: solve by slides and defrosts only
+    // When given, another thread may set it to stop the search early (outcome GaveUp). It
+    // is read once per state stored; the caller keeps it alive for the whole search.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct SolveResult {

@@ -10,10 +10,12 @@
 // Quoted by its folder: the engine has a private header of the same name on the include path.
 #include "../scene/SceneFactory.h"
 #include "SceneRetryWait.h"
+#include "SolverBudget.h"
 #include "StageDataReader.h"
 
 #include <Lumora/System.h>
 
+#include <algorithm>
 #include <limits>
 
 float ScenePuzzle::playerClock = 0.0f;
@@ -25,7 +27,9 @@ constexpr std::int32_t kSpareActors = 1032;
 
 // The buttons the rules and the menu read, in the order they are sampled.
 constexpr int kSampledButtons[] = {ButtonUp,   ButtonDown,    ButtonLeft, ButtonRight,
-                                   ButtonPush, ButtonDefrost, ButtonMenu, ButtonCamera};
+                                   ButtonPush, ButtonDefrost, ButtonMenu, ButtonCamera, ButtonHint};
+// How long a hint stays on screen, milliseconds of the engine clock.
+constexpr std::uint32_t kHintMilliseconds = 5000;
 
 constexpr int kConfirmButton = 16;
 constexpr int kCancelButton = 17;
@@ -90,6 +94,7 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequest(new LoadRequest(options, sprites, "logo_yes.png", &yesTexture));
     loader->AddRequest(new LoadRequest(options, sprites, "logo_no.png", &noTexture));
     loader->AddRequest(new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
+    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
     const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
     loader->AddRequest(new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
 }
@@ -101,6 +106,10 @@ ScenePuzzle::~ScenePuzzle()
 
 void ScenePuzzle::ReleaseEverything()
 {
+    // Stops the searches in progress.
+    analyser.reset();
+    startAnalyser.reset();
+    Lumora::SafeRelease(solverTexture);
     // Forget this frame's queue before the actors in it go away.
     if (sceneManager != nullptr) {
         sceneManager->Reset();
@@ -203,6 +212,12 @@ void ScenePuzzle::StartStage()
     }
 
     startMessage->Activate();
+    // The search runs beside the frames, below them: on a busy machine frames come first.
+    const auto background = [] { Lumora::System::SetThreadBackground(); };
+    analyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
+    analyser->Prepare(board); // the request after a turn then allocates nothing here
+    startAnalyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
+    startAnalyser->Analyse(board, 0);
 }
 
 PuzzleButtons ScenePuzzle::ReadButtons()
@@ -278,6 +293,11 @@ void ScenePuzzle::UpdatePlaying()
         messageQueue->Start();
         messageQueue->Push(std::make_shared<Dialogue>(DialogueKindTurnCount, render,
                                                       static_cast<std::int32_t>(static_cast<std::uint32_t>(rules.turns))));
+        if (fewestTurns > 0 && static_cast<std::int64_t>(rules.turns) == fewestTurns) {
+            auto fewest = std::make_shared<Dialogue>(DialogueKindFewestPossible, render, 0);
+            fewest->SetPicture(solverTexture, Lumora::Math::Rect(0.0f, 0.0f, 256.0f, 64.0f));
+            messageQueue->Push(fewest);
+        }
         if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
             StoreRecordIfBetter();
             messageQueue->Push(std::make_shared<Dialogue>(DialogueKindNewRecord, render, 0));
@@ -290,9 +310,12 @@ void ScenePuzzle::UpdatePlaying()
         messageQueue->Start();
         return;
     }
-    const StepResult result = rules.Step(ReadButtons());
+    const PuzzleButtons buttons = ReadButtons();
+    UpdateSolver(buttons.Pressed(ButtonHint));
+    const StepResult result = rules.Step(buttons);
     if (result.openMenu) {
         menuPage = MenuPageMain;
+        deadEndShown = false; // the menu offers the retry the box asks for
     }
     if (result.cleared) {
         menuPage = MenuPageClosed;
@@ -435,4 +458,115 @@ void ScenePuzzle::LeaveForRetry()
     } else {
         next->Release();
     }
+}
+
+bool ScenePuzzle::IsSettled() const
+{
+    const PuzzleBoard& board = rules.board;
+    if (board.player->state != PuzzlerState::Idle) {
+        return false;
+    }
+    return std::all_of(board.frogs.begin(), board.frogs.end(),
+                       [](const PuzzleObjectFrozenFrog& frog) { return frog.state == FrogState::Frozen; });
+}
+
+bool ScenePuzzle::IsSolverBusy() const
+{
+    if (analyser == nullptr || phase != PuzzlePhasePlaying) {
+        return false;
+    }
+    const bool waiting = IsSettled() && (analysedTurns != rules.turns || !analysis.has_value());
+    return waiting || analyser->IsBusy() || startAnalyser != nullptr;
+}
+
+void ScenePuzzle::UpdateSolver(bool hintPressed)
+{
+    if (analyser == nullptr) {
+        return;
+    }
+    const bool settled = IsSettled();
+    if (settled && rules.turns != analysedTurns) {
+        analysedTurns = rules.turns;
+        analysis.reset();
+        hintRequested = false;
+        // The start position is being searched already, for the stage's fewest turns: one
+        // search of it, not two side by side.
+        if (analysedTurns != 0 || startAnalyser == nullptr) {
+            analyser->Analyse(rules.board, analysedTurns);
+        }
+    }
+    PositionAnalysis answer;
+    std::optional<PositionAnalysis> arrived;
+    if (startAnalyser != nullptr && startAnalyser->TakeResult(answer)) {
+        if (answer.outcome == SolveOutcome::Solved) {
+            fewestTurns = static_cast<std::int64_t>(answer.moves.size());
+        }
+        startAnalyser.reset(); // its thread has nothing left to do: the join is at once
+        if (analysedTurns == 0) {
+            arrived = std::move(answer); // the player is still at the start
+        }
+    }
+    if (analyser->TakeResult(answer) && answer.position == analysedTurns) {
+        arrived = std::move(answer);
+    }
+    if (arrived.has_value()) {
+        analysis = std::move(arrived);
+        if (analysis->outcome == SolveOutcome::Unsolvable && !deadEnd) {
+            deadEnd = true;
+            deadEndShown = true;
+            deadEndAlpha = 0;
+        }
+    }
+    // The hint button counts only while the player stands idle with every frog at rest.
+    if (hintPressed && settled) {
+        if (deadEnd) {
+            deadEndShown = true; // a hint in a dead end is the dead-end box again
+        } else {
+            hintRequested = true;
+        }
+    }
+    if (hintRequested && analysis.has_value() && analysedTurns == rules.turns) {
+        hintRequested = false;
+        if (analysis->outcome == SolveOutcome::Solved && !analysis->moves.empty()) {
+            ShowHint(analysis->moves.front());
+        }
+    }
+    if (hintShown && (rules.turns != hintTurns || rules.board.player->state != PuzzlerState::Idle ||
+                      Lumora::System::GetMilliseconds() - hintShownAt >= kHintMilliseconds)) {
+        hintShown = false;
+    }
+}
+
+void ScenePuzzle::ShowHint(const SolverMove& move)
+{
+    const PuzzleBoard& board = rules.board;
+    const Cell player = board.player->GetCell();
+    hintMove = move;
+    hintTarget = player;
+    if (move.action == SolverAction::Slide) {
+        hintTarget = rules.Slide(player, move.direction, nullptr);
+    } else {
+        const Cell front{static_cast<std::uint32_t>(static_cast<std::int64_t>(player.x) + move.direction.dx),
+                         static_cast<std::uint32_t>(static_cast<std::int64_t>(player.y) + move.direction.dy)};
+        hintTarget = front;
+        if (move.action == SolverAction::Push) {
+            for (const PuzzleObjectFrozenFrog& frog : board.frogs) {
+                if (frog.GetCell() == front) {
+                    hintTarget = rules.Slide(front, move.direction, &frog);
+                    break;
+                }
+            }
+        }
+    }
+    hintShown = true;
+    hintTurns = rules.turns;
+    hintShownAt = Lumora::System::GetMilliseconds();
+}
+
+std::optional<SolverMove> ScenePuzzle::GetShownHint() const
+{
+    if (!hintShown) {
+        return std::nullopt;
+    }
+    return hintMove;
 }

@@ -21,6 +21,7 @@
 #include "Camera.h"
 #include "Dialogue.h"
 #include "NumberRenderer.h"
+#include "PositionAnalyser.h"
 #include "PuzzleRules.h"
 #include "Scene.h"
 
@@ -35,6 +36,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 enum PuzzlePhase : std::int32_t {
@@ -97,6 +99,17 @@ public:
     Camera* GetCamera() const { return camera.get(); }
     const DialogueQueue& GetMessageQueue() const { return *messageQueue; }
 
+    // The solver on the board (hint and dead-end check), for the drawing and for tests.
+    // The hint on screen now, if any.
+    std::optional<SolverMove> GetShownHint() const;
+    // Whether the dead-end box is on screen.
+    bool IsDeadEndShown() const { return deadEndShown; }
+    // The fewest turns that clear the stage from its start, once the solver found them; -1
+    // before, or when it cannot say.
+    std::int64_t GetFewestTurns() const { return fewestTurns; }
+    // True while the position the player stands in has not been answered yet.
+    bool IsSolverBusy() const;
+
     // The player's animation frame counter: one value for the whole program, so a new stage
     // goes on from where the last one left it (drawn frames).
     static float playerClock;
@@ -109,6 +122,12 @@ private:
     void LeaveForRetry();
     PuzzleButtons ReadButtons();
     void ReleaseEverything();
+    // The solver: sends each position the player comes to rest in, takes the answers,
+    // shows and hides the hint and the dead-end box.
+    bool IsSettled() const;
+    void UpdateSolver(bool hintPressed);
+    void ShowHint(const SolverMove& move);
+    void DrawSolverBoxes();
 
     // Drawing, PuzzleDrawing.cpp.
     void Draw3D();
@@ -193,4 +212,28 @@ private:
 
     // The rules' two sound effects, played on the common sounds.
     PuzzleSoundPlayerLumora soundPlayer;
+
+    // The solver's side of the screen. The analyser answers the position the player last
+    // came to rest in (labelled by its turn count, which every move changes): its first
+    // move is the hint, Unsolvable is a proven dead end.
+    std::unique_ptr<PositionAnalyser> analyser;
+    // The start position's answer (the fewest turns of the stage) on a thread of its own, so
+    // that moves made before it is found cannot cancel it; dropped once it has answered. It
+    // is also the hint and dead-end answer while the player has not moved, so at most two
+    // searches run at once: this one and, once the player has moved, the analyser's.
+    std::unique_ptr<PositionAnalyser> startAnalyser;
+    Lumora::ITexture* solverTexture = nullptr; // "puzzle_solver.png": boxes, arrows, kinds
+    std::uint64_t analysedTurns = UINT64_MAX;  // turn count of the position last sent
+    std::optional<PositionAnalysis> analysis;  // the answer for it, once known
+    std::int64_t fewestTurns = -1;             // from the start position; -1 not known (yet)
+    bool hintRequested = false;                // the hint button waits for the answer
+    bool hintShown = false;
+    SolverMove hintMove;
+    Cell hintTarget;              // where the hinted move ends (slide, push) or acts (thaw)
+    std::uint64_t hintTurns = 0;  // the turn count the hint was shown for
+    std::uint32_t hintShownAt = 0; // millisecond clock
+    bool deadEnd = false;         // proven: no way to clear from here
+    bool deadEndShown = false;    // the box is on screen until the menu opens
+    std::int32_t deadEndAlpha = 0; // fades in, 10 per drawn frame
+
 };

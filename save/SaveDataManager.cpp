@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <sqlite3.h>
@@ -358,3 +359,124 @@ SaveDataManager::~SaveDataManager()
 const std::shared_ptr<RealSaveDataManager>& SaveDataManager::Real() { return CurrentManager(); }
 
 std::int32_t SaveDataManager::UseCount() { return HandleCount(); }
+
+namespace {
+
+constexpr const char* kFewestTurnsTable = "stage_fewest_turns";
+
+// Runs `sql` on the cache table; when it cannot be prepared, first the schema's repair (a
+// missing table) and then, if it still cannot, the table is dropped and made again (its
+// columns are not ours). Rows go to `row` when given. True when the statement ran.
+bool RunOnFewestTurns(sqlite3* database, const char* sql, const std::function<bool(sqlite3_stmt*)>& bind,
+                      const std::function<void(sqlite3_stmt*)>& row)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(database, sql, -1, &statement, nullptr) != SQLITE_OK || statement == nullptr) {
+            sqlite3_finalize(statement);
+            if (attempt == 1) {
+                const std::string drop = std::string("DROP TABLE IF EXISTS ") + kFewestTurnsTable;
+                sqlite3_exec(database, drop.c_str(), nullptr, nullptr, nullptr);
+            }
+            RepairSaveSchema(database);
+            continue;
+        }
+        if (bind && !bind(statement)) {
+            sqlite3_finalize(statement);
+            return false;
+        }
+        int step = sqlite3_step(statement);
+        while (step == SQLITE_ROW) {
+            if (row) {
+                row(statement);
+            }
+            step = sqlite3_step(statement);
+        }
+        sqlite3_finalize(statement);
+        return step == SQLITE_DONE;
+    }
+    return false;
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text != nullptr ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                           : std::string();
+}
+
+} // namespace
+
+std::vector<FewestTurnsRow> LoadFewestTurns(std::int32_t kind)
+{
+    std::vector<FewestTurnsRow> rows;
+    SaveConnection connection;
+    if (!connection) {
+        return rows;
+    }
+    RunOnFewestTurns(
+        connection.Get(), "SELECT name, file_hash, fewest_turns FROM stage_fewest_turns WHERE kind = ?1",
+        [kind](sqlite3_stmt* statement) { return sqlite3_bind_int(statement, 1, kind) == SQLITE_OK; },
+        [&rows, kind](sqlite3_stmt* statement) {
+            FewestTurnsRow row;
+            row.kind = kind;
+            row.name = ColumnText(statement, 0);
+            row.fileHash = ColumnText(statement, 1);
+            // Read as the number its text starts with, like every stored value.
+            row.fewestTurns = ParseSaveValue(reinterpret_cast<const char*>(sqlite3_column_text(statement, 2)));
+            rows.push_back(std::move(row));
+        });
+    return rows;
+}
+
+bool StoreFewestTurns(const std::vector<FewestTurnsRow>& rows)
+{
+    if (rows.empty()) {
+        return true;
+    }
+    SaveConnection connection;
+    if (!connection) {
+        return false;
+    }
+    sqlite3* database = connection.Get();
+    if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    bool stored = true;
+    for (const FewestTurnsRow& row : rows) {
+        const auto bindKey = [&row](sqlite3_stmt* statement) {
+            return sqlite3_bind_int(statement, 1, row.kind) == SQLITE_OK &&
+                   sqlite3_bind_text64(statement, 2, row.name.data(), row.name.size(), SQLITE_TRANSIENT,
+                                       SQLITE_UTF8) == SQLITE_OK;
+        };
+        // Delete and insert rather than an upsert: a table the schema remade has no key.
+        stored = stored &&
+                 RunOnFewestTurns(database, "DELETE FROM stage_fewest_turns WHERE kind = ?1 AND name IN (?2)",
+                                  bindKey, {}) &&
+                 RunOnFewestTurns(
+                     database, "INSERT INTO stage_fewest_turns (kind, name, file_hash, fewest_turns) VALUES (?1, ?2, ?3, ?4)",
+                     [&](sqlite3_stmt* statement) {
+                         return bindKey(statement) &&
+                                sqlite3_bind_text64(statement, 3, row.fileHash.data(), row.fileHash.size(),
+                                                    SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK &&
+                                sqlite3_bind_int(statement, 4, row.fewestTurns) == SQLITE_OK;
+                     },
+                     {});
+    }
+    if (stored && sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        return true;
+    }
+    sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
+std::string StageFileHash(const std::uint8_t* bytes, std::size_t size)
+{
+    std::uint64_t hash = 0xCBF29CE484222325ull; // FNV-1a, 64 bits
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%zu:%016llx", size, static_cast<unsigned long long>(hash));
+    return text;
+}

@@ -85,3 +85,25 @@ public:
     // How many handles live now.
     static std::int32_t UseCount();
 };
+
+// The solver's cached answers (table stage_fewest_turns, see content/save/schema.sql).
+// Unlike the records these may be used from any thread: each call opens its own connection
+// and touches no manager state. A table that is missing is made; one that cannot be read
+// (damaged, or made by hand with other columns) is dropped and made again, since it holds
+// nothing but answers the game can find again.
+struct FewestTurnsRow {
+    std::int32_t kind = 0;
+    std::string name;     // Shift-JIS bytes, as the records
+    std::string fileHash; // "size:hash" of the stage file's bytes (StageFileHash)
+    std::int32_t fewestTurns = 0; // 1 or more; -1 cannot be cleared; -2 beyond the budget
+};
+inline constexpr std::int32_t kFewestTurnsUnclearable = -1;
+inline constexpr std::int32_t kFewestTurnsBeyondBudget = -2;
+
+// Every cached answer for stages of `kind`, in no particular order; empty on any failure.
+std::vector<FewestTurnsRow> LoadFewestTurns(std::int32_t kind);
+// Stores the answers in one transaction, replacing any earlier row of the same kind and
+// name. False when they could not be stored (nothing is kept then; they are found again).
+bool StoreFewestTurns(const std::vector<FewestTurnsRow>& rows);
+// The cache key of a stage file's contents: its size and 64-bit FNV-1a hash of its bytes.
+std::string StageFileHash(const std::uint8_t* bytes, std::size_t size);

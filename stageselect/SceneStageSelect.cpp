@@ -4,9 +4,15 @@
 #include "CommonSounds.h"
 #include "CurrentStage.h"
 #include "FlatFill.h"
+#include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SceneFactory.h"
 #include "SceneTitle.h"
+#include "SolverBudget.h"
+
+#include <Lumora/System.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,6 +23,27 @@ constexpr std::int32_t kListLeft = 16;      // pixels
 constexpr std::uint32_t kChosenLine = 0xFF000000;  // opaque black
 constexpr std::uint32_t kOtherLine = 0x88000000;   // dimmed black
 constexpr std::size_t kExtensionLength = 4;        // ".pzd"
+constexpr float kDigitWidth = 20.0f;               // pixels per digit of the number font
+// Marks in "stageselect_marks.png", 32 x 32 each.
+const Lumora::Math::Rect kStarMark(0.0f, 0.0f, 32.0f, 32.0f);
+const Lumora::Math::Rect kCrossMark(32.0f, 0.0f, 32.0f, 32.0f);
+const Lumora::Math::Rect kQuestionMark(64.0f, 0.0f, 32.0f, 32.0f);
+
+void DrawMark(Lumora::IRender* render, Lumora::ITexture* texture, const Lumora::Math::Rect& source, float x, float y)
+{
+    render->DrawTexture(Lumora::Math::Rect(x, y, 32.0f, 32.0f), 0xFFFFFFFF, source, texture, 0,
+                        Lumora::Math::Point2D{});
+}
+
+std::int32_t DigitCount(std::int32_t value)
+{
+    std::int32_t digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
 
 void DrawPicture(Lumora::IRender* render, Lumora::ITexture* texture, const Lumora::Math::Rect& destination)
 {
@@ -46,6 +73,8 @@ SceneStageSelect::SceneStageSelect(Application* application) : Scene(application
             {"stageselect_logo_width.png", &widthLogo},
             {"stageselect_logo_height.png", &heightLogo},
             {"stage_select_title.png", &titleLogo},
+            {"stageselect_logo_fewest.png", &fewestLogo},
+            {"stageselect_marks.png", &marks},
         };
         for (const auto& picture : pictures) {
             loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite", picture.name, picture.target));
@@ -61,6 +90,10 @@ SceneStageSelect::SceneStageSelect(Application* application) : Scene(application
 
 SceneStageSelect::~SceneStageSelect()
 {
+    // Stops a search in progress and stores the answers found so far.
+    solver.reset();
+    Lumora::SafeRelease(fewestLogo);
+    Lumora::SafeRelease(marks);
     // The catalogue releases the stage files as it goes.
     Lumora::SafeRelease(bestRecordLogo);
     Lumora::SafeRelease(frogLogo);
@@ -82,10 +115,12 @@ bool SceneStageSelect::Update()
             } else {
                 BuildExtraCatalogue(catalogue);
             }
+            StartFewestTurns();
             phase = StageSelectSelecting;
         }
     } else if (phase == StageSelectSelecting) {
         UpdateSelecting();
+        TakeFewestTurns();
     }
     return Scene::Update();
 }
@@ -110,6 +145,48 @@ void SceneStageSelect::UpdateSelecting()
         PlaySound(commonSounds.cancel);
         Leave(new SceneTitle(GetApplication()));
     }
+}
+
+void SceneStageSelect::StartFewestTurns()
+{
+    if (currentStageKind != StageKind::Extra) {
+        for (auto& [name, info] : catalogue.stageInfos) {
+            info.fewestTurns = NormalStageFewestTurns(name);
+        }
+        return;
+    }
+    std::vector<StageSolveJob> jobs;
+    jobs.reserve(catalogue.stageNames.size());
+    for (std::size_t i = 0; i < catalogue.stageNames.size(); ++i) {
+        jobs.push_back({i, catalogue.stageNames[i], ExtraStageFilePath(catalogue.stageNames[i])});
+    }
+    if (jobs.empty()) {
+        return;
+    }
+    // Below the frames in priority: scrolling the list never waits for a search.
+    solver = std::make_unique<StageSolverWorker>(StageKind::Extra, std::move(jobs), LoadFewestTurns(StageKind::Extra),
+                                                 GameSolveOptions(), [] { Lumora::System::SetThreadBackground(); });
+}
+
+void SceneStageSelect::TakeFewestTurns()
+{
+    if (solver == nullptr) {
+        return;
+    }
+    solver->SetCursor(static_cast<std::size_t>(std::max(cursor, 0)));
+    for (const auto& [index, value] : solver->TakeAnswers()) {
+        if (index < catalogue.stageNames.size()) {
+            const auto found = catalogue.stageInfos.find(catalogue.stageNames[index]);
+            if (found != catalogue.stageInfos.end()) {
+                found->second.fewestTurns = value;
+            }
+        }
+    }
+}
+
+bool SceneStageSelect::IsSolverBusy() const
+{
+    return solver != nullptr && solver->IsBusy();
 }
 
 void SceneStageSelect::Leave(Scene* successor)
@@ -166,6 +243,7 @@ void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
     numberRenderer->Draw(info.width, 320, 224, 255, false);
     DrawPicture(render, heightLogo, Lumora::Math::Rect(320.0f, 256.0f, 128.0f, 32.0f));
     numberRenderer->Draw(info.height, 320, 288, 255, false);
+    DrawFewestTurns(render, info);
 
     render->SetBlendMode(Lumora::IRender::BlendNormal);
     // The font is made on a helper thread during the start-up; this waits only if the
@@ -185,4 +263,20 @@ void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
         font->Render();
     }
     wipe->Draw();
+}
+
+void SceneStageSelect::DrawFewestTurns(Lumora::IRender* render, const StageInfo& info)
+{
+    DrawPicture(render, fewestLogo, Lumora::Math::Rect(320.0f, 320.0f, 128.0f, 32.0f));
+    if (info.fewestTurns >= 1) {
+        numberRenderer->Draw(info.fewestTurns, 320, 352, 255, false);
+    } else {
+        DrawMark(render, marks, info.fewestTurns == kFewestTurnsUnclearable ? kCrossMark : kQuestionMark, 320.0f,
+                 352.0f);
+    }
+    // The star: the best record matches the fewest turns possible.
+    if (info.bestRecord > 0 && info.bestRecord == info.fewestTurns) {
+        DrawMark(render, marks, kStarMark, 320.0f + kDigitWidth * static_cast<float>(DigitCount(info.bestRecord)) + 4.0f,
+                 96.0f);
+    }
 }

@@ -15,6 +15,7 @@
 #include "NumberRenderer.h"
 #include "Scene.h"
 #include "StageCatalogue.h"
+#include "StageFewestTurns.h"
 
 #include <Lumora/ITexture.h>
 
@@ -39,11 +40,16 @@ public:
     std::int32_t GetCursor() const { return cursor; }
     std::int32_t GetPhase() const { return phase; }
     const StageCatalogue& GetCatalogue() const { return catalogue; }
+    // True while the extra stages' solver has stages left to answer or answers not yet shown.
+    bool IsSolverBusy() const;
 
 private:
     void UpdateSelecting();
     void DrawSelecting(Lumora::IRender* render);
     void Leave(Scene* successor);
+    void StartFewestTurns();
+    void TakeFewestTurns();
+    void DrawFewestTurns(Lumora::IRender* render, const StageInfo& info);
 
     Lumora::ITexture* bestRecordLogo = nullptr; // "stageselect_logo_bestrecord.png"
     Lumora::ITexture* frogLogo = nullptr;       // "stageselect_logo_frog.png"
@@ -56,4 +62,10 @@ private:
     std::int32_t phase = StageSelectLoading;
     std::shared_ptr<EffectWipe> wipe;
     std::shared_ptr<BackGroundTileRender> background;
+
+    // The fifth caption and the marks beside the numbers (StageFewestTurns.h).
+    Lumora::ITexture* fewestLogo = nullptr; // "stageselect_logo_fewest.png"
+    Lumora::ITexture* marks = nullptr;      // "stageselect_marks.png": star, cross, question
+    // Solves the extra stages on its own thread; none for the normal stages.
+    std::unique_ptr<StageSolverWorker> solver;
 };

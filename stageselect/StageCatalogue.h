@@ -31,6 +31,8 @@ struct StageInfo {
     std::int32_t frogCount = 0;  // cells that start with a frozen frog
     std::uint8_t width = 0;      // columns, from the stage header
     std::uint8_t height = 0;     // rows, from the stage header
+    // Fewest turns that clear it, or a mark: see StageFewestTurns.h (0 = not known yet).
+    std::int32_t fewestTurns = 0;
 };
 
 inline constexpr std::size_t kNormalStageCount = 5;

@@ -10,6 +10,14 @@
 CREATE TABLE IF NOT EXISTS result_stage_normal (name TEXT, best_record INTEGER);
 CREATE TABLE IF NOT EXISTS result_stage_extra (name TEXT, best_record INTEGER);
 
+-- The solver's answers for stage files, so that an unchanged file is never searched again.
+-- Only a cache: the game may empty it at any time (it drops and remakes a damaged one).
+-- `kind` 0 normal, 1 extra; `name` the file name in Shift-JIS bytes; `file_hash` the file's
+-- size and 64-bit FNV-1a hash of its bytes as "size:16 hex digits", so an edited file is
+-- never given an old answer; `fewest_turns` the fewest turns that clear it (1 or more), -1
+-- when it cannot be cleared, -2 when the search reached the game's budget.
+CREATE TABLE IF NOT EXISTS stage_fewest_turns (kind INTEGER, name TEXT, file_hash TEXT, fewest_turns INTEGER);
+
 -- The settings, in the single row whose id is 1. (The row is looked for both as the text '1',
 -- which is how the game asks for it, and as the number 1, so that a hand-made table
 -- without column types never collects a second row 1.)

@@ -77,7 +77,7 @@ endfunction()
 
 # After the last move: the clear's messages run (a confirm press before they end is
 # ignored), then confirm leaves for the stage select.
-set(puzzle_clear_lines "expect-scene 4\npress confirm\nexpect-scene 4\nwait 600\npress confirm\nwait 1\nexpect-scene 3\n")
+set(puzzle_clear_lines "expect-scene 4\npress confirm\nexpect-scene 4\nwait 750\npress confirm\nwait 1\nexpect-scene 3\n")
 
 file(STRINGS ${PROJECT_SOURCE_DIR}/content/stages/solutions.txt solution_lines ENCODING UTF-8)
 set(puzzle_play_dir ${CMAKE_CURRENT_BINARY_DIR}/puzzle-play)

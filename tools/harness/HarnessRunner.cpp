@@ -11,6 +11,7 @@
 #include "ScenePuzzle.h"
 #include "SceneRetryWait.h"
 #include "SceneRoot.h"
+#include "SceneStageSelect.h"
 #include "SceneStartup.h"
 #include "SceneTitle.h"
 #include "SoundLog.h"
@@ -317,6 +318,36 @@ private:
         return true;
     }
 
+    // Whether the current screen's background solver still has work for what it shows.
+    bool SolverBusy()
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        Scene* screen = root != nullptr ? root->GetFirstChild() : nullptr;
+        if (auto* puzzle = dynamic_cast<ScenePuzzle*>(screen)) {
+            return puzzle->IsSolverBusy();
+        }
+        if (auto* select = dynamic_cast<SceneStageSelect*>(screen)) {
+            return select->IsSolverBusy();
+        }
+        return false;
+    }
+
+    bool WaitSolver()
+    {
+        const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+        while (SolverBusy()) {
+            if (Clock::now() > deadline) {
+                return Fail("the solver was still busy after 10 s");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!Update(0)) {
+                return true;
+            }
+        }
+        Update(0);
+        return true;
+    }
+
     bool Fail(const std::string& message)
     {
         std::fprintf(stderr, "tomarugi-harness: line %d: %s\n", line_, message.c_str());
@@ -514,6 +545,51 @@ private:
         }
         case Kind::ExpectNumber:
             return ExpectNumber(command);
+        case Kind::WaitSolver:
+            return WaitSolver();
+        case Kind::ExpectHint: {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            if (puzzle == nullptr) {
+                return Fail("expect-hint needs the puzzle screen");
+            }
+            const std::optional<SolverMove> hint = puzzle->GetShownHint();
+            const std::string shown = hint ? FormatMoves({*hint}) : std::string("none");
+            if (shown != command.name) {
+                return Fail("expected the hint " + command.name + ", found " + shown);
+            }
+            return true;
+        }
+        case Kind::PlayHint: {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            const std::optional<SolverMove> hint = puzzle != nullptr ? puzzle->GetShownHint() : std::nullopt;
+            if (!hint) {
+                return Fail("play-hint needs a hint on the puzzle screen");
+            }
+            const int direction = hint->direction == Up     ? ButtonUp
+                                  : hint->direction == Down ? ButtonDown
+                                  : hint->direction == Left ? ButtonLeft
+                                                            : ButtonRight;
+            // Pressed and released like `press`, so the next press goes down again.
+            if (Update(1u << direction)) {
+                Update(0);
+            }
+            if (hint->action != SolverAction::Slide) {
+                if (Update(1u << (hint->action == SolverAction::Push ? ButtonPush : ButtonDefrost))) {
+                    Update(0);
+                }
+            }
+            return true;
+        }
+        case Kind::ExpectDeadEnd: {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            if (puzzle == nullptr) {
+                return Fail("expect-dead-end needs the puzzle screen");
+            }
+            if (puzzle->IsDeadEndShown() != (command.count != 0)) {
+                return Fail(std::string("the dead-end box is ") + (puzzle->IsDeadEndShown() ? "" : "not ") + "shown");
+            }
+            return true;
+        }
         case Kind::ExpectTextColour:
             for (const Lumora::Testing::RecordedDraw& draw : Lumora::Testing::GetLastFrame()) {
                 if (draw.kind == Lumora::Testing::RecordedDraw::Kind::Text &&

@@ -31,14 +31,14 @@ bool ParseNumber(const std::string& text, double& out)
     return result == std::errc() && pointer == end;
 }
 
-// A virtual button by number (0-3, 16-19) or by name.
+// A virtual button by number (0-3, 16-20) or by name.
 bool ParseButton(const std::string& text, std::uint32_t& bit)
 {
     static const struct {
         const char* name;
         std::int32_t button;
     } kNames[] = {{"up", 0},      {"down", 1},    {"left", 2}, {"right", 3},
-                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}};
+                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}, {"hint", 20}};
     for (const auto& named : kNames) {
         if (text == named.name) {
             bit = 1u << named.button;
@@ -46,7 +46,7 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
         }
     }
     std::int64_t button = 0;
-    if (!ParseInteger(text, 0, 19, button) || (button > 3 && button < 16)) {
+    if (!ParseInteger(text, 0, 20, button) || (button > 3 && button < 16)) {
         return false;
     }
     bit = 1u << button;
@@ -277,6 +277,28 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             command.name = words[1];
             command.sourceX = static_cast<float>(x);
             command.sourceY = static_cast<float>(y);
+        } else if (verb == "expect-hint") {
+            command.kind = HarnessCommand::Kind::ExpectHint;
+            const std::string& move = arguments == 1 ? words[1] : verb;
+            const bool oneMove = move == "none" ||
+                                 (move.size() == 1 && std::string("UDLR").find(move[0]) != std::string::npos) ||
+                                 (move.size() == 2 && (move[0] == 'P' || move[0] == 'T') &&
+                                  std::string("UDLR").find(move[1]) != std::string::npos);
+            if (arguments != 1 || !oneMove) {
+                return fail("expect-hint takes one move (U D L R, PU..PR, TU..TR) or none");
+            }
+            command.name = move;
+        } else if (verb == "expect-dead-end") {
+            command.kind = HarnessCommand::Kind::ExpectDeadEnd;
+            if (arguments != 1 || (words[1] != "yes" && words[1] != "no")) {
+                return fail("expect-dead-end takes yes or no");
+            }
+            command.count = words[1] == "yes" ? 1 : 0;
+        } else if (verb == "wait-solver" || verb == "play-hint") {
+            command.kind = verb == "wait-solver" ? HarnessCommand::Kind::WaitSolver : HarnessCommand::Kind::PlayHint;
+            if (arguments != 0) {
+                return fail(verb + " takes no arguments");
+            }
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {

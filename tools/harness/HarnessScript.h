@@ -5,8 +5,8 @@
 //   frames N                N draws without an update (the clock stands still)
 //   idle                    updates until the loader is idle, then one more so screens see it
 //   press B...              buttons held together for one update, then one update with
-//                           them released (0-3, 16-19, or the names up down left right
-//                           confirm cancel c v)
+//                           them released (0-3, 16-20, or the names up down left right
+//                           confirm cancel c v hint)
 //   hold B N                one button held for N updates, then one update released
 //   shot FILE.png           the last drawn frame's pixels as a PNG
 //   expect-scene ID         the current screen (the root's first child) has identifier ID
@@ -62,6 +62,19 @@
 //                           tree's draw and update; prints both per frame (only in
 //                           tomarugi-harness-counting)
 //   measure-memory LABEL    prints the process's peak and current resident memory
+//   wait-solver             updates (1 ms of real time apart) until the background solver
+//                           has nothing left to do for the current screen: on the puzzle
+//                           screen the position the player rests in is answered, on the
+//                           stage select every extra stage is answered and shown; then one
+//                           more update. Fails after 10 s of real time
+//   expect-hint MOVE        the hint on the puzzle screen shows MOVE, in the notation of
+//                           content/stages/solutions.txt (U D L R, PU..PR, TU..TR), or
+//                           `none`: no hint is shown
+//   expect-dead-end yes|no  whether the puzzle screen shows its dead-end box ("no way to
+//                           clear from here")
+//   play-hint               presses what the hint on the puzzle screen says, as `press`
+//                           does: its direction, then confirm (push) or cancel (thaw).
+//                           Fails when no hint is shown
 #pragma once
 
 #include <cstdint>
@@ -100,6 +113,10 @@ struct HarnessCommand {
         MeasureSelect,
         MeasureAllocations,
         MeasureMemory,
+        WaitSolver,
+        ExpectHint,
+        ExpectDeadEnd,
+        PlayHint,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script

@@ -32,6 +32,11 @@ void Finalize();
 // process may use it; otherwise nothing changes. Never fails visibly.
 void SetThreadCPUNo(std::int32_t cpu);
 
+// Gives the calling thread the scheduler's background priority (a nice value 10 above the
+// process's), so that on a busy machine the main thread's frames are run before it. For
+// long computations on worker threads; never fails visibly.
+void SetThreadBackground();
+
 // Start-up refusals: System::Initialize and the core's Initialize and Start each say why
 // they failed in one line on stderr. A program that reports a failed start-up in its own
 // words turns that off first and reads the reason with GetStartError, so that the player

@@ -1,11 +1,16 @@
 #include <Lumora/System.h>
 #include <Lumora/Thread.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <system_error>
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace Lumora::Thread {
 
@@ -97,6 +102,18 @@ void SetThreadCPUNo(std::int32_t cpu)
     CPU_ZERO(&only);
     CPU_SET(cpu, &only);
     pthread_setaffinity_np(pthread_self(), sizeof(only), &only);
+}
+
+void SetThreadBackground()
+{
+    // On Linux the nice value belongs to the thread (PRIO_PROCESS with a thread id).
+    const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, thread);
+    if (current == -1 && errno != 0) {
+        return;
+    }
+    setpriority(PRIO_PROCESS, thread, std::min(current + 10, 19));
 }
 
 } // namespace Lumora::System
