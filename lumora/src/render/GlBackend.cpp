@@ -2,6 +2,7 @@
 // drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
 // an offscreen target the size of the logical screen, which Present scales into the window.
 #include "Backend.h"
+#include "GlProgram.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
@@ -103,50 +104,9 @@ std::uint32_t ToRgbaBytes(std::uint32_t argb)
     return r | (g << 8) | (b << 16) | (a << 24); // little-endian memory order R, G, B, A
 }
 
-GLuint CompileShader(GLenum kind, const char* const* parts, GLsizei partCount)
-{
-    GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, partCount, parts, nullptr);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "Lumora: 2D shader does not compile: %s\n", log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
 GLuint LinkProgram(const char* fragmentBody)
 {
-    const char* vertexParts[] = {VertexShaderSource};
-    const char* fragmentParts[] = {"#version 330 core\n", SampleFunction, fragmentBody};
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexParts, 1);
-    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragmentParts, 3);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return 0;
-    }
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[1024] = {};
-        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "Lumora: 2D shader does not link: %s\n", log);
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
+    return BuildGlProgram({VertexShaderSource}, {"#version 330 core\n", SampleFunction, fragmentBody}, "2D shader", "");
 }
 
 struct ProgramSlots {
