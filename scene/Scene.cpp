@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "ResourceManager.h"
 
-
 Scene::Scene(Application* application) : application_(application) {}
 
 Scene::~Scene()
