@@ -189,6 +189,12 @@ Application::~Application()
 void Application::WaitWhileLoading()
 {
     while (resourceManager_->IsBusy()) {
+        // The window stays answerable meanwhile (moved, resized, closed, made fullscreen):
+        // its events are handled at each look. A close asked for here ends the main loop
+        // before its first pass.
+        if (core_ != nullptr) {
+            core_->Run(0);
+        }
         std::this_thread::sleep_for(kLoaderPollInterval);
     }
 }

@@ -3,7 +3,8 @@
 // A requester allocates a request with `new`, naming the variable that receives the result,
 // and hands it to ResourceManager::AddRequest; from then on the manager owns it and the
 // loader thread deletes it after the load. The target is set to null at construction and
-// may be read only once the manager's IsBusy has returned false after the AddRequest.
+// may be read only once the manager's IsBusy has returned false after the AddRequest, or
+// once the owner named at AddRequest has withdrawn its requests (CancelRequestsOf).
 #pragma once
 
 #include <Lumora/IFile.h>
@@ -60,6 +61,13 @@ struct LoadRequest {
     Lumora::ISound** sound = nullptr;
     Lumora::IStreamSound** streamSound = nullptr;
     Lumora::IFile** file = nullptr;
+    // Who queued the request (a screen, normally), so that a screen that dies with loads
+    // still queued can withdraw exactly its own (ResourceManager::CancelRequestsOf). Null:
+    // nobody's in particular, such as the common resources loaded for the whole run.
+    const void* owner = nullptr;
+    // Set under the manager's lock once the owner withdrew the request while its batch was
+    // being loaded: the loader then skips it and leaves the target alone.
+    bool cancelled = false;
 
 private:
     void SetNames(const LoadOptions& options, const char* directory, const char* fileName);

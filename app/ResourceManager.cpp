@@ -11,6 +11,9 @@ namespace {
 constexpr std::int32_t kIdleWaitMilliseconds = 250;
 // How often destruction looks whether the thread has ended, in ms.
 constexpr auto kStopPollInterval = std::chrono::milliseconds(100);
+// How long a withdrawing owner sleeps at most between looks at the load under way, in ms
+// (the loader also wakes it as soon as the load is stored).
+constexpr std::int32_t kStoredPollMilliseconds = 2;
 
 // Model loading arrives with the engine's 3D renderer; until the render offers
 // CreateModelFromFile a model request stores null, as any failed load does.
@@ -86,6 +89,49 @@ void ResourceManager::AddRequest(LoadRequest* request)
     wakeEvent_.Set(0);
 }
 
+void ResourceManager::AddRequestFor(const void* owner, LoadRequest* request)
+{
+    if (request != nullptr) {
+        request->owner = owner;
+    }
+    AddRequest(request);
+}
+
+void ResourceManager::CancelRequestsOf(const void* owner)
+{
+    if (owner == nullptr) {
+        return;
+    }
+    LoadRequest* dropped = nullptr;
+    lock_.Enter();
+    // The list being written to is ours under the lock: unlink the owner's requests from it.
+    for (LoadRequest** link = &lists_[writeIndex_]; *link != nullptr;) {
+        LoadRequest* request = *link;
+        if (request->owner == owner) {
+            *link = request->next;
+            request->next = dropped;
+            dropped = request;
+        } else {
+            link = &request->next;
+        }
+    }
+    // The other list is the batch in progress, which the loader walks without the lock: its
+    // links stay, the owner's requests are only marked, and the loader skips them.
+    for (LoadRequest* request = lists_[1 - writeIndex_]; request != nullptr; request = request->next) {
+        if (request->owner == owner) {
+            request->cancelled = true;
+        }
+    }
+    // A load already started cannot be called back; it ends with a store into the target.
+    while (inFlight_ != nullptr && inFlight_->owner == owner) {
+        lock_.Leave();
+        storedEvent_.Wait(kStoredPollMilliseconds);
+        lock_.Enter();
+    }
+    lock_.Leave();
+    DeleteList(dropped);
+}
+
 bool ResourceManager::IsBusy()
 {
     lock_.Enter();
@@ -128,7 +174,19 @@ void ResourceManager::LoaderMain()
         // is what keeps IsBusy true meanwhile. Only this thread touches it now: AddRequest
         // appends to the other list.
         while (request != nullptr) {
-            Load(*request);
+            lock_.Enter();
+            const bool cancelled = request->cancelled;
+            if (!cancelled) {
+                inFlight_ = request;
+            }
+            lock_.Leave();
+            if (!cancelled) {
+                Load(*request);
+                lock_.Enter();
+                inFlight_ = nullptr;
+                lock_.Leave();
+                storedEvent_.Set(0);
+            }
             request = request->next;
         }
         LoadRequest* head = lists_[takenIndex];

@@ -69,34 +69,34 @@ ScenePuzzle::ScenePuzzle(Application* application)
         return;
     }
     const LoadOptions& options = kSmoothLoadOptions;
-    loader->AddRequest(new LoadRequest(options, "graphic/nuiko", "nuiko.lmd", &playerModel));
-    loader->AddRequest(new LoadRequest(options, "graphic/object", "floorboard_ice.lmd", &floorModel));
-    loader->AddRequest(new LoadRequest(options, "graphic/object", "icicle.lmd", &icicleModel));
-    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_frozen.lmd", &frozenFrogModel));
-    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_frozen_far.lmd", &frozenFrogFarModel));
-    loader->AddRequest(new LoadRequest(options, "graphic/object", "frog_leave.lmd", &leavingFrogModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/nuiko", "nuiko.lmd", &playerModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/object", "floorboard_ice.lmd", &floorModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/object", "icicle.lmd", &icicleModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/object", "frog_frozen.lmd", &frozenFrogModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/object", "frog_frozen_far.lmd", &frozenFrogFarModel));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/object", "frog_leave.lmd", &leavingFrogModel));
     const char* sprites = "graphic/sprite";
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_system_panel.png", &panelTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_frog.png", &logoFrogTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_turn.png", &logoTurnTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_title.png", &menuTitleTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_close.png", &menuCloseTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_retry.png", &menuRetryTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_giveup.png", &menuGiveUpTexture));
-    loader->AddRequest(
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_system_panel.png", &panelTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_frog.png", &logoFrogTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_turn.png", &logoTurnTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_title.png", &menuTitleTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_close.png", &menuCloseTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_retry.png", &menuRetryTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_giveup.png", &menuGiveUpTexture));
+    loader->AddRequestFor(LoadOwner(),
         new LoadRequest(options, sprites, "puzzle_logo_menu_stageview.png", &menuStageViewTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_logo_menu_camera.png", &menuCameraTexture));
-    loader->AddRequest(
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_camera.png", &menuCameraTexture));
+    loader->AddRequestFor(LoadOwner(),
         new LoadRequest(options, sprites, "puzzle_logo_menu_camera_auto.png", &menuCameraAutoTexture));
-    loader->AddRequest(
+    loader->AddRequestFor(LoadOwner(),
         new LoadRequest(options, sprites, "puzzle_logo_menu_camera_topview.png", &menuCameraTopViewTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "logo_confirmation.png", &confirmationTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "logo_yes.png", &yesTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "logo_no.png", &noTexture));
-    loader->AddRequest(new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
-    loader->AddRequest(new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_confirmation.png", &confirmationTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_yes.png", &yesTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_no.png", &noTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
     const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
-    loader->AddRequest(new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
 }
 
 ScenePuzzle::~ScenePuzzle()

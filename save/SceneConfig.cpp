@@ -27,7 +27,7 @@ SceneConfig::SceneConfig(Application* application)
       background_(std::make_shared<BackGroundTileRender>(GetRender()))
 {
     if (ResourceManager* loader = GetResourceManager()) {
-        loader->AddRequest(
+        loader->AddRequestFor(LoadOwner(),
             new LoadRequest(kSmoothLoadOptions, "graphic/sprite", "config_menu.png", &menuTexture_));
     }
 }

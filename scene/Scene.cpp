@@ -3,9 +3,6 @@
 #include "Application.h"
 #include "ResourceManager.h"
 
-#include <chrono>
-#include <thread>
-
 Scene::Scene(Application* application) : application_(application) {}
 
 Scene::~Scene()
@@ -58,13 +55,12 @@ std::int32_t Scene::Release()
 {
     const std::int32_t left = --referenceCount_;
     if (left == 0) {
-        // The loader thread stores what this scene queued straight into its members: let every
-        // pending load land first, so the destructor releases it, instead of the loader
-        // writing into freed memory (a scene may die while its loads are still queued).
+        // The loader thread stores what this scene queued straight into its members, and a
+        // scene may die with its loads still queued: withdraw them (waiting at most for the
+        // one file of ours being loaded) so the loader never writes into freed memory. Other
+        // scenes' loads, the successor's above all, go on meanwhile.
         if (ResourceManager* loader = GetResourceManager()) {
-            while (loader->IsBusy()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            loader->CancelRequestsOf(LoadOwner());
         }
         delete this;
     }

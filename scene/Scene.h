@@ -86,6 +86,9 @@ public:
     virtual std::int32_t GetSceneId() = 0;
 
     bool IsAlive() const { return alive_; }
+    // The owner tag under which this scene queues the loads whose targets are its members
+    // (ResourceManager::AddRequestFor); Release withdraws them, should the scene die first.
+    const void* LoadOwner() const { return static_cast<const Scene*>(this); }
 
 protected:
     bool alive_ = true;

@@ -14,9 +14,9 @@ constexpr std::int32_t kTitleTrack = 2;
 SceneStartup::SceneStartup(Application* application) : Scene(application)
 {
     if (ResourceManager* loader = GetResourceManager()) {
-        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite", "publisherlogo.png",
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite", "publisherlogo.png",
                                            &publisherLogo_));
-        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "circle_logo_kobokan.png", &circleLogo_));
     }
 }

@@ -58,9 +58,9 @@ SceneTitle::SceneTitle(Application* application) : Scene(application)
     items_.clear();
     items_ = {ItemNormalStages, ItemExtraStages, ItemConfiguration, ItemQuit};
     if (ResourceManager* loader = GetResourceManager()) {
-        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_stick_tr.png", &labelTexture_));
-        loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_tip_text_tr.png", &tipTexture_));
     }
 }

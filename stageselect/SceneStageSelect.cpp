@@ -77,7 +77,7 @@ SceneStageSelect::SceneStageSelect(Application* application) : Scene(application
             {"stageselect_marks.png", &marks},
         };
         for (const auto& picture : pictures) {
-            loader->AddRequest(new LoadRequest(kPixelLoadOptions, "graphic/sprite", picture.name, picture.target));
+            loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite", picture.name, picture.target));
         }
     }
     numberRenderer = std::make_shared<NumberRenderer>(GetRender());
@@ -85,7 +85,7 @@ SceneStageSelect::SceneStageSelect(Application* application) : Scene(application
     wipe = std::make_shared<EffectWipe>(GetRender(), 1);
     phase = StageSelectLoading;
     cursor = 0;
-    RequestNormalStageFiles(catalogue, GetResourceManager());
+    RequestNormalStageFiles(catalogue, GetResourceManager(), LoadOwner());
 }
 
 SceneStageSelect::~SceneStageSelect()

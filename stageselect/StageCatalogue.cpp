@@ -70,14 +70,14 @@ StageCatalogue::~StageCatalogue()
     }
 }
 
-void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader)
+void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader, const void* owner)
 {
     const auto& names = NormalStageNames();
     for (std::size_t i = 0; i < kNormalStageCount; ++i) {
         Lumora::SafeRelease(catalogue.stageFiles[i]);
         if (loader != nullptr) {
-            loader->AddRequest(new LoadRequest(LoadOptions{}, kNormalStageFolder, names[i].data(),
-                                               &catalogue.stageFiles[i]));
+            loader->AddRequestFor(owner, new LoadRequest(LoadOptions{}, kNormalStageFolder, names[i].data(),
+                                                        &catalogue.stageFiles[i]));
         }
     }
 }

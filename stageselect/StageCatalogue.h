@@ -63,8 +63,9 @@ struct StageCatalogue {
 };
 
 // Queues one engine-file load per normal stage ("stage/normal", in table order) into
-// `catalogue.stageFiles`. A null loader leaves the slots empty.
-void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader);
+// `catalogue.stageFiles`, on behalf of `owner` (the screen that holds the catalogue; see
+// ResourceManager::AddRequestFor). A null loader leaves the slots empty.
+void RequestNormalStageFiles(StageCatalogue& catalogue, ResourceManager* loader, const void* owner);
 
 // Lists the five normal stages and reads each from its engine file; a file that did not
 // arrive shows as a 0 x 0 stage with no frogs. Records come from the normal table (the

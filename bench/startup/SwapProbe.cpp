@@ -5,6 +5,14 @@
 // SWAP_PROBE_LOG: the frame number, the milliseconds since the process started, and the
 // two pixels as RRGGBB. run-real-startup.sh reads the lines.
 //
+// With SWAP_PROBE_KEYS set, it also plays a player's part: the variable lists steps
+// "DELAY:KEY" separated by blanks, DELAY in ms after the previous step (the first after the
+// first frame), KEY one of z x c v up down left right f12 quit. At each swap the probe sends
+// the steps that are due as SDL events to the window: a key goes down, and up again 80 ms
+// later (several updates at 60 per second); "quit" closes the window. Each step taken is
+// written to the log as "# step N KEY at MS". The log's first line is "# start MS", the
+// process start on the boot clock.
+//
 // Process start: the kernel's start time of this process (/proc/self/stat, clock ticks
 // after boot), so the figures are good to about 10 ms.
 #include <SDL.h>
@@ -17,8 +25,10 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,6 +43,18 @@ using GetIntegervFunction = void (*)(unsigned, int*);
 using BindFramebufferFunction = void (*)(unsigned, unsigned);
 using ReadPixelsFunction = void (*)(int, int, int, int, unsigned, unsigned, void*);
 using PixelStoreiFunction = void (*)(unsigned, int);
+
+struct KeyStep {
+    double delayMilliseconds = 0.0;
+    std::string key;
+};
+
+std::vector<KeyStep> keySteps;
+std::size_t nextStep = 0;
+double lastStepMilliseconds = -1.0; // when the previous step was sent; -1 before the first frame
+SDL_Scancode heldKey = SDL_SCANCODE_UNKNOWN;
+double releaseAtMilliseconds = 0.0;
+constexpr double kHoldMilliseconds = 80.0;
 
 double processStartMilliseconds = 0.0;
 std::FILE* probeLog = nullptr;
@@ -64,6 +86,78 @@ void ReadProcessStart()
     processStartMilliseconds = static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+void ReadKeySteps()
+{
+    const char* text = std::getenv("SWAP_PROBE_KEYS");
+    if (text == nullptr) {
+        return;
+    }
+    std::istringstream steps(text);
+    std::string step;
+    while (steps >> step) {
+        const std::size_t colon = step.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        keySteps.push_back({std::atof(step.substr(0, colon).c_str()), step.substr(colon + 1)});
+    }
+}
+
+SDL_Scancode ScancodeOf(const std::string& key)
+{
+    static const std::map<std::string, SDL_Scancode> keys = {
+        {"z", SDL_SCANCODE_Z},       {"x", SDL_SCANCODE_X},         {"c", SDL_SCANCODE_C},
+        {"v", SDL_SCANCODE_V},       {"up", SDL_SCANCODE_UP},       {"down", SDL_SCANCODE_DOWN},
+        {"left", SDL_SCANCODE_LEFT}, {"right", SDL_SCANCODE_RIGHT}, {"f12", SDL_SCANCODE_F12},
+    };
+    const auto found = keys.find(key);
+    return found != keys.end() ? found->second : SDL_SCANCODE_UNKNOWN;
+}
+
+void SendKey(SDL_Window* window, SDL_Scancode scancode, bool down)
+{
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = SDL_GetWindowID(window);
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+    SDL_PushEvent(&event);
+}
+
+// Sends what is due at `now` (ms since the process started).
+void PlaySteps(SDL_Window* window, double now)
+{
+    if (heldKey != SDL_SCANCODE_UNKNOWN && now >= releaseAtMilliseconds) {
+        SendKey(window, heldKey, false);
+        heldKey = SDL_SCANCODE_UNKNOWN;
+    }
+    if (lastStepMilliseconds < 0.0) {
+        lastStepMilliseconds = now; // the schedule starts at the first frame
+    }
+    if (heldKey != SDL_SCANCODE_UNKNOWN || nextStep >= keySteps.size() ||
+        now < lastStepMilliseconds + keySteps[nextStep].delayMilliseconds) {
+        return;
+    }
+    const KeyStep& step = keySteps[nextStep++];
+    lastStepMilliseconds = now;
+    if (probeLog != nullptr) {
+        std::fprintf(probeLog, "# step %zu %s at %.1f\n", nextStep, step.key.c_str(), now);
+    }
+    if (step.key == "quit") {
+        SDL_Event event{};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+        return;
+    }
+    const SDL_Scancode scancode = ScancodeOf(step.key);
+    if (scancode != SDL_SCANCODE_UNKNOWN) {
+        SendKey(window, scancode, true);
+        heldKey = scancode;
+        releaseAtMilliseconds = now + kHoldMilliseconds;
+    }
+}
+
 template <typename Function>
 Function GlFunction(const char* name)
 {
@@ -93,7 +187,14 @@ extern "C" void SDL_GL_SwapWindow(SDL_Window* window)
         ReadProcessStart();
         const char* path = std::getenv("SWAP_PROBE_LOG");
         probeLog = path != nullptr ? std::fopen(path, "w") : nullptr;
+        if (probeLog != nullptr) {
+            // The boot-clock time of the process start, so that the frame times can be
+            // matched with a profiler's record (perf record -k boottime).
+            std::fprintf(probeLog, "# start %.1f\n", processStartMilliseconds);
+        }
+        ReadKeySteps();
     }
+    const double now = BootClockMilliseconds() - processStartMilliseconds;
     if (probeLog != nullptr) {
         const auto getInteger = GlFunction<GetIntegervFunction>("glGetIntegerv");
         const auto bind = GlFunction<BindFramebufferFunction>("glBindFramebuffer");
@@ -111,9 +212,11 @@ extern "C" void SDL_GL_SwapWindow(SDL_Window* window)
         if (bind != nullptr) {
             bind(kReadFramebuffer, static_cast<unsigned>(bound));
         }
-        std::fprintf(probeLog, "%ld %.1f %06X %06X\n", ++frameNumber,
-                     BootClockMilliseconds() - processStartMilliseconds, centre, corner);
+        std::fprintf(probeLog, "%ld %.1f %06X %06X\n", ++frameNumber, now, centre, corner);
         std::fflush(probeLog);
+    }
+    if (!keySteps.empty()) {
+        PlaySteps(window, now);
     }
     if (realSwap != nullptr) {
         realSwap(window);

@@ -26,7 +26,8 @@ while [ "$run" -lt "$runs" ]; do
     else
         # Lines: frame, ms since the process start, centre RRGGBB, corner RRGGBB.
         awk -v run="$run" -v background="$background" -v verbose="$VERBOSE" '
-            NR == 1 { first = $2 }
+            $1 == "#" { next }
+            first == "" { first = $2 }
             logo == "" && $4 == background { logo = $2; logoFrame = $1 }
             verbose != "" && $3 " " $4 != last { printf "  frame %d at %s ms: centre %s, corner %s\n", $1, $2, $3, $4; last = $3 " " $4 }
             END { printf "run %d: first frame %.0f ms, first logo %s ms (frame %s) after the process started\n", run, first, logo == "" ? "none" : sprintf("%.0f", logo), logoFrame }' \

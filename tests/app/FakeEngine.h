@@ -98,6 +98,15 @@ public:
         }
         gateChanged_.notify_all();
     }
+    // Lets `count` more loads through a closed gate, in the order they arrive.
+    void AdmitLoads(int count)
+    {
+        {
+            std::lock_guard lock(gateMutex_);
+            admitted_ += count;
+        }
+        gateChanged_.notify_all();
+    }
     void WaitForLoadsAtGate(int count)
     {
         std::unique_lock lock(gateMutex_);
@@ -119,7 +128,10 @@ public:
             std::unique_lock lock(gateMutex_);
             ++loadsAtGate_;
             gateChanged_.notify_all();
-            gateChanged_.wait(lock, [&] { return gateOpen_; });
+            gateChanged_.wait(lock, [&] { return gateOpen_ || admitted_ > 0; });
+            if (!gateOpen_) {
+                --admitted_;
+            }
         }
         log_.Add(std::string("texture ") + fileName);
         return new Texture(fileName);
@@ -146,6 +158,7 @@ private:
     std::condition_variable gateChanged_;
     bool gateOpen_ = true;
     int loadsAtGate_ = 0;
+    int admitted_ = 0;
 };
 
 class GraphicsDevice : public Counted<Lumora::IGraphicsDevice> {

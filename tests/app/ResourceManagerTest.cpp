@@ -1,10 +1,12 @@
 // The resource loader: batches, order, ownership of requests, and what each kind loads.
 #include "FakeEngine.h"
 #include "ResourceManager.h"
+#include "Scene.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,6 +15,38 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// A screen that loads pictures into its own members, as the game's screens do, and on
+// destruction releases what arrived (noting each name in `released`).
+class LoadingScene : public Scene {
+public:
+    LoadingScene(ResourceManager* loader, std::vector<std::string>& released)
+        : Scene(nullptr), loader_(loader), released_(released)
+    {
+    }
+    ~LoadingScene() override
+    {
+        for (Lumora::ITexture*& texture : textures_) {
+            if (texture != nullptr) {
+                released_.push_back(texture->GetName());
+            }
+            Lumora::SafeRelease(texture);
+        }
+    }
+    void Queue(const char* fileName)
+    {
+        loader_->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+                                                            fileName, &textures_[queued_++]));
+    }
+    ResourceManager* GetResourceManager() override { return loader_; }
+    std::int32_t GetSceneId() override { return SceneIdTitle; }
+
+private:
+    ResourceManager* loader_;
+    std::vector<std::string>& released_;
+    Lumora::ITexture* textures_[4] = {};
+    int queued_ = 0;
+};
 
 class ResourceManagerTest : public ::testing::Test {
 protected:
@@ -167,6 +201,84 @@ TEST_F(ResourceManagerTest, ARequestOfAnUnknownKindIsDroppedWithoutALoad)
     WaitUntilIdle();
     EXPECT_EQ(textures[0], nullptr);
     EXPECT_EQ(TextureLoads(), (std::vector<std::string>{"after.png"}));
+}
+
+TEST_F(ResourceManagerTest, AScreenReleasedWithItsLoadsQueuedDropsThemAndDoesNotWaitForOthers)
+{
+    manager = MakeManager();
+    render.CloseGate();
+    std::vector<std::string> released;
+    auto* scene = new LoadingScene(manager.get(), released);
+
+    // Another screen's load is under way; its second load and two of ours form the next
+    // batch, which the loader takes as soon as the first load is let through.
+    manager->AddRequest(new LoadRequest(kPixelLoadOptions, "", "other-1.png", &textures[0]));
+    render.WaitForLoadsAtGate(1);
+    manager->AddRequest(new LoadRequest(kPixelLoadOptions, "", "other-2.png", &textures[1]));
+    scene->Queue("mine-1.png");
+    scene->Queue("mine-2.png");
+    render.AdmitLoads(1);
+    render.WaitForLoadsAtGate(2);
+    // One more of ours waits in the list being written to.
+    scene->Queue("mine-3.png");
+
+    // The other screen's load stays held at the gate: a release that waited for the loader
+    // to go idle would never return.
+    auto releasing = std::async(std::launch::async, [scene] { scene->Release(); });
+    const bool returned = releasing.wait_for(5s) == std::future_status::ready;
+    render.OpenGate();
+    releasing.wait();
+    EXPECT_TRUE(returned) << "the release waited for another screen's load";
+
+    WaitUntilIdle();
+    EXPECT_EQ(TextureLoads(), (std::vector<std::string>{"other-1.png", "other-2.png"}))
+        << "the dead screen's requests are dropped, the others' loaded in order";
+    EXPECT_TRUE(released.empty());
+    ASSERT_NE(textures[1], nullptr);
+    EXPECT_STREQ(textures[1]->GetName(), "other-2.png");
+}
+
+TEST_F(ResourceManagerTest, AScreenReleasedDuringItsOwnLoadWaitsForItAndReleasesTheResult)
+{
+    manager = MakeManager();
+    render.CloseGate();
+    std::vector<std::string> released;
+    auto* scene = new LoadingScene(manager.get(), released);
+    scene->Queue("mine-1.png");
+    scene->Queue("mine-2.png");
+    render.WaitForLoadsAtGate(1);
+
+    auto releasing = std::async(std::launch::async, [scene] { scene->Release(); });
+    EXPECT_EQ(releasing.wait_for(50ms), std::future_status::timeout)
+        << "the screen was destroyed while the loader was still to store into it";
+    render.OpenGate();
+    releasing.wait();
+
+    EXPECT_EQ(released, (std::vector<std::string>{"mine-1.png"}))
+        << "the load under way lands and is released with the screen";
+    WaitUntilIdle();
+    EXPECT_EQ(TextureLoads(), (std::vector<std::string>{"mine-1.png"}));
+}
+
+TEST_F(ResourceManagerTest, WithdrawingOneOwnersRequestsLeavesUnownedAndOtherOwnersLoads)
+{
+    manager = MakeManager();
+    render.CloseGate();
+    int first = 0;
+    int second = 0;
+    manager->AddRequestFor(&first, new LoadRequest(kPixelLoadOptions, "", "a.png", &textures[0]));
+    render.WaitForLoadsAtGate(1);
+    manager->AddRequestFor(&second, new LoadRequest(kPixelLoadOptions, "", "b.png", &textures[1]));
+    manager->AddRequestFor(&first, new LoadRequest(kPixelLoadOptions, "", "c.png", &textures[2]));
+    manager->AddRequest(new LoadRequest(kPixelLoadOptions, "", "d.png", &textures[3]));
+
+    manager->CancelRequestsOf(&second);
+    manager->CancelRequestsOf(nullptr); // no owner: withdraws nothing
+    EXPECT_TRUE(manager->IsBusy());
+    render.OpenGate();
+    WaitUntilIdle();
+    EXPECT_EQ(TextureLoads(), (std::vector<std::string>{"a.png", "c.png", "d.png"}));
+    EXPECT_EQ(textures[1], nullptr);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Fonts: loading (and refusing) .lft files and their pages, what a text records, the fill
 // colour drawn over the outline colour, and pages decoded on their first use.
+#include "Font.h"
 #include "HeadlessEngine.h"
 
 #include "LftFont.h"
@@ -298,6 +299,39 @@ TEST_F(FontPixels, FillIsDrawnOverTheOutlineAndDimmedTextBlends)
     const std::uint32_t dimmed = at(304, 54);
     EXPECT_EQ(dimmed >> 16, 0u);
     EXPECT_NEAR(static_cast<int>(dimmed & 0xFF), 255 - 0x88, 2); // blue dimmed by the black
+    font->Release();
+}
+
+} // namespace
+
+namespace {
+
+// In the normal mode pages decode on helper threads: the text shows within a few frames
+// of its first draw and stays; a damaged page leaves only its own glyphs out.
+TEST_F(FontPixels, PagesDecodedInTheBackgroundShowTheirGlyphsSoonAfterTheFirstDraw)
+{
+    Lumora::Internal::Font::SetBackgroundDecoding(true);
+    files->Put("Test.lft", FontBytes(2));
+    std::vector<std::uint8_t> damaged = RenderTest::Tga(16, 16, SecondPageRgba());
+    damaged.resize(damaged.size() / 2);
+    files->Put("Test_1.tga", damaged);
+    std::string said;
+    Lumora::IFont* font = Create(said);
+    Lumora::Internal::Font::SetBackgroundDecoding(std::nullopt);
+    ASSERT_EQ(font->IsInvalid(), 0);
+
+    std::vector<std::uint8_t> pixels;
+    int frames = 0;
+    do {
+        DrawFrame(render, font, "AB", pixels);
+        ++frames;
+    } while (PixelAt(pixels, 104, 54) != 0xFF0000u && frames < 500);
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u) << "'A' never showed in " << frames << " frames";
+    for (int more = 0; more < 5; ++more) {
+        DrawFrame(render, font, "AB", pixels);
+    }
+    EXPECT_EQ(PixelAt(pixels, 110, 54), 0x0000FFu) << "'B' draws nothing";
+    EXPECT_EQ(PixelAt(pixels, 104, 54), 0xFF0000u);
     font->Release();
 }
 

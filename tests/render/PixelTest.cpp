@@ -178,7 +178,8 @@ TEST_F(Pixels, SavedPngHoldsTheFrameTopRowFirst)
 
 namespace {
 
-// The screenshot key's path: the device writes the next frame where the core asked.
+// The screenshot key's path: the device writes the next frame where the core asked, off the
+// frame's thread; a device released right after still delivers the file.
 TEST_F(Pixels, AScreenshotRequestWritesTheNextFrameOnceAsPng)
 {
     auto screen = std::make_shared<Lumora::Internal::ScreenState>();
@@ -192,6 +193,8 @@ TEST_F(Pixels, AScreenshotRequestWritesTheNextFrameOnceAsPng)
     shooter->BeginFrame();
     shooter->EndFrame();
     EXPECT_TRUE(screen->screenshotPath.empty());
+    shooter->Release();
+    own->Release();
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string error;
@@ -203,8 +206,6 @@ TEST_F(Pixels, AScreenshotRequestWritesTheNextFrameOnceAsPng)
     EXPECT_EQ(image->rgba[2], 0x99);
     EXPECT_EQ(image->rgba[3], 0xFF);
     std::remove(path.c_str());
-    shooter->Release();
-    own->Release();
 }
 
 } // namespace

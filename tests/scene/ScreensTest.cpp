@@ -3,7 +3,7 @@
 #include "BackGroundTileRender.h"
 #include "CommonSounds.h"
 #include "EffectWipe.h"
-#include "RecordingRender.h"
+#include "DrawLog.h"
 #include "SceneRetryWait.h"
 #include "SceneStartup.h"
 
@@ -25,7 +25,7 @@ public:
 
 TEST(EffectWipeTest, UncoversTheScreenIn10DrawsAndThenDrawsNothing)
 {
-    RecordingRender render;
+    DrawLog render;
     EffectWipe wipe(&render);
     for (int frame = 0; frame < 11; ++frame) {
         wipe.Draw();
@@ -45,7 +45,7 @@ TEST(EffectWipeTest, UncoversTheScreenIn10DrawsAndThenDrawsNothing)
 
 TEST(BackGroundTileRenderTest, CoversTheScreenWithTilesThatDriftAndWrapAfter127)
 {
-    RecordingRender render;
+    DrawLog render;
     BackGroundTileRender background(&render);
     background.Draw();
     ASSERT_EQ(render.draws.size(), 48u) << "8 columns of 6 tiles";

@@ -2,6 +2,7 @@
 // to the recorded events and to the samples that come out.
 #include "SoundTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 using Lumora::Internal::GetLastMixLevels;
@@ -86,6 +87,7 @@ TEST_F(EffectFormats, EightBitIsUnsignedAroundTheMidpointAndMonoFeedsBothSides)
     Lumora::ISound* silence = MakeEffect("u8.wav", PcmFormat(2, 48000, 8), std::vector<std::uint8_t>(2000, 128));
     ASSERT_NE(silence, nullptr);
     sound->Stop(0);
+    Mix(480); // its fade-out
     silence->Play(0, 1);
     Mix(200);
     EXPECT_EQ(GetLastMixLevels().peak, 0.0f);
@@ -173,8 +175,51 @@ TEST_F(EffectPlayback, ALoopedSoundGoesOnUntilStopped)
         ASSERT_NEAR(mix[2 * i], expected, 1e-4f) << "frame " << i;
     }
     sound->Stop(0);
+    Mix(240); // the fade-out
     Mix(100);
     EXPECT_EQ(GetLastMixLevels().peak, 0.0f);
+}
+
+// The largest difference between two neighbouring frames of the left channel.
+float LargestStep(const std::vector<float>& mix, float before)
+{
+    float largest = 0.0f;
+    for (std::size_t i = 0; i < mix.size(); i += 2) {
+        largest = std::max(largest, std::fabs(mix[i] - before));
+        before = mix[i];
+    }
+    return largest;
+}
+
+TEST_F(EffectVolume, VolumeStepsAndStopsGlideOverAFewMillisecondsInsteadOfClicking)
+{
+    // A constant at half full scale: without a glide, a step from 100 to 0 percent is a jump
+    // of 0.5 between two frames. 5 ms at 48 kHz is 240 frames for a full-scale change.
+    const float bound = 0.5f / 240.0f + 1e-6f;
+    Lumora::ISound* sound = MakeEffect("se.wav", PcmFormat(1, 48000, 16), Constant16(4800, {16384}));
+    ASSERT_NE(sound, nullptr);
+    sound->Play(0, 1);
+    std::vector<float> mix = Mix(100);
+    EXPECT_NEAR(mix.back(), 0.5f, 1e-4f) << "a start is at the set volume at once";
+
+    sound->SetVolume(0, 0.0f);
+    std::vector<float> down = Mix(480);
+    EXPECT_LE(LargestStep(down, mix.back()), bound);
+    EXPECT_GT(down[2 * 100], 0.0f) << "still gliding 100 frames on";
+    EXPECT_EQ(down[2 * 250], 0.0f) << "silent just after 5 ms";
+
+    sound->SetVolume(0, 100.0f);
+    std::vector<float> up = Mix(480);
+    EXPECT_LE(LargestStep(up, 0.0f), bound);
+    EXPECT_NEAR(up.back(), 0.5f, 1e-4f);
+
+    sound->Stop(0);
+    std::vector<float> stopping = Mix(480);
+    EXPECT_LE(LargestStep(stopping, up.back()), bound);
+    EXPECT_EQ(stopping.back(), 0.0f);
+    sound->SetVolume(0, 100.0f);
+    Mix(100);
+    EXPECT_EQ(GetLastMixLevels().peak, 0.0f) << "a faded-out sound stays stopped";
 }
 
 TEST_F(EffectPlayback, ReleasingAPlayingSoundSilencesIt)

@@ -78,6 +78,12 @@ TEST_F(StreamPlayback, StopSilencesAndPlayStartsOverFromTheBeginning)
     music->Play(-1);
     std::vector<float> first = Mix(1234);
     music->Stop();
+    std::vector<float> fade = Mix(480);
+    for (std::size_t i = 2; i < fade.size(); i += 2) {
+        ASSERT_LE(std::fabs(fade[i]), std::fabs(ExpectedSine(1234 + static_cast<int>(i / 2))) + 1e-4f)
+            << "fading, never louder than the music itself; frame " << i / 2;
+    }
+    EXPECT_EQ(fade[2 * 250], 0.0f) << "silent just after 5 ms";
     Mix(480);
     EXPECT_EQ(GetLastMixLevels().peak, 0.0f);
     music->Play(-1);
@@ -95,9 +101,11 @@ TEST_F(StreamPlayback, VolumeScalesTheStream)
     Mix(480);
     EXPECT_NEAR(GetLastMixLevels().peak, 0.5f, 1e-4f);
     music->SetVolume(70.0f);
+    Mix(240); // the glide to the new volume
     Mix(480);
     EXPECT_NEAR(GetLastMixLevels().peak, 0.5f * 0.49f, 1e-4f);
     music->SetVolume(0.0f);
+    Mix(240);
     Mix(480);
     EXPECT_EQ(GetLastMixLevels().peak, 0.0f);
 }

@@ -1,5 +1,6 @@
 // tests/widgets/DrawLog.h: a render that records each DrawTexture with its texture and the
 // blend mode in force, in call order, so tests can read a frame as the GPU would get it.
+// Shared by the widget tests and the scene tests (the wipe and the tiled background).
 #pragma once
 
 #include <Lumora/IRender.h>

@@ -2,7 +2,9 @@
 
 #include "Runtime.h"
 
+#include <chrono>
 #include <cstdio>
+#include <system_error>
 
 namespace Lumora::Internal {
 
@@ -11,8 +13,24 @@ Font::Font(Internal::Render* render, std::string fileName) : render_(render), fi
     render_->AddRef();
 }
 
+namespace {
+
+// Set by tests; otherwise fonts decode in the background unless headless.
+std::optional<bool> backgroundDecodingOverride;
+
+} // namespace
+
+void Font::SetBackgroundDecoding(std::optional<bool> enabled)
+{
+    backgroundDecodingOverride = enabled;
+}
+
 Font::~Font()
 {
+    // A decode still under way reads this font's fields: wait for it, then release its page.
+    for (std::size_t index = 0; index < pages_.size(); ++index) {
+        CollectPage(index, true);
+    }
     for (Page& page : pages_) {
         if (page.texture != nullptr) {
             page.texture->Release();
@@ -59,26 +77,50 @@ Font* Font::Load(Internal::Render* render, const char* fileName, const char* pag
         }
     }
     font->layout_ = std::move(parsed.font);
+    font->decodesInBackground_ = backgroundDecodingOverride.value_or(!GetRuntimeMode().headless);
     return font;
 }
 
-Texture* Font::DecodePage(std::size_t index)
+void Font::RequestPage(std::size_t index)
 {
     Page& page = pages_[index];
-    if (page.decoded) {
-        return page.texture;
+    if (page.decoded || page.pending.valid()) {
+        return;
     }
+    if (decodesInBackground_) {
+        try {
+            page.pending = std::async(std::launch::async, &Font::DecodePage, this, index, std::move(page.file));
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: decode here, a hitch rather than text that never shows.
+        }
+    }
+    page.texture = DecodePage(index, std::move(page.file));
     page.decoded = true;
+}
+
+bool Font::CollectPage(std::size_t index, bool wait)
+{
+    Page& page = pages_[index];
+    if (page.pending.valid() &&
+        (wait || page.pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+        page.texture = page.pending.get();
+        page.decoded = true;
+    }
+    return page.decoded;
+}
+
+Texture* Font::DecodePage(std::size_t index, std::vector<std::uint8_t> file) const
+{
     const std::string pageName = LftPageFileName(fileName_, pageExtension_, static_cast<int>(index));
-    if (readPagesOnFirstUse_ && !render_->ReadFile(pageName.c_str(), page.file)) {
+    if (readPagesOnFirstUse_ && !render_->ReadFile(pageName.c_str(), file)) {
         std::fprintf(stderr, "Lumora: font \"%s\": page \"%s\" cannot be loaded; its glyphs are not drawn\n",
                      fileName_.c_str(), pageName.c_str());
-        std::vector<std::uint8_t>().swap(page.file);
         return nullptr;
     }
     std::string error;
-    std::optional<DecodedImage> image = DecodeImage(page.file.data(), page.file.size(), error);
-    std::vector<std::uint8_t>().swap(page.file); // decoded or not, the bytes are done with
+    std::optional<DecodedImage> image = DecodeImage(file.data(), file.size(), error);
+    std::vector<std::uint8_t>().swap(file); // decoded or not, the bytes are done with
     if (image && (image->width != layout_->Data().pageWidth || image->height != layout_->Data().pageHeight)) {
         error = "its size is not the font's page size";
         image.reset();
@@ -91,8 +133,7 @@ Texture* Font::DecodePage(std::size_t index)
     // Pages hold coverage, not colour: straight (never premultiplied), smoothly filtered.
     TextureOptions pageOptions;
     pageOptions.filter = TextureFilter::Linear;
-    page.texture = new Texture(pageName, std::move(*image), pageOptions);
-    return page.texture;
+    return new Texture(pageName, std::move(*image), pageOptions);
 }
 
 std::int32_t Font::Release()
@@ -124,7 +165,7 @@ void Font::DrawText(const char* text, std::int32_t x, std::int32_t y, std::uint3
     layout_->LayoutText(bytes, static_cast<float>(x), static_cast<float>(y), scratch_);
     for (const LftQuad& quad : scratch_) {
         if (quad.page < pages_.size() && !pages_[quad.page].decoded) {
-            DecodePage(quad.page);
+            RequestPage(quad.page);
         }
         glyphs_.push_back(Glyph{quad.page,
                                 Math::Rect(quad.destinationX, quad.destinationY, quad.destinationWidth,
@@ -161,8 +202,8 @@ void Font::Render()
             break;
         }
         const Glyph& glyph = glyphs_[index];
-        // Glyphs of a page that failed to decode draw nothing.
-        if (glyph.page >= pages_.size() || pages_[glyph.page].texture == nullptr) {
+        // Glyphs of a page that failed to decode, or is still being decoded, draw nothing.
+        if (glyph.page >= pages_.size() || !CollectPage(glyph.page, false) || pages_[glyph.page].texture == nullptr) {
             continue;
         }
         quad.texture = pages_[glyph.page].texture;

@@ -1,8 +1,10 @@
 // Bitmap fonts for IRender::CreateFont. Internal.
 //
 // The .lft file is read by the font module (LftFont.h). A page is decoded into a texture only
-// when DrawText first lays out a glyph on it, on the thread that draws, and the GPU backend
-// uploads it before the frame that uses it. Page files are read then too when the font is
+// when DrawText first lays out a glyph on it: on a helper thread in the normal mode (the
+// glyphs of that page show from the first frame after it is ready, so a screen that opens
+// with new text never stalls on a page), at once in headless mode; the GPU backend uploads
+// it before the frame that uses it. Page files are read then too when the font is
 // named from the pack root ("/font/Font.lft"); for a name relative to the file manager's
 // current directory they are read at load and kept as file bytes until their first use. A full font is 6 to 10 pages
 // of 1024 x 1024 (4 MiB of pixels each), of which a screen usually needs one or two.
@@ -16,6 +18,7 @@
 
 #include <Lumora/IFont.h>
 
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +33,9 @@ public:
     // on stderr once, at its first use; its glyphs then draw nothing and the rest works.
     static Font* Load(Internal::Render* render, const char* fileName, const char* pageExtension,
                       std::int32_t glyphCapacity, std::int32_t textCapacity);
+    // Whether fonts made from now on decode their pages on helper threads: by default in the
+    // normal (windowed) mode and not headless. Tests set it; `std::nullopt` restores it.
+    static void SetBackgroundDecoding(std::optional<bool> enabled);
 
     std::int32_t AddRef() override { return ++references_; }
     std::int32_t Release() override;
@@ -71,13 +77,28 @@ private:
         std::vector<std::uint8_t> file;
         Texture* texture = nullptr; // owned
         bool decoded = false;       // tried: `texture` is the outcome
+        // A decode under way on a helper thread (see DecodesInBackground); its result is
+        // taken on the main thread once it is ready.
+        std::future<Texture*> pending;
     };
-    // Decodes page `index` on its first use; the page's texture, null when it failed.
-    Texture* DecodePage(std::size_t index);
+    // Starts decoding page `index` at its first use: on a helper thread when the font decodes
+    // in the background, otherwise here and now.
+    void RequestPage(std::size_t index);
+    // Takes the result of a background decode of page `index` once it is ready (or, with
+    // `wait`, waits for it). True when the page is decoded.
+    bool CollectPage(std::size_t index, bool wait);
+    // Reads (when not yet read) and decodes one page's file; the texture, or null (said on
+    // stderr) when it failed. Touches only what does not change after Load, so it may run
+    // on any thread.
+    Texture* DecodePage(std::size_t index, std::vector<std::uint8_t> file) const;
 
     std::optional<LftFont> layout_; // empty: invalid
     std::string pageExtension_;
     bool readPagesOnFirstUse_ = false; // named from the root: page files read at first use
+    // Pages are decoded on helper threads (about 30 ms of processor time each, too long for
+    // a frame); a glyph draws from the first frame after its page is ready. Headless runs
+    // decode at once, so that every recorded or read-back frame is complete.
+    bool decodesInBackground_ = false;
     std::vector<Page> pages_;       // one per page of the font, sized at load
     std::vector<Glyph> glyphs_;
     std::vector<Text> texts_;

@@ -2,6 +2,7 @@
 // drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
 // an offscreen target the size of the logical screen, which Present scales into the window.
 #include "Backend.h"
+#include "GlProgram.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
@@ -25,6 +26,10 @@ struct Vertex {
 };
 static_assert(sizeof(Vertex) == 40);
 
+// Everything that is the same for a quad's four corners (its source rectangle, colours) is
+// flat, and the sampling bounds are worked out once per corner here rather than for every
+// pixel: the software rasteriser pays for each interpolated value and each fragment
+// instruction.
 const char* const VertexShaderSource = R"(#version 330 core
 layout(location = 0) in vec2 inPosition;
 layout(location = 1) in vec2 inTexel;
@@ -32,39 +37,39 @@ layout(location = 2) in vec4 inSource;
 layout(location = 3) in vec4 inColour;
 layout(location = 4) in vec4 inOutline;
 uniform vec2 screenSize;
+uniform vec2 textureSize;
 out vec2 texel;
-flat out vec4 source;
-out vec4 colour;
-out vec4 outline;
+flat out vec4 bounds;
+flat out vec4 colour;
+flat out vec4 outline;
 void main()
 {
     // Screen y grows downwards; the target's first row is the bottom one.
     gl_Position = vec4(inPosition.x / screenSize.x * 2.0 - 1.0, 1.0 - inPosition.y / screenSize.y * 2.0, 0.0, 1.0);
-    texel = inTexel;
-    source = inSource;
+    // Sampling is clamped half a texel inside the source rectangle, so a stretched single
+    // texel stays one flat colour and atlas neighbours never bleed in.
+    vec2 a = inSource.xy;
+    vec2 b = inSource.xy + inSource.zw;
+    vec2 low = min(a, b);
+    vec2 high = max(a, b);
+    vec2 inset = min(vec2(0.5), (high - low) * 0.5);
+    bounds = vec4((low + inset) / textureSize, (high - inset) / textureSize);
+    texel = inTexel / textureSize;
     colour = inColour;
     outline = inOutline;
 }
 )";
 
-// Sampling is clamped half a texel inside the source rectangle, so a stretched single texel
-// stays one flat colour and atlas neighbours never bleed in.
 const char* const SampleFunction = R"(
 uniform sampler2D picture;
-uniform vec2 textureSize;
 in vec2 texel;
-flat in vec4 source;
-in vec4 colour;
-in vec4 outline;
+flat in vec4 bounds;
+flat in vec4 colour;
+flat in vec4 outline;
 out vec4 fragment;
 vec4 Sample()
 {
-    vec2 a = source.xy;
-    vec2 b = source.xy + source.zw;
-    vec2 low = min(a, b);
-    vec2 high = max(a, b);
-    vec2 inset = min(vec2(0.5), (high - low) * 0.5);
-    return texture(picture, clamp(texel, low + inset, high - inset) / textureSize);
+    return texture(picture, clamp(texel, bounds.xy, bounds.zw));
 }
 )";
 
@@ -103,50 +108,9 @@ std::uint32_t ToRgbaBytes(std::uint32_t argb)
     return r | (g << 8) | (b << 16) | (a << 24); // little-endian memory order R, G, B, A
 }
 
-GLuint CompileShader(GLenum kind, const char* const* parts, GLsizei partCount)
-{
-    GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, partCount, parts, nullptr);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "Lumora: 2D shader does not compile: %s\n", log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
 GLuint LinkProgram(const char* fragmentBody)
 {
-    const char* vertexParts[] = {VertexShaderSource};
-    const char* fragmentParts[] = {"#version 330 core\n", SampleFunction, fragmentBody};
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexParts, 1);
-    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragmentParts, 3);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return 0;
-    }
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[1024] = {};
-        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "Lumora: 2D shader does not link: %s\n", log);
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
+    return BuildGlProgram({VertexShaderSource}, {"#version 330 core\n", SampleFunction, fragmentBody}, "2D shader", "");
 }
 
 struct ProgramSlots {
@@ -503,8 +467,12 @@ void GlBackend::Present()
     const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // Black bars only where the picture does not reach; a window the picture fills needs no
+    // clear (a full-window clear costs as much as a third of a 2D frame in software).
+    if (view.x != 0 || view.y != 0 || view.width != windowWidth || view.height != windowHeight) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     if (view.width > 0 && view.height > 0) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
         const bool wholeScale = view.width % targetWidth_ == 0 && view.height % targetHeight_ == 0;

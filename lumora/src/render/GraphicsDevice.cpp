@@ -75,9 +75,13 @@ void GraphicsDevice::ShowFrame(const FrameList& frame)
     if (!screen_->screenshotPath.empty()) {
         std::int32_t readWidth = 0;
         std::int32_t readHeight = 0;
-        if (!backend_->ReadPixels(pixels_, readWidth, readHeight) ||
-            !WritePng(screen_->screenshotPath.c_str(), readWidth, readHeight, pixels_.data())) {
-            std::fprintf(stderr, "Lumora: cannot write screenshot \"%s\"\n", screen_->screenshotPath.c_str());
+        // Only the read-back happens in the frame; the PNG is encoded and written elsewhere.
+        if (backend_->ReadPixels(pixels_, readWidth, readHeight)) {
+            screenshots_.Submit(std::move(screen_->screenshotPath), readWidth, readHeight, std::move(pixels_));
+            pixels_.clear();
+        } else {
+            std::fprintf(stderr, "Lumora: cannot write screenshot \"%s\": the frame cannot be read back\n",
+                         screen_->screenshotPath.c_str());
         }
         screen_->screenshotPath.clear();
     }

@@ -6,6 +6,7 @@
 
 #include "Backend.h"
 #include "FrameList.h"
+#include "ScreenshotWriter.h"
 #include "Texture.h"
 
 #include <Lumora/IFile.h>
@@ -41,6 +42,8 @@ public:
     IFile* OpenFile(const char* name) { return opener_ ? opener_(name) : nullptr; }
     // Draws and shows a finished frame, records it in headless mode, counts the sync.
     void ShowFrame(const FrameList& frame);
+    // Waits until every screenshot asked for so far is on disk.
+    void FlushScreenshots() { screenshots_.Flush(); }
 
 private:
     ~GraphicsDevice() override;
@@ -49,7 +52,8 @@ private:
     std::unique_ptr<RenderBackend> backend_;
     FileOpener opener_;
     std::shared_ptr<ScreenState> screen_;
-    std::vector<std::uint8_t> pixels_; // reused for screenshots
+    std::vector<std::uint8_t> pixels_; // a screenshot's pixels, handed to the writer
+    ScreenshotWriter screenshots_;     // encodes and writes them off the frame's thread
     bool publishesPixels_ = false;     // registered as the headless pixel source
 };
 

@@ -3,6 +3,7 @@
 // and draws a built frame: opaque instanced groups, opaque single actors, then the
 // transparent actors far to near. Runs on the drawing thread, inside the GL backend's
 // DrawFrame, with the logical screen's target bound.
+#include "GlProgram.h"
 #include "ModelShaderHost.h"
 #include "SceneFactory.h"
 #include "SceneManager.h"
@@ -102,28 +103,6 @@ unsigned OptionIndex(const ModelShaderOptions& options)
     return index;
 }
 
-GLuint CompileStage(GLenum kind, const std::string& source, unsigned optionIndex)
-{
-    GLuint shader = glCreateShader(kind);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[512] = {};
-        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
-        for (char& c : log) {
-            c = c == '\n' ? ' ' : c;
-        }
-        std::fprintf(stderr, "Lumora: model shader %02X (%s stage) does not compile; its materials are skipped: %s\n",
-                     optionIndex, kind == GL_VERTEX_SHADER ? "vertex" : "fragment", log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
 // The program for an option set; 0 (reported once) when it cannot be had.
 ProgramEntry* Program(const ModelShaderOptions& options)
 {
@@ -147,26 +126,11 @@ ProgramEntry* Program(const ModelShaderOptions& options)
         }
         return nullptr;
     }
-    const GLuint vertex = CompileStage(GL_VERTEX_SHADER, vertexSource, index);
-    const GLuint fragment = CompileStage(GL_FRAGMENT_SHADER, fragmentSource, index);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return nullptr;
-    }
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        char log[512] = {};
-        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "Lumora: model shader %02X does not link; its materials are skipped: %s\n", index, log);
-        glDeleteProgram(program);
+    char what[32];
+    std::snprintf(what, sizeof(what), "model shader %02X", index);
+    const GLuint program =
+        BuildGlProgram({vertexSource.c_str()}, {fragmentSource.c_str()}, what, "its materials are skipped");
+    if (program == 0) {
         return nullptr;
     }
     entry.program = program;

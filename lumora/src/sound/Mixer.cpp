@@ -114,20 +114,37 @@ bool Advance(Voice& voice)
     return true;
 }
 
-void MixVoice(Voice& voice, float* out, std::int32_t frames, double step)
+// `rampStep` is the largest change of the applied gain from one output frame to the next.
+void MixVoice(Voice& voice, float* out, std::int32_t frames, double step, float rampStep)
 {
-    float gain = voice.gain;
+    const float target = voice.stopping ? 0.0f : voice.gain;
+    float gain = voice.appliedGain;
     for (std::int32_t i = 0; i < frames; ++i) {
         while (voice.primed < 2 || voice.phase >= 1.0) {
             if (!Advance(voice)) {
+                if (voice.stopping) {
+                    // Nothing left to fade out (an underrun or the end): quiet now.
+                    voice.playing = false;
+                    voice.stopping = false;
+                }
+                voice.appliedGain = gain;
                 return;
             }
+        }
+        if (gain != target) {
+            gain = gain < target ? std::min(gain + rampStep, target) : std::max(gain - rampStep, target);
         }
         auto t = static_cast<float>(voice.phase);
         out[2 * i] += (voice.previous[0] + (voice.next[0] - voice.previous[0]) * t) * gain;
         out[2 * i + 1] += (voice.previous[1] + (voice.next[1] - voice.previous[1]) * t) * gain;
         voice.phase += step;
+        if (voice.stopping && gain == 0.0f) {
+            voice.playing = false;
+            voice.stopping = false;
+            break;
+        }
     }
+    voice.appliedGain = gain;
 }
 
 } // namespace
@@ -158,17 +175,27 @@ void Mixer::RestartLocked(Voice& voice)
     voice.previous[0] = voice.previous[1] = 0.0f;
     voice.next[0] = voice.next[1] = 0.0f;
     voice.playing = true;
+    voice.stopping = false;
+    voice.appliedGain = voice.gain; // a start is no volume change: no glide in
+}
+
+void Mixer::StopLocked(Voice& voice)
+{
+    if (voice.playing) {
+        voice.stopping = true;
+    }
 }
 
 void Mixer::MixLocked(float* out, std::int32_t frames)
 {
     std::fill(out, out + static_cast<std::size_t>(frames) * 2, 0.0f);
+    const auto rampStep = static_cast<float>(1.0 / (kVolumeRampSeconds * static_cast<double>(outputRate_)));
     for (Voice* voice : voices_) {
         if (!voice->playing || voice->layout.rate == 0) {
             continue;
         }
         double step = static_cast<double>(voice->layout.rate) / static_cast<double>(outputRate_);
-        MixVoice(*voice, out, frames, step);
+        MixVoice(*voice, out, frames, step, rampStep);
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(frames) * 2; ++i) {
         out[i] = std::clamp(out[i], -1.0f, 1.0f);

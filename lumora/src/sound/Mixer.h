@@ -5,6 +5,10 @@
 // guarded by the mixer lock (Mixer::Mutex). The mixer converts 8-bit unsigned and 16-bit signed
 // samples of any channel count to stereo float, resamples linearly from the voice's rate to the
 // output rate, applies the voice's gain and sums into the output. It never allocates.
+//
+// Volume changes and stops are never heard as a step: the gain applied to a playing voice
+// glides to a new value at most full scale per kVolumeRampSeconds, and a stopped voice fades
+// to silence over that time before it falls quiet. A (re)start begins at the set gain.
 #pragma once
 
 #include <cstddef>
@@ -56,7 +60,10 @@ struct Voice {
 
     bool playing = false;
     bool loop = false;  // an effect starts over at its first frame when it ends
-    float gain = 1.0f;  // linear amplitude factor
+    float gain = 1.0f;  // linear amplitude factor, as set; the mixer glides towards it
+    float appliedGain = 1.0f; // the factor on the last frame mixed
+    // Stop asked: the mixer fades the voice out, then clears `playing` and this flag.
+    bool stopping = false;
 
     // Linear resampler state: the output lies between `previous` and `next` at `phase` (0..1,
     // in source frames). `primed` counts the frames taken since the start (up to 2);
@@ -67,6 +74,10 @@ struct Voice {
     std::int32_t primed = 0;
     bool tailGiven = false;
 };
+
+// How long a full-scale volume change takes, in seconds (5 ms: too short to hear as a fade,
+// long enough that the step no longer clicks).
+inline constexpr double kVolumeRampSeconds = 0.005;
 
 class Mixer {
 public:
@@ -87,6 +98,9 @@ public:
     // (Re)starts a voice from its first frame; the lock must be held. A stream's ring is not
     // touched: its owner clears it.
     static void RestartLocked(Voice& voice);
+    // Fades a playing voice out (see kVolumeRampSeconds); it stops once silent. The lock must
+    // be held.
+    static void StopLocked(Voice& voice);
 
     // Overwrites `out` with `frames` interleaved stereo frames of every playing voice, clipped
     // to -1..1. The lock must be held.

@@ -48,7 +48,7 @@ void SoundEffect::Stop(std::int32_t)
 {
     {
         std::lock_guard lock(TheMixer().Mutex());
-        voice_.playing = false;
+        Mixer::StopLocked(voice_);
     }
     RecordSoundEvent(SoundEvent::Kind::Stop, name_, 0, 0.0f);
 }

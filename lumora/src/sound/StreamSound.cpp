@@ -76,8 +76,8 @@ void StreamSound::Stop()
 {
     {
         std::lock_guard lock(TheMixer().Mutex());
-        voice_.playing = false;
-        ring_.Clear();
+        // The ring keeps what it holds for the fade-out; the next Play clears it.
+        Mixer::StopLocked(voice_);
         ++generation_;
     }
     RecordSoundEvent(SoundEvent::Kind::Stop, name_, 0, 0.0f);
@@ -100,7 +100,7 @@ void StreamSound::Feed()
     std::size_t want;
     {
         std::lock_guard lock(TheMixer().Mutex());
-        if (!voice_.playing || voice_.feedFinished) {
+        if (!voice_.playing || voice_.stopping || voice_.feedFinished) {
             return;
         }
         generation = generation_;
