@@ -68,3 +68,45 @@ foreach(line IN LISTS solution_lines)
     set_tests_properties(harness_solver_star PROPERTIES LABELS "harness;puzzlescene;solver" TIMEOUT 180)
   endif()
 endforeach()
+
+# The same for every shipped extra stage, reached from the title's extra entry: the list is
+# in name order, so a stage's place is its place among the sorted file names (the numbered
+# names sort alike in UTF-8 and Shift-JIS). The extra stages' fewest turns come from the
+# stage select's own solver thread, so each script waits for it before reading the number.
+set(extra_files)
+foreach(line IN LISTS solution_lines)
+  if(line MATCHES "^extra\t([^\t]+)\t")
+    list(APPEND extra_files "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+set(extra_order ${extra_files})
+list(SORT extra_order)
+foreach(line IN LISTS solution_lines)
+  if(NOT line MATCHES "^extra\t")
+    continue()
+  endif()
+  string(REPLACE "\t" ";" fields "${line}")
+  list(GET fields 1 file)
+  list(GET fields 2 turns)
+  list(FIND extra_order ${file} position)
+  string(REPEAT "press down\n" ${position} downs)
+  set(follow "")
+  foreach(step RANGE 1 ${turns})
+    string(APPEND follow "expect-dead-end no\npress hint\nwait-solver\nplay-hint\nwait ${puzzle_action_wait}\nwait-solver\n")
+  endforeach()
+  set(script ${solver_play_dir}/solver-hints-extra-${position}.script)
+  file(WRITE ${script}
+    "# Generated from solutions.txt: extra stage ${file}, fewest turns ${turns}, cleared by following hints.\n"
+    "idle\npress confirm\nidle\nexpect-scene 2\npress down\npress confirm\nexpect-scene 3\nidle\nwait 2\nwait-solver\n"
+    "${downs}frames 1\nexpect-stage-kind extra\nexpect-number 352 ${turns}\n"
+    "press confirm\nexpect-scene 4\nidle\nwait 2\nexpect-stage-name ${file}\nwait-solver\n"
+    "clear-draws\n${follow}"
+    "wait 1\nexpect-drawn dialogue.png 0 192\n"
+    "${puzzle_clear_lines}"
+    "expect-drawn puzzle_solver.png 0 0\n"
+    "# (the record is read back from the list's panel: the names hold spaces)\n"
+    "idle\nwait 30\nwait-solver\n${downs}clear-draws\nframes 1\nexpect-number 96 ${turns}\nexpect-number 352 ${turns}\n"
+    "expect-drawn stageselect_marks.png 0 0\n")
+  add_test(NAME harness_solver_hints_extra_${position} COMMAND tomarugi-harness ${script})
+  set_tests_properties(harness_solver_hints_extra_${position} PROPERTIES LABELS "harness;puzzlescene;solver" TIMEOUT 180)
+endforeach()

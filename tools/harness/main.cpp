@@ -10,7 +10,9 @@
 // folder (--dir, or the build's game folder by default), and runs that copy. The current
 // directory of the run is GAME_DIR when given; otherwise the scratch folder, which gets a copy
 // of the shipped "tomarugi.save" and a link to the extra stages, so the shipped save file is
-// never touched. The scratch folder is removed afterwards unless --keep is given.
+// never touched; there XDG_DATA_HOME points into the scratch folder too, so stages in the
+// player's own data folder never join a script's list. With --dir the environment is left
+// as it is (the installed-game tests run the game against a HOME of their own). The scratch folder is removed afterwards unless --keep is given.
 //
 // Exit codes: 0 the script ended or the game quit; 1 an expectation failed, `idle` timed out
 // or the game did not start; 2 a bad script or command line. See HarnessScript.h.
@@ -105,8 +107,12 @@ int Relaunch(const fs::path& gameDirectory, bool ownDirectory, bool pixels, bool
         }
         argv.push_back(nullptr);
         std::fflush(nullptr);
+        const std::string playerData = (scratch / "player-data").string();
         const pid_t child = fork();
         if (child == 0) {
+            if (!ownDirectory) {
+                setenv("XDG_DATA_HOME", playerData.c_str(), 1);
+            }
             execv(argv[0], argv.data());
             _exit(127);
         }
