@@ -1,6 +1,7 @@
 // puzzle/PuzzleRating.cpp: the whole reachable position graph, walked forwards then back.
 #include "PuzzleRating.h"
 
+#include "SearchState.h"
 #include "Slide.h"
 
 #include <algorithm>
@@ -8,124 +9,8 @@
 
 namespace {
 
-constexpr Direction RatingDirections[4] = {Up, Down, Left, Right};
-constexpr std::uint16_t NoFrog = 0xFFFF; // pad word of a thawed frog; sorts last
+using SearchState::NoFrog;
 constexpr std::uint32_t Unreachable = std::numeric_limits<std::uint32_t>::max();
-
-// Static obstacles per cell plus the frogs of the position being expanded, as SlideOver
-// wants them. Cells are numbered y * width + x (at most 65,025, so 16 bits hold one).
-class RatingGrid {
-public:
-    explicit RatingGrid(const PuzzleBoard& board)
-        : width(board.width), height(board.height), flags(std::size_t{width} * height, 0)
-    {
-        for (std::uint32_t y = 0; y < height; ++y) {
-            for (std::uint32_t x = 0; x < width; ++x) {
-                flags[Index({x, y})] = static_cast<std::uint8_t>((board.IsHole({x, y}) ? HoleFlag : 0) |
-                                                                 (board.IcicleBlocks({x, y}) ? IcicleFlag : 0));
-            }
-        }
-    }
-
-    std::uint32_t Width() const { return width; }
-    std::uint32_t Height() const { return height; }
-    bool IsHole(Cell cell) const { return (flags[Index(cell)] & HoleFlag) != 0; }
-    bool IcicleBlocks(Cell cell) const { return (flags[Index(cell)] & IcicleFlag) != 0; }
-    bool FrogBlocks(Cell cell) const { return (flags[Index(cell)] & FrogFlag) != 0; }
-
-    bool OnBoard(Cell cell) const { return cell.x < width && cell.y < height; }
-    std::uint16_t Index(Cell cell) const { return static_cast<std::uint16_t>(cell.y * width + cell.x); }
-    Cell CellOf(std::uint16_t index) const { return {index % width, index / width}; }
-    void MarkFrog(std::uint16_t index, bool on)
-    {
-        flags[index] = static_cast<std::uint8_t>(on ? flags[index] | FrogFlag : flags[index] & ~FrogFlag);
-    }
-    bool Neighbour(Cell cell, Direction direction, Cell& out) const
-    {
-        const std::int64_t x = std::int64_t{cell.x} + direction.dx;
-        const std::int64_t y = std::int64_t{cell.y} + direction.dy;
-        if (x < 0 || y < 0 || x >= width || y >= height) {
-            return false;
-        }
-        out = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
-        return true;
-    }
-
-private:
-    static constexpr std::uint8_t HoleFlag = 1;
-    static constexpr std::uint8_t IcicleFlag = 2;
-    static constexpr std::uint8_t FrogFlag = 4;
-
-    std::uint32_t width;
-    std::uint32_t height;
-    std::vector<std::uint8_t> flags;
-};
-
-// Positions as `stride` 16-bit words in one arena (player cell, then the frog cells in
-// ascending order padded with NoFrog), found again through an open-addressing table.
-class PositionStore {
-public:
-    explicit PositionStore(std::size_t stride_) : stride(stride_), table(1024, 0) {}
-
-    std::size_t Count() const { return count; }
-    const std::uint16_t* Get(std::uint32_t position) const { return words.data() + std::size_t{position} * stride; }
-
-    std::uint32_t Intern(const std::uint16_t* key, bool& added)
-    {
-        if ((count + 1) * 2 > table.size()) {
-            Grow();
-        }
-        const std::uint32_t hash = Hash(key);
-        const std::size_t mask = table.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const std::uint64_t entry = table[slot];
-            if (entry == 0) {
-                words.insert(words.end(), key, key + stride);
-                table[slot] = std::uint64_t{hash} << 32 | static_cast<std::uint32_t>(++count);
-                added = true;
-                return static_cast<std::uint32_t>(count - 1);
-            }
-            const auto position = static_cast<std::uint32_t>(entry) - 1;
-            if (static_cast<std::uint32_t>(entry >> 32) == hash && std::equal(key, key + stride, Get(position))) {
-                added = false;
-                return position;
-            }
-        }
-    }
-
-private:
-    std::uint32_t Hash(const std::uint16_t* key) const
-    {
-        std::uint64_t hash = 0x9E3779B97F4A7C15ull;
-        for (std::size_t i = 0; i < stride; ++i) {
-            hash = (hash ^ key[i]) * 0xBF58476D1CE4E5B9ull;
-            hash ^= hash >> 29;
-        }
-        return static_cast<std::uint32_t>(hash ^ hash >> 32);
-    }
-
-    void Grow()
-    {
-        std::vector<std::uint64_t> bigger(table.size() * 2, 0);
-        const std::size_t mask = bigger.size() - 1;
-        for (const std::uint64_t entry : table) {
-            if (entry == 0) {
-                continue;
-            }
-            std::size_t slot = (entry >> 32) & mask;
-            while (bigger[slot] != 0) {
-                slot = (slot + 1) & mask;
-            }
-            bigger[slot] = entry;
-        }
-        table.swap(bigger);
-    }
-
-    std::size_t stride;
-    std::size_t count = 0;
-    std::vector<std::uint16_t> words;
-    std::vector<std::uint64_t> table; // hash << 32 | (position + 1); 0 = empty
-};
 
 struct Edge {
     std::uint32_t to = 0;
@@ -134,7 +19,7 @@ struct Edge {
 
 SolverMove MoveOf(std::uint8_t code)
 {
-    return {static_cast<SolverAction>(code / 4), RatingDirections[code % 4]};
+    return {static_cast<SolverAction>(code / 4), SearchState::Directions[code % 4]};
 }
 
 bool IsPush(std::uint8_t code) { return code / 4 == static_cast<std::uint8_t>(SolverAction::Push); }
@@ -151,7 +36,7 @@ struct PositionGraph {
 PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates)
 {
     PositionGraph graph;
-    RatingGrid grid(board);
+    SearchState::Grid grid(board);
     const std::size_t stride = 1 + board.frogs.size();
     std::vector<std::uint16_t> key(stride, NoFrog);
     key[0] = grid.Index(board.player->GetCell());
@@ -160,17 +45,14 @@ PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates)
     }
     std::sort(key.begin() + 1, key.end());
 
-    PositionStore store(stride);
+    SearchState::Store store(stride);
     bool added = false;
     store.Intern(key.data(), added);
     std::vector<std::uint16_t> current(stride);
     for (std::uint32_t position = 0; position < store.Count(); ++position) {
         graph.first.push_back(static_cast<std::uint32_t>(graph.edges.size()));
         std::copy_n(store.Get(position), stride, current.begin());
-        std::size_t frogs = 0;
-        while (frogs + 1 < stride && current[frogs + 1] != NoFrog) {
-            ++frogs;
-        }
+        const std::size_t frogs = SearchState::FrogCount(current.data(), stride);
         graph.cleared.push_back(frogs == 0);
         if (frogs == 0) {
             continue; // the stage is over: nothing more happens
@@ -184,7 +66,7 @@ PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates)
         };
         const Cell player = grid.CellOf(current[0]);
         for (std::uint8_t d = 0; d < 4; ++d) {
-            const Direction direction = RatingDirections[d];
+            const Direction direction = SearchState::Directions[d];
             const Cell end = SlideOver(grid, player, direction, false);
             if (end != player) {
                 std::copy(current.begin(), current.end(), key.begin());
