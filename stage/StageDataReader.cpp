@@ -104,7 +104,9 @@ bool StageDataReader::ReadFromPath(const char* path)
 void StageDataReader::ReadFromBytes(const std::uint8_t* bytes, std::size_t size)
 {
     std::uint8_t header[StageHeaderSize] = {};
-    std::memcpy(header, bytes, std::min(size, sizeof header));
+    if (size > 0) { // an empty file may come as a null pointer: nothing to copy then
+        std::memcpy(header, bytes, std::min(size, sizeof header));
+    }
     const std::size_t count = static_cast<std::size_t>(header[4]) * header[5];
     std::vector<std::uint8_t> body(count * StageCellSize, 0);
     if (size > StageHeaderSize) {

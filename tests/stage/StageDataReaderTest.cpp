@@ -113,6 +113,11 @@ TEST_F(StageReaders, ShortFilesReadAsZeroPadded)
     EXPECT_EQ(empty.width, 0);
     EXPECT_EQ(empty.height, 0);
     EXPECT_TRUE(empty.GetCells().empty());
+    // An empty file's bytes may come as no pointer at all (an empty vector's data()).
+    StageDataReader none;
+    none.ReadFromBytes(nullptr, 0);
+    EXPECT_EQ(none.width, 0);
+    EXPECT_TRUE(none.GetCells().empty());
 
     // Five bytes: width present, height missing, so no cells.
     const StageDataReader noHeight = ReadBoth({1, 0, 0, 0, 4});
