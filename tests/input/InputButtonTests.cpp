@@ -36,6 +36,24 @@ TEST_F(Buttons, HeldLastsWhileWentDownIsOnlyItsFirstUpdate)
     EXPECT_FALSE(input->GetState(1, 32));
 }
 
+// The game's ninth button, the hint: H (DirectInput 0x23) and the pad's left shoulder
+// (game controller button 9), as the game's start-up maps them.
+TEST_F(Buttons, TheHintButtonIsHAndTheLeftShoulder)
+{
+    ASSERT_TRUE(input->SetKeyboardButton(20, 0x23));
+    ASSERT_TRUE(input->SetJoystickButton(20, 9));
+    Key(SDL_SCANCODE_H, true);
+    EXPECT_EQ(Next(2), Bit(20));
+    Key(SDL_SCANCODE_H, false);
+    EXPECT_EQ(Next(1), 0u);
+    PadButton(3, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, true);
+    EXPECT_EQ(Next(2), Bit(20));
+    PadButton(3, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, false);
+    PadButton(3, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, true); // not the hint
+    EXPECT_EQ(Next(1), 0u);
+    PadButton(3, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, false);
+}
+
 TEST_F(Buttons, GameKeysDriveTheirButtonsAloneAndRemapsReplace)
 {
     const std::pair<SDL_Scancode, std::int32_t> keys[] = {
