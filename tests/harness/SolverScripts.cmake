@@ -8,6 +8,16 @@
 
 set(solver_play_dir ${CMAKE_CURRENT_BINARY_DIR}/solver-play)
 file(MAKE_DIRECTORY ${solver_play_dir})
+
+# Script lines that ask for the hint and do what it says, TURNS times over, checking before
+# each that the position is no dead end.
+function(solver_follow_hints turns out)
+  set(lines "")
+  foreach(step RANGE 1 ${turns})
+    string(APPEND lines "# turn ${step}\nexpect-dead-end no\npress hint\nwait-solver\nplay-hint\nwait ${puzzle_action_wait}\nwait-solver\n")
+  endforeach()
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
 foreach(line IN LISTS solution_lines)
   if(line MATCHES "^#" OR line STREQUAL "")
     continue()
@@ -21,10 +31,7 @@ foreach(line IN LISTS solution_lines)
   endif()
   list(FIND puzzle_normal_stage_order ${file} position)
   string(REPEAT "press down\n" ${position} downs)
-  set(follow "")
-  foreach(step RANGE 1 ${turns})
-    string(APPEND follow "# turn ${step}\nexpect-dead-end no\npress hint\nwait-solver\nplay-hint\nwait ${puzzle_action_wait}\nwait-solver\n")
-  endforeach()
+  solver_follow_hints(${turns} follow)
   string(REGEX REPLACE "\\.pzd$" "" stem "${file}")
   set(script ${solver_play_dir}/solver-hints-${position}.script)
   file(WRITE ${script}
@@ -90,10 +97,7 @@ foreach(line IN LISTS solution_lines)
   list(GET fields 2 turns)
   list(FIND extra_order ${file} position)
   string(REPEAT "press down\n" ${position} downs)
-  set(follow "")
-  foreach(step RANGE 1 ${turns})
-    string(APPEND follow "expect-dead-end no\npress hint\nwait-solver\nplay-hint\nwait ${puzzle_action_wait}\nwait-solver\n")
-  endforeach()
+  solver_follow_hints(${turns} follow)
   set(script ${solver_play_dir}/solver-hints-extra-${position}.script)
   file(WRITE ${script}
     "# Generated from solutions.txt: extra stage ${file}, fewest turns ${turns}, cleared by following hints.\n"
