@@ -134,6 +134,36 @@ TEST_F(Pixels, LaterDrawsCoverEarlierOnesAcrossRunsAndTints)
     strip->Release();
 }
 
+// A mipmapped picture drawn much smaller than it is samples its smaller levels: a one-texel
+// black and white checker shrunk 6.4 times is an even grey. Sampling level 0 alone would give
+// uneven mixes of the two, and a texture missing its levels would draw black.
+TEST_F(Pixels, AShrunkMipmappedPictureSamplesItsSmallerLevels)
+{
+    std::vector<std::uint8_t> checker;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const std::uint8_t v = (x + y) % 2 == 0 ? 0 : 255;
+            checker.insert(checker.end(), {v, v, v, 255});
+        }
+    }
+    render->SetTextureLoadOptions(3, 0, 1, 0);
+    Lumora::ITexture* texture = LoadPng("checker.png", 64, 64, checker);
+    ASSERT_NE(texture, nullptr);
+    render->SetClearColor(0xFFFF0000);
+    render->BeginFrame();
+    render->SetBlendMode(1); // the texture's own filter
+    render->DrawTexture(Rect(100, 100, 10, 10), 0xFFFFFFFF, Rect(0, 0, 64, 64), texture, 0, {});
+    render->EndFrame();
+    const auto pixels = Frame();
+    for (int y = 100; y < 110; ++y) {
+        for (int x = 100; x < 110; ++x) {
+            EXPECT_TRUE(Near(At(pixels, x, y), 0x808080, 4)) << std::hex << At(pixels, x, y) << " at " << std::dec << x << "," << y;
+        }
+    }
+    EXPECT_EQ(At(pixels, 99, 99), 0xFF0000u);
+    texture->Release();
+}
+
 TEST_F(Pixels, TextureDecodedOnAnotherThreadReachesTheScreen)
 {
     files->Put("strip.png", RenderTest::Png(3, 1, Strip()));

@@ -64,6 +64,62 @@ TEST_F(TextureLoading, PremultiplyOptionScalesColoursByAlpha)
     texture->Release();
 }
 
+// Mipmaps are made with the texels, off the drawing thread: every level down to 1 x 1, each
+// the 2 x 2 average of the one above.
+TEST_F(TextureLoading, MipmappedTexturesCarryEveryLevelDownToOneTexel)
+{
+    // 8 x 2: columns alternate black and white, the bottom row's alpha is 0.
+    std::vector<std::uint8_t> stripes;
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const std::uint8_t v = x % 2 == 0 ? 0 : 255;
+            stripes.insert(stripes.end(), {v, v, v, static_cast<std::uint8_t>(y == 0 ? 255 : 0)});
+        }
+    }
+    render->SetTextureLoadOptions(3, 0, 0, 0);
+    std::string said;
+    Lumora::ITexture* texture = Load("stripes.png", RenderTest::Png(8, 2, stripes), said);
+    ASSERT_NE(texture, nullptr);
+    auto& levels = static_cast<Lumora::Internal::Texture*>(texture)->MipLevels();
+    ASSERT_EQ(levels.size(), 3u); // 4 x 1, 2 x 1, 1 x 1
+    ASSERT_EQ(levels[0].size(), 4u * 4u);
+    ASSERT_EQ(levels[1].size(), 2u * 4u);
+    ASSERT_EQ(levels[2].size(), 4u);
+    for (const auto& level : levels) {
+        for (std::size_t i = 0; i < level.size(); i += 4) {
+            EXPECT_EQ(level[i], 128); // (0 + 255) / 2, rounded
+            EXPECT_EQ(level[i + 3], 128);
+        }
+    }
+    EXPECT_EQ(static_cast<Lumora::Internal::Texture*>(texture)->Pixels(), stripes); // level 0 untouched
+    texture->Release();
+
+    for (std::uint32_t filter : {1u, 2u}) {
+        render->SetTextureLoadOptions(filter, 0, 0, 0);
+        texture = Load("plain.png", RenderTest::Png(8, 2, stripes), said);
+        ASSERT_NE(texture, nullptr);
+        EXPECT_TRUE(static_cast<Lumora::Internal::Texture*>(texture)->MipLevels().empty()) << "filter " << filter;
+        texture->Release();
+    }
+}
+
+TEST(HalveImage, OddSizesSampleBetweenTheCoveredTexels)
+{
+    // 3 x 1 to 1 x 1: the middle texel's centre, exactly.
+    const std::vector<std::uint8_t> three = {0, 0, 0, 0, 200, 100, 50, 255, 40, 40, 40, 40};
+    EXPECT_EQ(Lumora::Internal::HalveImage(three.data(), 3, 1), (std::vector<std::uint8_t>{200, 100, 50, 255}));
+    // 1 x 4 to 1 x 2: pairs of rows.
+    const std::vector<std::uint8_t> column = {0, 0, 0, 0, 100, 100, 100, 100, 10, 20, 30, 40, 30, 40, 50, 60};
+    EXPECT_EQ(Lumora::Internal::HalveImage(column.data(), 1, 4),
+              (std::vector<std::uint8_t>{50, 50, 50, 50, 20, 30, 40, 50}));
+    // 5 x 1 to 2 x 1: the centres fall at 0.75 and 3.25 source texels.
+    const std::vector<std::uint8_t> ramp = {0, 0, 0, 0, 100, 0, 0, 0, 200, 0, 0, 0, 200, 0, 0, 0, 100, 0, 0, 0};
+    EXPECT_EQ(Lumora::Internal::HalveImage(ramp.data(), 5, 1), (std::vector<std::uint8_t>{75, 0, 0, 0, 175, 0, 0, 0}));
+    // A single texel stays itself.
+    const std::vector<std::uint8_t> one = {1, 2, 3, 4};
+    EXPECT_EQ(Lumora::Internal::HalveImage(one.data(), 1, 1), one);
+}
+
 TEST_F(TextureLoading, BadFilesGiveNullAndOneLineNamingTheFile)
 {
     std::vector<std::uint8_t> png = RenderTest::Png(16, 16, RenderTest::SolidRgba(16, 16, 0x336699FF));

@@ -3,6 +3,7 @@
 // an offscreen target the size of the logical screen, which Present scales into the window.
 #include "Backend.h"
 #include "GlProgram.h"
+#include "GlTexture.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
@@ -146,7 +147,6 @@ public:
 
 private:
     bool EnsureTarget(std::int32_t width, std::int32_t height);
-    bool EnsureUploaded(Texture& texture);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
 
@@ -251,46 +251,6 @@ bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
     }
     targetWidth_ = width;
     targetHeight_ = height;
-    return true;
-}
-
-bool GlBackend::EnsureUploaded(Texture& texture)
-{
-    if (texture.gpuName != 0) {
-        return true;
-    }
-    if (texture.uploadFailed) {
-        return false;
-    }
-    std::vector<std::uint8_t>& pixels = texture.Pixels();
-    const std::size_t expected = static_cast<std::size_t>(texture.GetWidth()) * static_cast<std::size_t>(texture.GetHeight()) * 4u;
-    if (pixels.size() != expected) {
-        texture.uploadFailed = true;
-        return false;
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture.GetWidth(), texture.GetHeight(), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, pixels.data());
-    const TextureOptions& options = texture.Options();
-    GLint minFilter = GL_LINEAR;
-    GLint magFilter = GL_LINEAR;
-    if (options.filter == TextureFilter::Nearest) {
-        minFilter = GL_NEAREST;
-        magFilter = GL_NEAREST;
-    } else if (options.filter == TextureFilter::LinearMipmaps) {
-        minFilter = GL_LINEAR_MIPMAP_LINEAR;
-        glGenerateMipmap(GL_TEXTURE_2D);
-    }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
-    const GLint wrap = options.repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    texture.gpuName = name;
-    std::vector<std::uint8_t>().swap(pixels); // the GPU copy is the one that counts now
     return true;
 }
 
@@ -418,7 +378,7 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
             }
             const Quad& head = quads[first];
             Texture& texture = *head.texture;
-            if (EnsureUploaded(texture)) {
+            if (UploadTextureToGl(texture)) {
                 if (!stateReady) {
                     // Every program outputs premultiplied colour, so one blend function serves
                     // both modes; the screen's alpha channel stays opaque.

@@ -1,5 +1,7 @@
 #include "Texture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace Lumora::Internal {
@@ -28,6 +30,74 @@ Texture::Texture(std::string name, DecodedImage image, const TextureOptions& opt
     : name_(std::move(name)), width_(image.width), height_(image.height), options_(options),
       pixels_(std::move(image.rgba))
 {
+    const bool complete = width_ > 0 && height_ > 0 &&
+                          pixels_.size() == static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4u;
+    if (options_.filter != TextureFilter::LinearMipmaps || !complete) {
+        return;
+    }
+    std::int32_t width = width_;
+    std::int32_t height = height_;
+    const std::uint8_t* level = pixels_.data();
+    while (width > 1 || height > 1) {
+        mipLevels_.push_back(HalveImage(level, width, height));
+        level = mipLevels_.back().data();
+        width = std::max(1, width / 2);
+        height = std::max(1, height / 2);
+    }
+}
+
+namespace {
+
+// Where destination texel `index` of `count` samples a row or column of `sourceCount`
+// texels: the two source texels and the second one's weight in 1/256ths.
+struct Tap {
+    std::int32_t first;
+    std::int32_t second;
+    std::uint32_t weight;
+};
+
+Tap TapFor(std::int32_t index, std::int32_t count, std::int32_t sourceCount)
+{
+    // The destination texel's centre in source texels, less half a texel.
+    const double centre = (static_cast<double>(index) + 0.5) * sourceCount / count - 0.5;
+    const double low = std::floor(centre);
+    const auto first = std::clamp(static_cast<std::int32_t>(low), 0, sourceCount - 1);
+    const auto second = std::min(first + 1, sourceCount - 1);
+    const auto weight = static_cast<std::uint32_t>(std::lround((centre - low) * 256.0));
+    return {first, second, std::min(weight, 256u)};
+}
+
+} // namespace
+
+std::vector<std::uint8_t> HalveImage(const std::uint8_t* rgba, std::int32_t width, std::int32_t height)
+{
+    const std::int32_t outWidth = std::max(1, width / 2);
+    const std::int32_t outHeight = std::max(1, height / 2);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(outWidth) * static_cast<std::size_t>(outHeight) * 4u);
+    std::vector<Tap> columns(static_cast<std::size_t>(outWidth));
+    for (std::int32_t x = 0; x < outWidth; ++x) {
+        columns[static_cast<std::size_t>(x)] = TapFor(x, outWidth, width);
+    }
+    const auto rowBytes = static_cast<std::size_t>(width) * 4u;
+    std::uint8_t* target = out.data();
+    for (std::int32_t y = 0; y < outHeight; ++y) {
+        const Tap row = TapFor(y, outHeight, height);
+        const std::uint8_t* top = rgba + static_cast<std::size_t>(row.first) * rowBytes;
+        const std::uint8_t* bottom = rgba + static_cast<std::size_t>(row.second) * rowBytes;
+        for (const Tap& column : columns) {
+            const std::size_t left = static_cast<std::size_t>(column.first) * 4u;
+            const std::size_t right = static_cast<std::size_t>(column.second) * 4u;
+            for (std::size_t channel = 0; channel < 4; ++channel) {
+                // Weights in 1/256ths each way: the sum is in 1/65536ths, rounded.
+                const std::uint32_t upper = top[left + channel] * (256u - column.weight) + top[right + channel] * column.weight;
+                const std::uint32_t lower =
+                    bottom[left + channel] * (256u - column.weight) + bottom[right + channel] * column.weight;
+                const std::uint32_t sum = upper * (256u - row.weight) + lower * row.weight;
+                *target++ = static_cast<std::uint8_t>((sum + 32768u) >> 16);
+            }
+        }
+    }
+    return out;
 }
 
 Texture::~Texture()

@@ -1,5 +1,10 @@
 // The engine's texture: decoded pixels on the CPU until the GPU backend uploads them on the
 // drawing thread. Internal.
+//
+// A texture filtered with mipmaps gets its smaller levels here, on the thread that decodes
+// it (normally the loader), rather than from glGenerateMipmap on the drawing thread: with
+// Mesa's software renderer that call builds and compiles a blit shader for every new shape
+// of texture, which froze the first frame of a screen for 50 to 100 ms.
 #pragma once
 
 #include "ImageCodec.h"
@@ -44,6 +49,9 @@ public:
     bool uploadFailed = false;
     // The decoded texels, emptied once they are on the GPU.
     std::vector<std::uint8_t>& Pixels() { return pixels_; }
+    // Mipmap levels 1, 2, ... down to 1 x 1 (RGBA, rows top first), made at construction when
+    // the filter is LinearMipmaps and emptied with the texels; empty for other filters.
+    std::vector<std::vector<std::uint8_t>>& MipLevels() { return mipLevels_; }
 
 private:
     ~Texture() override;
@@ -54,7 +62,14 @@ private:
     std::int32_t height_;
     TextureOptions options_;
     std::vector<std::uint8_t> pixels_;
+    std::vector<std::vector<std::uint8_t>> mipLevels_;
 };
+
+// The next mipmap level of a width x height RGBA image: max(1, width / 2) x max(1, height / 2)
+// texels, each the average of the 2 x 2 texels it covers (an odd size samples at the texel's
+// centre between its neighbours, as a linear-filtered blit does). Channels are averaged as
+// stored, so premultiplied and straight textures both stay what they were.
+std::vector<std::uint8_t> HalveImage(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
 
 // GPU names of textures released on any thread wait here until the drawing thread deletes
 // them (the GL context is only current there).

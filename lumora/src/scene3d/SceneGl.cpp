@@ -4,6 +4,7 @@
 // transparent actors far to near. Runs on the drawing thread, inside the GL backend's
 // DrawFrame, with the logical screen's target bound.
 #include "GlProgram.h"
+#include "GlTexture.h"
 #include "ModelShaderHost.h"
 #include "SceneFactory.h"
 #include "SceneManager.h"
@@ -227,33 +228,6 @@ bool Upload(SceneModel& model)
     return true;
 }
 
-bool UploadTexture(Texture& texture)
-{
-    if (texture.gpuName != 0) {
-        return true;
-    }
-    if (texture.uploadFailed) {
-        return false;
-    }
-    std::vector<std::uint8_t>& pixels = texture.Pixels();
-    if (pixels.size() != static_cast<std::size_t>(texture.GetWidth()) * static_cast<std::size_t>(texture.GetHeight()) * 4u) {
-        texture.uploadFailed = true;
-        return false;
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture.GetWidth(), texture.GetHeight(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 pixels.data());
-    glGenerateMipmap(GL_TEXTURE_2D);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    texture.gpuName = name;
-    std::vector<std::uint8_t>().swap(pixels);
-    return true;
-}
-
 void EnsureSamplers()
 {
     GlState& state = State();
@@ -353,7 +327,7 @@ void DrawModel(SceneModel& model, const QueuedActor* entry, bool transparentPass
                                    static_cast<GLsizei>(std::min<std::size_t>(model.Data().bones.size(), state.palette.size())),
                                    GL_FALSE, state.palette[0].m.data());
             }
-            if (material.texture != nullptr && options.textured != 0 && UploadTexture(*material.texture)) {
+            if (material.texture != nullptr && options.textured != 0 && UploadTextureToGl(*material.texture)) {
                 glActiveTexture(GL_TEXTURE0);
                 glBindTexture(GL_TEXTURE_2D, material.texture->gpuName);
                 glBindSampler(0, state.samplers[std::clamp(pass.snapshot->textureFilter, 0, 2)]);
