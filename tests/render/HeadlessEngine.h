@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace RenderTest {
 
 class HeadlessEngine : public ::testing::Test {
@@ -17,6 +19,22 @@ protected:
     void Boot(bool pixels)
     {
         Lumora::Testing::EnableHeadless({pixels});
+        BootEngine();
+    }
+
+    // The normal engine with a real window (SDL's offscreen driver when there is no display)
+    // and no recording: frames are seen only through F12 screenshots.
+    void BootWindowed()
+    {
+        if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+            setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        }
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        BootEngine();
+    }
+
+    void BootEngine()
+    {
         ASSERT_NE(Lumora::System::Initialize(1, 1, 1), 0);
         core = Lumora::System::CreateCore();
         ASSERT_NE(core, nullptr);

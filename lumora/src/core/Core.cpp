@@ -65,7 +65,10 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    // A shown window gets depth bits so the 3D passes can draw straight into it when it is
+    // exactly the logical size (see CreateGlBackend); otherwise they use the offscreen
+    // target's own depth buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, mode.headless ? 0 : 24);
     Uint32 windowFlags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (mode.headless) {
         windowFlags |= SDL_WINDOW_HIDDEN;
@@ -214,7 +217,7 @@ IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)
         backend = std::make_unique<NullBackend>();
     } else {
         SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(glContext_));
-        backend = CreateGlBackend(this);
+        backend = CreateGlBackend(this, !GetRuntimeMode().headless);
         if (!backend) {
             return nullptr;
         }

@@ -46,7 +46,13 @@ public:
 // OpenGL 3.3 core through libepoxy; the context must be current on the calling thread and
 // stay current on it. Null, with a line on stderr, when the context is too old or the
 // shaders do not build. `surface` may be null (offscreen only, nothing is shown).
-std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface);
+//
+// Frames are drawn into an offscreen target the size of the logical screen, which Present
+// scales into the window. With `drawIntoWindow`, a frame whose window is exactly the logical
+// size is drawn straight into the window's back buffer instead, sparing the copy (a third of
+// a 2D frame's cost in software); ReadPixels then reads that back buffer, so it must come
+// before Present. Headless runs read their frames after Present and keep the target.
+std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface, bool drawIntoWindow = false);
 
 // Where the logical screen lands in a window of the given size: a whole-number scale when
 // at least 1x fits, otherwise the largest scale that fits; centred, aspect kept. Pixels,

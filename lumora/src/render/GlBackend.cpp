@@ -1,6 +1,7 @@
 // The OpenGL 3.3 core backend: the frame's quads go into one vertex buffer per frame and are
 // drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
-// an offscreen target the size of the logical screen, which Present scales into the window.
+// an offscreen target the size of the logical screen, which Present scales into the window,
+// or straight into a window of exactly that size (see CreateGlBackend).
 #include "Backend.h"
 #include "GlProgram.h"
 #include "GlTexture.h"
@@ -137,7 +138,7 @@ ProgramSlots MakeProgram(const char* fragmentBody)
 
 class GlBackend final : public RenderBackend {
 public:
-    explicit GlBackend(PresentSurface* surface) : surface_(surface) {}
+    GlBackend(PresentSurface* surface, bool drawIntoWindow) : surface_(surface), drawIntoWindow_(drawIntoWindow) {}
     ~GlBackend() override;
 
     bool Setup();
@@ -147,10 +148,18 @@ public:
 
 private:
     bool EnsureTarget(std::int32_t width, std::int32_t height);
+    bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
 
     PresentSurface* surface_;
+    bool drawIntoWindow_;
+    bool windowHasDepth_ = false;
+    // Where the last frame went: 0 (the window's back buffer) or framebuffer_.
+    GLuint drawnInto_ = 0;
+    bool drawnAny_ = false;
+    std::int32_t drawnWidth_ = 0;
+    std::int32_t drawnHeight_ = 0;
     ProgramSlots pictureProgram_;
     ProgramSlots textProgram_;
     GLuint vertexArray_ = 0;
@@ -217,6 +226,13 @@ bool GlBackend::Setup()
     glVertexAttribPointer(4, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, outline)));
     glBindVertexArray(0);
 
+    if (drawIntoWindow_ && surface_ != nullptr) {
+        GLint depthBits = 0;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+        windowHasDepth_ = depthBits > 0;
+    }
+
     glGenSamplers(1, &nearestSampler_);
     glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -252,6 +268,17 @@ bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
     targetWidth_ = width;
     targetHeight_ = height;
     return true;
+}
+
+bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDepth)
+{
+    if (!drawIntoWindow_ || surface_ == nullptr || (needsDepth && !windowHasDepth_)) {
+        return false;
+    }
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
+    surface_->GetDrawableSize(windowWidth, windowHeight);
+    return windowWidth == width && windowHeight == height;
 }
 
 void GlBackend::EnsureIndexCapacity(std::size_t quadCount)
@@ -324,10 +351,21 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     for (std::uint32_t name : TakeGpuTextureDeletions()) {
         glDeleteTextures(1, &name);
     }
-    if (!EnsureTarget(width, height)) {
-        return;
+    const std::vector<Quad>& quads = frame.Quads();
+    const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
+    GLuint target = 0;
+    if (!WindowFits(width, height, !scenes.empty())) {
+        if (!EnsureTarget(width, height)) {
+            drawnAny_ = false;
+            return;
+        }
+        target = framebuffer_;
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    drawnInto_ = target;
+    drawnAny_ = true;
+    drawnWidth_ = width;
+    drawnHeight_ = height;
+    glBindFramebuffer(GL_FRAMEBUFFER, target);
     glViewport(0, 0, width, height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
@@ -337,8 +375,6 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
                  static_cast<float>(clear & 0xFF) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    const std::vector<Quad>& quads = frame.Quads();
-    const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
     if (quads.empty() && scenes.empty()) {
         return;
     }
@@ -359,7 +395,7 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
             glDisable(GL_BLEND);
             glBindSampler(0, 0);
             scenes[nextScene++].pass->DrawWithGl(width, height);
-            glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+            glBindFramebuffer(GL_FRAMEBUFFER, target);
             glViewport(0, 0, width, height);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_CULL_FACE);
@@ -418,7 +454,11 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
 
 void GlBackend::Present()
 {
-    if (surface_ == nullptr || framebuffer_ == 0) {
+    if (surface_ == nullptr || !drawnAny_) {
+        return;
+    }
+    if (drawnInto_ == 0) {
+        surface_->SwapBuffers(); // the frame is already in the window
         return;
     }
     std::int32_t windowWidth = 0;
@@ -447,14 +487,17 @@ void GlBackend::Present()
 
 bool GlBackend::ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height)
 {
-    if (framebuffer_ == 0) {
+    if (!drawnAny_) {
         return false;
     }
-    width = targetWidth_;
-    height = targetHeight_;
+    width = drawnWidth_;
+    height = drawnHeight_;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4u;
     rgba.resize(rowBytes * static_cast<std::size_t>(height));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, drawnInto_);
+    if (drawnInto_ == 0) {
+        glReadBuffer(GL_BACK);
+    }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -472,9 +515,9 @@ bool GlBackend::ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width,
 
 } // namespace
 
-std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface)
+std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface, bool drawIntoWindow)
 {
-    auto backend = std::make_unique<GlBackend>(surface);
+    auto backend = std::make_unique<GlBackend>(surface, drawIntoWindow);
     if (!backend->Setup()) {
         return nullptr;
     }
