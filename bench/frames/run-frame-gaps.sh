@@ -10,6 +10,12 @@
 # them showed the loading overlay (corner pixel OVERLAY, RRGGBB). F12 leaves a screenshot of
 # the puzzle, of the restarted puzzle and of the stage select in the run's folder; with KEEP
 # set, the folders are kept and named.
+#
+# The software renderer compiles each new shader variant the first time it draws with it
+# (tens of milliseconds each) and keeps the result in Mesa's on-disk shader cache. So the
+# runs use a cache of their own, empty at first: run 0 is a player's very first start on a
+# machine and is reported apart; runs 1 to RUNS start with that cache filled, as every later
+# start does, and make the median.
 #   run-frame-gaps.sh GAME PROBE RUNS OVERLAY
 game=$1 probe=$2 runs=$3 overlay=$4
 folder=$(dirname "$game")
@@ -20,11 +26,13 @@ keys="1500:z 1500:z 1500:z 2000:f12 500:c 300:down 300:z 300:down 300:z
 2500:f12 500:c 300:down 300:down 300:z 300:down 300:z 1000:z 2000:f12 1000:quit"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 results=$(mktemp) || exit 1
-trap 'rm -f "$results"' EXIT
-run=0
+shaderCache=$(mktemp -d) || exit 1
+trap 'rm -rf "$results" "$shaderCache"' EXIT
+run=-1
 while [ "$run" -lt "$runs" ]; do
     dir=$(mktemp -d) || exit 1
     cp "$game" "$dir/" && cp "$folder/tomarugi.save" "$dir/" && ln -s "$folder/data.lpk" "$folder"/*.lmp "$dir/" || exit 1
+    MESA_SHADER_CACHE_DIR=$shaderCache \
     SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LD_PRELOAD="$probe" SWAP_PROBE_LOG="$dir/frames.log" \
         SWAP_PROBE_KEYS="$keys" timeout -s TERM 60 "$dir/$(basename "$game")" 2>"$dir/stderr.log"
     code=$?
@@ -38,7 +46,14 @@ while [ "$run" -lt "$runs" ]; do
         # The 99th percentile of the gaps between consecutive swaps (nearest rank).
         p99=$(awk '$1 != "#" { if (previous != "") print $2 - previous; previous = $2 }' "$dir/frames.log" |
             sort -n | awk '{ v[NR] = $1 } END { r = int(NR * 0.99); if (r < NR * 0.99) r++; if (r < 1) r = 1; print NR ? v[r] : 0 }')
-        awk -v run="$run" -v code="$code" -v shots="$shots" -v overlay="$overlay" -v p99="$p99" '
+        if [ "$run" -eq 0 ]; then
+            label="run 0 (empty shader cache, not in the median)"
+            sink=/dev/null
+        else
+            label="run $run"
+            sink=$results
+        fi
+        awk -v label="$label" -v code="$code" -v shots="$shots" -v overlay="$overlay" -v p99="$p99" '
             $1 == "#" && $2 != "step" { next }
             $1 == "#" { step = $3 " " $4; stepCount++; steps[stepCount] = step; drawn[stepCount] = 0; shown[stepCount] = 0; next }
             {
@@ -54,12 +69,12 @@ while [ "$run" -lt "$runs" ]; do
                 if ($4 == overlay) shown[stepCount]++
             }
             END {
-                printf "run %d: %d frames, largest gap %.1f ms, p99 %.1f ms (exit code %s, %d screenshots)\n", run, n + 1, top1, p99, code, shots
+                printf "%s: %d frames, largest gap %.1f ms, p99 %.1f ms (exit code %s, %d screenshots)\n", label, n + 1, top1, p99, code, shots
                 printf "  largest gaps: %.1f ms after step %s, %.1f ms after step %s, %.1f ms after step %s\n", top1, at1, top2, at2, top3, at3
                 line = "  frames (with overlay) after each step:"
                 for (i = 1; i <= stepCount; i++) line = line sprintf(" %s %d (%d)", steps[i], drawn[i], shown[i])
                 print line
-            }' "$dir/frames.log" | tee -a "$results"
+            }' "$dir/frames.log" | tee -a "$sink"
     fi
     if [ -n "$KEEP" ]; then
         echo "  kept: $dir"
