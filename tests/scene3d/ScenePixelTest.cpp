@@ -67,15 +67,7 @@ protected:
         return (static_cast<std::uint32_t>(pixels[i]) << 16) | (pixels[i + 1] << 8) | pixels[i + 2];
     }
 
-    static bool Near(std::uint32_t rgb, std::uint32_t expected, int tolerance = 3)
-    {
-        for (int shift = 0; shift <= 16; shift += 8) {
-            if (std::abs(static_cast<int>((rgb >> shift) & 0xFF) - static_cast<int>((expected >> shift) & 0xFF)) > tolerance) {
-                return false;
-            }
-        }
-        return true;
-    }
+    static bool Near(std::uint32_t rgb, std::uint32_t expected) { return SceneTest::NearRgb(rgb, expected); }
 
     Lumora::IActor* ground = nullptr;
     Lumora::IActor* glass = nullptr;

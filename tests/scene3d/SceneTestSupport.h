@@ -20,6 +20,19 @@ struct QuadSpec {
     bool animated = false;                // one bone, animation 3 of 40 frames moving it up 10
 };
 
+// True when every channel of two 0xRRGGBB colours differs by at most `tolerance`.
+inline bool NearRgb(std::uint32_t rgb, std::uint32_t expected, int tolerance = 3)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = static_cast<int>((rgb >> shift) & 0xFF);
+        const int b = static_cast<int>((expected >> shift) & 0xFF);
+        if (a - b > tolerance || b - a > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A flat square facing +Y around the origin, as the bytes of a .lmd file.
 std::vector<std::uint8_t> SquareModel(const QuadSpec& spec);
 

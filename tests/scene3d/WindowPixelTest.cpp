@@ -127,15 +127,7 @@ protected:
         return (static_cast<std::uint32_t>(shot.rgba[i]) << 16) | (shot.rgba[i + 1] << 8) | shot.rgba[i + 2];
     }
 
-    static bool Near(std::uint32_t rgb, std::uint32_t expected)
-    {
-        for (int shift = 0; shift <= 16; shift += 8) {
-            if (std::abs(static_cast<int>((rgb >> shift) & 0xFF) - static_cast<int>((expected >> shift) & 0xFF)) > 3) {
-                return false;
-            }
-        }
-        return true;
-    }
+    static bool Near(std::uint32_t rgb, std::uint32_t expected) { return SceneTest::NearRgb(rgb, expected); }
 
     void ExpectTheScene()
     {
