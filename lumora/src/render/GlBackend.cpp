@@ -227,9 +227,14 @@ bool GlBackend::Setup()
     glBindVertexArray(0);
 
     if (drawIntoWindow_ && surface_ != nullptr) {
+        // Sizes may only be asked of an attachment that exists (else GL_INVALID_OPERATION).
+        GLint kind = GL_NONE;
         GLint depthBits = 0;
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &kind);
+        if (kind != GL_NONE) {
+            glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+        }
         windowHasDepth_ = depthBits > 0;
     }
 
