@@ -4,6 +4,8 @@
 #include "PuzzleReplay.h"
 #include "PuzzleTestSupport.h"
 
+#include "HostileStage.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -97,14 +99,7 @@ TEST(PositionAnalyser, OnlyTheNewestRequestIsAnswered)
 
 TEST(PositionAnalyser, DestructionStopsASearchInProgress)
 {
-    // 255 x 255 with a frog on every third cell: far beyond any quick answer.
-    std::vector<std::string> rows(255, std::string(255, '.'));
-    for (std::size_t y = 1; y < 255; y += 3) {
-        for (std::size_t x = 1; x < 255; x += 3) {
-            rows[y][x] = 'F';
-        }
-    }
-    rows[1][0] = '@'; // beside the first frog: every frog can be reached
+    const std::vector<std::string> rows = HostileStageRows(); // far beyond any quick answer
     // A budget the search could not use up in hours: only the cancel can end it, so the
     // destructor returning at all (within the test's time-out) is the check.
     SolveOptions unbounded;

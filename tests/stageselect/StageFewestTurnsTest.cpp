@@ -9,6 +9,8 @@
 #include "SolverBudget.h"
 #include "StageDataReader.h"
 
+#include "HostileStage.h"
+
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -185,14 +187,7 @@ TEST_F(StageFewestTurnsTest, OldSaveGetsTheTableAndDamagedTableIsRemade)
 
 TEST_F(StageFewestTurnsTest, HostileStageEndsAtTheBudget)
 {
-    // 255 x 255 ice with a frog on every third cell of every third row: 7,225 frogs.
-    std::vector<std::string> rows(255, std::string(255, '.'));
-    for (std::size_t y = 1; y < 255; y += 3) {
-        for (std::size_t x = 1; x < 255; x += 3) {
-            rows[y][x] = 'F';
-        }
-    }
-    rows[1][0] = '@'; // beside the first frog: every frog can be reached
+    const std::vector<std::string> rows = HostileStageRows(); // far beyond any quick answer
     const std::vector<std::uint8_t> bytes = StageBytes(rows);
     SolveOptions small = GameSolveOptions();
     small.maxMemoryBytes = std::size_t{8} << 20;
