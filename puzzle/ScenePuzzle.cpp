@@ -299,8 +299,11 @@ void ScenePuzzle::UpdatePlaying()
             messageQueue->Push(fewest);
         }
         if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
-            StoreRecordIfBetter();
-            messageQueue->Push(std::make_shared<Dialogue>(DialogueKindNewRecord, render, 0));
+            // The box follows what the file really holds: another copy of the game on the
+            // same save file may have stored a better record since this stage started.
+            if (StoreRecordIfBetter() != RecordStore::Kept) {
+                messageQueue->Push(std::make_shared<Dialogue>(DialogueKindNewRecord, render, 0));
+            }
         }
         return;
     }
@@ -322,13 +325,20 @@ void ScenePuzzle::UpdatePlaying()
     }
 }
 
-void ScenePuzzle::StoreRecordIfBetter()
+RecordStore ScenePuzzle::StoreRecordIfBetter()
 {
     if (bestRecord > 0 && static_cast<std::int64_t>(rules.turns) >= bestRecord) {
-        return; // equal is not a new record
+        return RecordStore::Kept; // equal is not a new record
     }
     SaveDataManager save;
-    save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
+    const RecordStore stored =
+        save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
+    if (stored == RecordStore::Stored) {
+        bestRecord = static_cast<std::int64_t>(rules.turns);
+    } else if (stored == RecordStore::Kept) {
+        bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
+    }
+    return stored;
 }
 
 void ScenePuzzle::UpdateMenu()

@@ -23,6 +23,7 @@
 #include "NumberRenderer.h"
 #include "PositionAnalyser.h"
 #include "PuzzleRules.h"
+#include "SaveDataManager.h"
 #include "Scene.h"
 
 #include "EffectWipe.h"
@@ -117,7 +118,9 @@ public:
 private:
     void UpdatePlaying();
     void UpdateMenu();
-    void StoreRecordIfBetter();
+    // Offers the clear's turns to the save file when they beat the best read at the start;
+    // the best shown follows what the file then holds.
+    RecordStore StoreRecordIfBetter();
     void LeaveForStageSelect();
     void LeaveForRetry();
     PuzzleButtons ReadButtons();

@@ -312,20 +312,28 @@ std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind,
     return records;
 }
 
-void RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)
+RecordStore RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)
 {
     SaveConnection connection;
     StatementText text;
     if (!connection) {
         ReportUnwritable(nullptr);
-        return;
+        return RecordStore::Failed;
     }
-    if (!FormatStatement(text, "UPDATE %s SET best_record = %d WHERE name IN (?1)", ResultTable(kind), record)) {
-        return;
+    // The comparison reads the stored value as the game does (the number its text starts
+    // with, NULL as 0), so a hand-edited "12 turns" is beaten only by 11 or fewer.
+    if (!FormatStatement(text,
+                         "UPDATE %s SET best_record = %d WHERE name IN (?1) AND "
+                         "(COALESCE(CAST(best_record AS INTEGER), 0) <= 0 OR "
+                         "COALESCE(CAST(best_record AS INTEGER), 0) > %d)",
+                         ResultTable(kind), record, record)) {
+        return RecordStore::Failed;
     }
     if (RunRepairing(connection.Get(), text, &name, nullptr) != Outcome::Done) {
         ReportUnwritable(connection.Get());
+        return RecordStore::Failed;
     }
+    return sqlite3_changes(connection.Get()) > 0 ? RecordStore::Stored : RecordStore::Kept;
 }
 
 std::int32_t RealSaveDataManager::GetCameraMode() { return QuerySetting(*this, "camera_mode"); }

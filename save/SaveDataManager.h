@@ -29,6 +29,13 @@ enum StageKind : std::int32_t {
     Extra = 1,
 };
 
+// What became of a record offered to the file.
+enum class RecordStore {
+    Stored, // it is the stage's best now
+    Kept,   // the file holds an equal or better record (perhaps another copy's), or no row
+    Failed, // the file could not be written (full disk, read-only, locked past the busy wait)
+};
+
 class RealSaveDataManager {
 public:
     // Best record of a stage (0 = none yet). A stage seen for the first time gets a row
@@ -39,8 +46,11 @@ public:
     // together instead of one each (about 20 ms apiece). Same values and rows as the single
     // lookups; `results` then holds the last name's rows.
     std::vector<std::int32_t> GetBestRecords(std::int32_t kind, const std::vector<std::string>& names);
-    // Replaces the stored record of a stage that has a row; writes nothing otherwise.
-    void SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
+    // Stores `record` as the stage's best when it is better than the one in the file (lower,
+    // or the stored one is 0 or less), in the statement itself: another copy of the game that
+    // stored a better record between our read and this write keeps it. A stage without a row
+    // gets nothing. The answer says what the file holds now (see RecordStore).
+    RecordStore SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
 
     std::int32_t GetCameraMode();
     void SetCameraMode(std::int32_t value);

@@ -86,6 +86,17 @@ TEST_F(PuzzleSceneTest, ClearEqualToTheRecordIsNotANewRecord)
     EXPECT_EQ(StoredRecord("thaw.pzd"), 1);
 }
 
+TEST_F(PuzzleSceneTest, ARecordStoredByAnotherCopyDuringThePlayIsKeptAndNoNewRecordShows)
+{
+    ASSERT_TRUE(StartPuzzle("thaw.pzd"));
+    EXPECT_EQ(scene->GetBestRecord(), 0);
+    StoreRecord("thaw.pzd", 1); // a second copy of the game clears it first, in as few turns
+    ClearThawStage();
+    EXPECT_EQ(scene->GetMessageQueue().GetSize(), 3u) << "cleared, turns and fewest possible only";
+    EXPECT_EQ(StoredRecord("thaw.pzd"), 1);
+    EXPECT_EQ(scene->GetBestRecord(), 1) << "the best shown follows the file";
+}
+
 TEST_F(PuzzleSceneTest, LowerTurnsReplaceAWorseRecord)
 {
     StoreRecord("thaw.pzd", 5);

@@ -42,7 +42,9 @@ std::vector<std::int32_t> StoredValues(const std::function<Lines(const std::stri
     for (int stage = 0; stage < kValues - 1; ++stage) {
         Lines record = query("SELECT best_record FROM result_stage_normal WHERE name = 'kill-" +
                              std::to_string(stage) + ".pzd'");
-        values.push_back(record.size() == 1 ? std::stoi(record.front()) : -1);
+        // The writer stores value v as the ever-better record 1,000,000 - v (0: none yet).
+        const std::int32_t best = record.size() == 1 ? std::stoi(record.front()) : -1;
+        values.push_back(best <= 0 ? best : 1'000'000 - best);
     }
     return values;
 }

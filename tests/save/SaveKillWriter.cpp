@@ -5,7 +5,9 @@
 //
 // In FOLDER (which holds "tomarugi.save") it gives the settings row's camera distance and the
 // records of the stages "kill-0.pzd" to "kill-3.pzd" the value v, in that order, for
-// v = (the highest value stored) + 1, + 2, ... For every write that has returned it sends one
+// v = (the highest value stored) + 1, + 2, ... A record only ever gets better (lower), so a
+// stage's record for v is kRecordBase - v (see RecordForValue); 0 is "no record yet". For
+// every write that has returned it sends one
 // line "INDEX VALUE" on standard output (INDEX 0 the distance, 1..4 the stages), written
 // straight to the descriptor, so the reader knows each acknowledged write the moment the
 // save call came back. A write is acknowledged only after the database file was closed.
@@ -21,6 +23,11 @@ namespace {
 constexpr int kStageCount = 4;
 
 std::string StageName(int index) { return "kill-" + std::to_string(index) + ".pzd"; }
+
+// The record written for value v, and back: rising values are ever better records.
+constexpr std::int32_t kRecordBase = 1'000'000;
+std::int32_t RecordForValue(std::int32_t value) { return kRecordBase - value; }
+std::int32_t ValueOfRecord(std::int32_t record) { return record <= 0 ? 0 : kRecordBase - record; }
 
 bool Acknowledge(int index, std::int32_t value)
 {
@@ -41,7 +48,7 @@ int main(int argc, char** argv)
     std::int32_t highest = save->GetCameraZDist();
     for (int stage = 0; stage < kStageCount; ++stage) {
         // The first run gives each stage its row (record 0).
-        const std::int32_t record = save->GetBestRecord(StageKind::Normal, StageName(stage));
+        const std::int32_t record = ValueOfRecord(save->GetBestRecord(StageKind::Normal, StageName(stage)));
         highest = record > highest ? record : highest;
     }
     for (std::int32_t value = highest + 1;; ++value) {
@@ -50,7 +57,9 @@ int main(int argc, char** argv)
             return 1;
         }
         for (int stage = 0; stage < kStageCount; ++stage) {
-            save->SetBestRecord(StageKind::Normal, StageName(stage), value);
+            if (save->SetBestRecord(StageKind::Normal, StageName(stage), RecordForValue(value)) != RecordStore::Stored) {
+                return 1;
+            }
             if (!Acknowledge(stage + 1, value)) {
                 return 1;
             }

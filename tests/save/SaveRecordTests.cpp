@@ -197,3 +197,35 @@ TEST_F(Records, HandlesShareOneManagerAndTheNextFirstHandleMakesAFreshOne)
 }
 
 } // namespace
+
+// The record only ever improves, decided by the UPDATE itself: a second copy of the game on the
+// same file (played here through a connection of its own) that stored a better record since
+// this one read the stage keeps it.
+TEST_F(Records, ARecordIsStoredOnlyWhenItBeatsTheOneInTheFileNow)
+{
+    SaveDataManager save;
+    EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 0);
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 8), RecordStore::Stored);
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 8), RecordStore::Kept) << "equal is not better";
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 9), RecordStore::Kept);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:8"});
+
+    Exec("UPDATE result_stage_normal SET best_record = 6 WHERE name = 'a.pzd'"); // the other copy
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 7), RecordStore::Kept);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:6"});
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 5), RecordStore::Stored);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:5"});
+    EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "unseen.pzd", 5), RecordStore::Kept) << "no row";
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"a.pzd:5"});
+
+    // Hand-edited values compare as the game reads them: their leading number, NULL and
+    // letters as "no record".
+    Exec("INSERT INTO result_stage_extra VALUES ('text', '12 turns'), ('letters', 'abc'), ('null', NULL),"
+         " ('negative', -3)");
+    EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "text", 13), RecordStore::Kept);
+    EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "text", 11), RecordStore::Stored);
+    for (const char* name : {"letters", "null", "negative"}) {
+        EXPECT_EQ(save->SetBestRecord(StageKind::Extra, name, 40), RecordStore::Stored) << name;
+    }
+    EXPECT_EQ(Rows("result_stage_extra"), (Lines{"text:11", "letters:40", "null:40", "negative:40"}));
+}

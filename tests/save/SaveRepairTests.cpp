@@ -143,13 +143,13 @@ TEST_F(Repair, UnwritableFileAnswersEveryLookupOnceWithoutLooping)
     Values seen = WithoutWriteAccess([] {
         SaveDataManager save;
         Values values{save->GetBestRecord(StageKind::Normal, "new.pzd"), static_cast<int>(save->results.size())};
-        save->SetBestRecord(StageKind::Normal, "known.pzd", 1);
+        values.push_back(save->SetBestRecord(StageKind::Normal, "known.pzd", 1) == RecordStore::Failed);
         save->SetVolumeSe(1);
         values.push_back(save->GetBestRecord(StageKind::Normal, "known.pzd"));
         values.push_back(save->GetVolumeSe());
         return values;
     });
-    EXPECT_EQ(seen, (Values{0, 0, 8, 7}));
+    EXPECT_EQ(seen, (Values{0, 0, 1, 8, 7})) << "the refused write says so";
     EXPECT_EQ(Rows("result_stage_normal"), Lines{"known.pzd:8"});
     // The batch lookup on the same file: the known record, 0 for the rest, nothing written.
     seen = WithoutWriteAccess([] {
