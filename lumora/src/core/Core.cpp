@@ -1,6 +1,5 @@
 #include "Core.h"
 
-#include "DisplayLoss.h"
 #include "Runtime.h"
 
 #include <Lumora/Text.h>
@@ -89,7 +88,6 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
         window_ = nullptr;
         return 0;
     }
-    EndOnDisplayLoss();
     initialized_ = true;
     return 1;
 }

@@ -14,7 +14,7 @@ namespace Lumora::Internal {
 // are transactions, so one that is cut short is rolled back on the next open.
 //
 // Does nothing unless SDL's video driver is x11 (SDL loads libX11 itself; the handler is
-// installed through it, so the engine does not link libX11). Call after the window exists.
+// installed through it, so the engine does not link libX11). Call after SDL's video starts.
 void EndOnDisplayLoss();
 
 } // namespace Lumora::Internal
