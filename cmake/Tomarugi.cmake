@@ -53,6 +53,12 @@ function(tomarugi_add_plugin name)
   if(NOT TOMARUGI_FUZZ AND NOT (TOMARUGI_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
+  # Every plug-in records the C library it runs on, even one that calls only weak or inlined
+  # libc functions (Common.lmp, OggVorbis.lmp), which the compiler's default --as-needed
+  # would leave unrecorded: the loader then initialises libc before the plug-in whatever
+  # loads it, and Debian's checks require it of a shared object. Given to the linker itself
+  # (-Wl,-lc), since the compiler driver moves a plain -lc behind its own --as-needed.
+  target_link_options(${name} PRIVATE -Wl,--push-state,--no-as-needed,-lc,--pop-state)
 endfunction()
 
 # tomarugi_add_gtest(NAME LABEL <label> SOURCES <files...> LIBS <targets...>)

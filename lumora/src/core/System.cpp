@@ -1,4 +1,5 @@
 #include "Core.h"
+#include "DisplayLoss.h"
 #include "Recording.h"
 #include "Runtime.h"
 
@@ -87,6 +88,9 @@ std::int32_t Initialize(std::int32_t video, std::int32_t audio, std::int32_t inp
     if (SDL_Init(subsystems) != 0) {
         Internal::ReportStartError(std::string("cannot start the platform layer: ") + SDL_GetError());
         return 0;
+    }
+    if ((subsystems & SDL_INIT_VIDEO) != 0) {
+        Internal::EndOnDisplayLoss(); // from the first X request on: the window opens later
     }
 #if LUMORA_HAVE_INPUT
     Internal::SetInputHeadless(mode.headless);
