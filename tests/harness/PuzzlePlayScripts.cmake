@@ -184,5 +184,24 @@ foreach(line IN LISTS solution_lines)
       COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/two-copies.sh $<TARGET_FILE:tomarugi-harness> ${script_a} ${script_b}
               ${TOMARUGI_GAME_DIR})
     set_tests_properties(harness_two_copies PROPERTIES LABELS "harness;puzzlescene;save" TIMEOUT 240)
+
+    # A clear whose record the save file cannot take (record-not-saved.sh holds the file's
+    # write lock meanwhile, as another copy in the middle of a write would): the notice shows
+    # in place of the new-record box, the file keeps 0; once the lock is gone, the stage
+    # list's next visit writes the record and shows it.
+    if(TOMARUGI_SQLITE3)
+      set(script ${puzzle_play_dir}/record-not-saved.script)
+      file(WRITE ${script}
+        "# Generated from solutions.txt: ${file} in ${turns} turns, the save file locked.\n"
+        "${enter}make-file ready\nwait-file locked\nclear-draws\n${play}${puzzle_clear_lines}"
+        "expect-drawn dialogue.png 0 256\nexpect-drawn puzzle_solver.png 0 320\nexpect-not-drawn dialogue.png 0 64\n"
+        "expect-save record ${kind} ${file} 0\nmake-file cleared\nwait-file released\n"
+        "idle\nwait 30\npress cancel\nidle\nexpect-scene 2\npress confirm\nidle\nexpect-scene 3\nwait 30\n"
+        "frames 1\nexpect-number 96 ${turns}\nexpect-save record ${kind} ${file} ${turns}\n")
+      add_test(NAME harness_record_not_saved
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/record-not-saved.sh $<TARGET_FILE:tomarugi-harness> ${script}
+                ${TOMARUGI_GAME_DIR} ${TOMARUGI_SQLITE3})
+      set_tests_properties(harness_record_not_saved PROPERTIES LABELS "harness;puzzlescene;save" TIMEOUT 180)
+    endif()
   endif()
 endforeach()
