@@ -342,7 +342,7 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
     if (stored != RecordStore::Kept) {
         // Stored, or kept in memory by the save manager until the file takes it.
         bestRecord = static_cast<std::int64_t>(rules.turns);
-    } else if (stored == RecordStore::Kept) {
+    } else {
         bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
     }
     return stored;
