@@ -5,6 +5,7 @@
 #include "GameFolders.h"
 #include "GameText.h"
 #include "ResourceManager.h"
+#include "SaveDataManager.h"
 #include "SceneRoot.h"
 
 #include <Lumora/System.h>
@@ -172,6 +173,9 @@ Application::~Application()
         sceneRoot_->Release();
         sceneRoot_ = nullptr;
     }
+    // A record the save file could not take earlier in this run gets a last chance (the
+    // player may have freed the disk since); the screens, which might still write, are gone.
+    StorePendingRecords();
     delete resourceManager_;
     resourceManager_ = nullptr;
     Lumora::SafeRelease(systemFont_);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 // Which message row of "dialogue.png" a box shows.
 enum DialogueKind : std::int32_t {
@@ -30,6 +31,7 @@ enum DialogueKind : std::int32_t {
     DialogueKindCount = 6,
     // Not a row of "dialogue.png": a box whose picture is given with SetPicture.
     DialogueKindFewestPossible = 6, // a clear in the fewest turns possible
+    DialogueKindRecordNotSaved = 7, // a better record the save file could not take (yet)
 };
 
 class Dialogue {
@@ -87,6 +89,15 @@ public:
     bool IsRunning() const { return running; }
     bool IsEmpty() const { return dialogues.empty(); }
     std::size_t GetSize() const { return dialogues.size(); }
+    // The kinds of the boxes still to show, front first.
+    std::vector<std::int32_t> GetKinds() const
+    {
+        std::vector<std::int32_t> kinds;
+        for (const std::shared_ptr<Dialogue>& dialogue : dialogues) {
+            kinds.push_back(dialogue->GetKind());
+        }
+        return kinds;
+    }
 
 private:
     std::deque<std::shared_ptr<Dialogue>> dialogues; // front is shown first

@@ -301,8 +301,14 @@ void ScenePuzzle::UpdatePlaying()
         if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
             // The box follows what the file really holds: another copy of the game on the
             // same save file may have stored a better record since this stage started.
-            if (StoreRecordIfBetter() != RecordStore::Kept) {
+            const RecordStore stored = StoreRecordIfBetter();
+            if (stored == RecordStore::Stored) {
                 messageQueue->Push(std::make_shared<Dialogue>(DialogueKindNewRecord, render, 0));
+            } else if (stored == RecordStore::Failed) {
+                // Not a new record yet: it waits in memory for the next write the file takes.
+                auto notSaved = std::make_shared<Dialogue>(DialogueKindRecordNotSaved, render, 0);
+                notSaved->SetPicture(solverTexture, Lumora::Math::Rect(0.0f, 320.0f, 256.0f, 64.0f));
+                messageQueue->Push(notSaved);
             }
         }
         return;
@@ -333,9 +339,10 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
     SaveDataManager save;
     const RecordStore stored =
         save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
-    if (stored == RecordStore::Stored) {
+    if (stored != RecordStore::Kept) {
+        // Stored, or kept in memory by the save manager until the file takes it.
         bestRecord = static_cast<std::int64_t>(rules.turns);
-    } else if (stored == RecordStore::Kept) {
+    } else {
         bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
     }
     return stored;

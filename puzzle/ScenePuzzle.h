@@ -119,7 +119,8 @@ private:
     void UpdatePlaying();
     void UpdateMenu();
     // Offers the clear's turns to the save file when they beat the best read at the start;
-    // the best shown follows what the file then holds.
+    // the best shown follows what the file then holds, or the turns themselves when the file
+    // could not take them (the save manager keeps them for its next write).
     RecordStore StoreRecordIfBetter();
     void LeaveForStageSelect();
     void LeaveForRetry();

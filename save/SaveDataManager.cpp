@@ -18,6 +18,7 @@
 // told once per run on stderr; the game goes on without it.
 #include "SaveDataManager.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -154,7 +155,9 @@ void ReportUnwritable(sqlite3* database)
         return;
     }
     saveNotKeptTold = true;
-    std::fprintf(stderr, "tomarugi: %s cannot be written (%s); records and settings are not kept\n",
+    std::fprintf(stderr,
+                 "tomarugi: %s cannot be written (%s); settings are not kept, and new records wait in "
+                 "memory until it can be\n",
                  SaveFilePath().c_str(), database != nullptr ? sqlite3_errmsg(database) : "it cannot be opened");
 }
 
@@ -184,6 +187,63 @@ namespace {
 const char* ResultTable(std::int32_t kind)
 {
     return kind == StageKind::Extra ? "result_stage_extra" : "result_stage_normal";
+}
+
+// A record the file could not take, kept for the next write that succeeds in this run.
+struct PendingRecord {
+    std::int32_t kind = 0;
+    std::string name; // Shift-JIS bytes
+    std::int32_t record = 0;
+};
+
+// Program-wide, not per manager: a new manager (after the last handle went) must still offer
+// what an earlier one could not store.
+std::vector<PendingRecord>& PendingRecords()
+{
+    static std::vector<PendingRecord> pending;
+    return pending;
+}
+
+// Keeps `record` for the stage; of two for one stage only the better (fewer turns) is kept.
+void KeepPendingRecord(std::int32_t kind, const std::string& name, std::int32_t record)
+{
+    const std::int32_t table = kind == StageKind::Extra ? StageKind::Extra : StageKind::Normal;
+    for (PendingRecord& pending : PendingRecords()) {
+        if (pending.kind == table && pending.name == name) {
+            pending.record = std::min(pending.record, record);
+            return;
+        }
+    }
+    PendingRecords().push_back({table, name, record});
+}
+
+// The keep-better write of one record on an open file.
+RecordStore StoreKeepingBetter(sqlite3* database, std::int32_t kind, const std::string& name, std::int32_t record)
+{
+    StatementText text;
+    // The comparison reads the stored value as the game does (the number its text starts
+    // with, NULL as 0), so a hand-edited "12 turns" is beaten only by 11 or fewer.
+    if (!FormatStatement(text,
+                         "UPDATE %s SET best_record = %d WHERE name IN (?1) AND "
+                         "(COALESCE(CAST(best_record AS INTEGER), 0) <= 0 OR "
+                         "COALESCE(CAST(best_record AS INTEGER), 0) > %d)",
+                         ResultTable(kind), record, record)) {
+        return RecordStore::Failed;
+    }
+    if (RunRepairing(database, text, &name, nullptr) != Outcome::Done) {
+        return RecordStore::Failed;
+    }
+    return sqlite3_changes(database) > 0 ? RecordStore::Stored : RecordStore::Kept;
+}
+
+// Offers every pending record to the open file (after a write on it succeeded): each one the
+// file took, or holds an equal or better record for, is dropped; the others stay.
+void OfferPendingRecords(sqlite3* database)
+{
+    std::vector<PendingRecord>& pending = PendingRecords();
+    std::erase_if(pending, [database](const PendingRecord& record) {
+        return StoreKeepingBetter(database, record.kind, record.name, record.record) != RecordStore::Failed;
+    });
 }
 
 // The query of one settings column; 0 when there is no value.
@@ -223,6 +283,8 @@ void UpdateSetting(const char* column, std::int32_t value)
     }
     if (outcome != Outcome::Done) {
         ReportUnwritable(connection.Get());
+    } else {
+        OfferPendingRecords(connection.Get());
     }
 }
 
@@ -308,6 +370,23 @@ std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind,
         // the next visit makes the rows again.
         ReportUnwritable(connection.Get());
         sqlite3_exec(connection.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    } else if (inTransaction && !PendingRecords().empty()) {
+        // The file took a write: records it could not take earlier are offered now, and the
+        // list shows those it took.
+        const std::vector<PendingRecord> offered = PendingRecords();
+        OfferPendingRecords(connection.Get());
+        for (const PendingRecord& record : offered) {
+            const bool stillPending = std::any_of(PendingRecords().begin(), PendingRecords().end(),
+                                                  [&record](const PendingRecord& left) {
+                                                      return left.kind == record.kind && left.name == record.name;
+                                                  });
+            for (std::size_t i = 0; i < names.size() && !stillPending; ++i) {
+                const bool sameTable = (record.kind == StageKind::Extra) == (kind == StageKind::Extra);
+                if (sameTable && names[i] == record.name && (records[i] <= 0 || records[i] > record.record)) {
+                    records[i] = record.record;
+                }
+            }
+        }
     }
     return records;
 }
@@ -315,25 +394,41 @@ std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind,
 RecordStore RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)
 {
     SaveConnection connection;
-    StatementText text;
     if (!connection) {
         ReportUnwritable(nullptr);
+        KeepPendingRecord(kind, name, record);
         return RecordStore::Failed;
     }
-    // The comparison reads the stored value as the game does (the number its text starts
-    // with, NULL as 0), so a hand-edited "12 turns" is beaten only by 11 or fewer.
-    if (!FormatStatement(text,
-                         "UPDATE %s SET best_record = %d WHERE name IN (?1) AND "
-                         "(COALESCE(CAST(best_record AS INTEGER), 0) <= 0 OR "
-                         "COALESCE(CAST(best_record AS INTEGER), 0) > %d)",
-                         ResultTable(kind), record, record)) {
-        return RecordStore::Failed;
-    }
-    if (RunRepairing(connection.Get(), text, &name, nullptr) != Outcome::Done) {
+    const RecordStore stored = StoreKeepingBetter(connection.Get(), kind, name, record);
+    if (stored == RecordStore::Failed) {
         ReportUnwritable(connection.Get());
-        return RecordStore::Failed;
+        KeepPendingRecord(kind, name, record);
+    } else {
+        OfferPendingRecords(connection.Get());
     }
-    return sqlite3_changes(connection.Get()) > 0 ? RecordStore::Stored : RecordStore::Kept;
+    return stored;
+}
+
+bool StorePendingRecords()
+{
+    if (PendingRecords().empty()) {
+        return true;
+    }
+    SaveConnection connection;
+    if (connection) {
+        OfferPendingRecords(connection.Get());
+    }
+    return PendingRecords().empty();
+}
+
+std::size_t PendingRecordCount()
+{
+    return PendingRecords().size();
+}
+
+void ForgetPendingRecords()
+{
+    PendingRecords().clear();
 }
 
 std::int32_t RealSaveDataManager::GetCameraMode() { return QuerySetting(*this, "camera_mode"); }

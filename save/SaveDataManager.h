@@ -8,7 +8,15 @@
 //
 // Failures do not stop the game: a value that cannot be read reads as 0 (false), a write
 // that cannot be made changes nothing and is told once per run on stderr (the file is not
-// a database, or may not be written). A file that is missing, or lacks a table or the settings
+// a database, or may not be written).
+//
+// A best record is never dropped that way, though. One the file cannot take (SetBestRecord
+// answers Failed: a full disk, a read-only file, a file another copy of the game holds past
+// the busy wait) is kept in memory for the rest of the run, the better one per stage, and
+// offered again, with the same keep-better statement, right after every later write that
+// the file takes: a record, a setting, or the stage list's batch lookup (whose answer then
+// shows it). StorePendingRecords offers them once more, for the program's end. Those the
+// file takes, or already beats, are dropped from memory; the rest wait for the next write. A file that is missing, or lacks a table or the settings
 // row, is completed with the default settings (content/save/schema.sql) before the
 // statement runs again; rows that exist are never changed. Stored values are read as the
 // number their text starts with (see SaveValueText.h).
@@ -17,6 +25,7 @@
 //     int32_t best = save->GetBestRecord(StageKind::Normal, name);
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,7 +58,8 @@ public:
     // Stores `record` as the stage's best when it is better than the one in the file (lower,
     // or the stored one is 0 or less), in the statement itself: another copy of the game that
     // stored a better record between our read and this write keeps it. A stage without a row
-    // gets nothing. The answer says what the file holds now (see RecordStore).
+    // gets nothing. The answer says what the file holds now (see RecordStore); a Failed
+    // record waits in memory for the next write that succeeds (see above).
     RecordStore SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
 
     std::int32_t GetCameraMode();
@@ -74,6 +84,14 @@ public:
 // player's data folder, when the program's folder cannot be written). Main thread only.
 void SetSaveFilePath(const std::string& path);
 const std::string& GetSaveFilePath();
+
+// Offers the records the file could not take earlier (see above) to it now. True when none
+// is left waiting. The program calls it as it ends.
+bool StorePendingRecords();
+// How many stages have a record waiting in memory for the file.
+std::size_t PendingRecordCount();
+// Forgets every waiting record: for tests that go on with a different file.
+void ForgetPendingRecords();
 
 // Says, once per run and on stderr, that records and settings cannot be kept, with `reason`;
 // later calls and the manager's own report of a failed write then stay silent, so the player

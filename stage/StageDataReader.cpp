@@ -83,6 +83,10 @@ bool StageDataReader::ReadFromPath(const char* path)
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
         return false;
     }
+    const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), error);
+    if (error || size > StageLargestFileSize) {
+        return false;
+    }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file) {
         return false;

@@ -11,9 +11,12 @@
 //     offset 6  u8[2] spare     (held, never interpreted)
 //     offset 8  StageCell[width * height], row by row: cell i is at x = i % width, y = i / width
 //
-// The readers never refuse a file: a file shorter than its header and cells reads as if it
-// were padded with zero bytes, longer files have their tail ignored, and codes pass through
-// unchanged. Callers decide what a stage means (see puzzle/PuzzleBoard.h).
+// The readers never refuse a file's contents: a file shorter than its header and cells reads
+// as if it were padded with zero bytes, longer files have their tail ignored, and codes pass
+// through unchanged. Callers decide what a stage means (see puzzle/PuzzleBoard.h). Only a
+// file on disk larger than any stage can be (StageLargestFileSize) is refused, on its size
+// and without a byte read: such a file is no stage, and reading it (a sparse file of
+// gigabytes, say) would keep a reader busy for a long time.
 //
 //     StageDataReader stage;                       // 0 x 0
 //     stage.ReadFromPath("data/stage/extra/a.pzd"); // OS path, UTF-8 on Linux
@@ -53,6 +56,8 @@ struct StageCell {
 // Bytes of the file header and of one cell.
 inline constexpr std::size_t StageHeaderSize = 8;
 inline constexpr std::size_t StageCellSize = 8;
+// Bytes of the largest stage: the header and 255 x 255 cells (520 208).
+inline constexpr std::size_t StageLargestFileSize = StageHeaderSize + 255 * 255 * StageCellSize;
 
 class StageDataReader {
 public:
@@ -63,9 +68,9 @@ public:
     StageDataReader& operator=(const StageDataReader&) = default;
 
     // Opens the plain file at `path` (an OS path; UTF-8 on Linux) and replaces the stage by
-    // its contents. When the file cannot be opened, or is no plain file (a folder, a named
-    // pipe, a device), the stage keeps everything it held and false is returned; otherwise
-    // true, whatever the file held.
+    // its contents. When the file cannot be opened, is no plain file (a folder, a named
+    // pipe, a device) or is larger than StageLargestFileSize, the stage keeps everything it
+    // held and false is returned; otherwise true, whatever the file held.
     virtual bool ReadFromPath(const char* path);
 
     // A copy of the cells in file order; after a complete read width * height of them.

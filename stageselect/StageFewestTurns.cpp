@@ -20,20 +20,22 @@ extern const std::size_t kNormalFewestTurnsCount;
 
 namespace {
 
-// The most bytes of a stage file the readers can use: the header and 255 x 255 cells.
-constexpr std::size_t kLargestStageBytes = StageHeaderSize + 255 * 255 * StageCellSize;
 // Answers are stored in batches of this many, or when nothing is left to search.
 constexpr std::size_t kStoreBatch = 64;
 
-// Reads up to kLargestStageBytes of the file and hashes all of it (a longer file differs
-// from its beginning, and must not share its cache row). False when it is not a plain file
-// (as the game's reader, it never opens a named pipe, which would block until a writer
-// came) or cannot be opened, or when `stop` was set while a long file was read.
+// Reads the whole file and hashes it. False when it is not a plain file (as the game's
+// reader, it never opens a named pipe, which would block until a writer came), is larger
+// than the largest stage (refused on its size, unread, as the game's reader refuses it), or
+// cannot be opened, or when `stop` was set while it was read.
 bool ReadStageFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& hash,
                    const std::atomic<bool>& stop)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
+        return false;
+    }
+    const std::uintmax_t fileSize = std::filesystem::file_size(std::filesystem::path(path), error);
+    if (error || fileSize > StageLargestFileSize) {
         return false;
     }
     std::ifstream file(path, std::ios::binary);
@@ -53,9 +55,11 @@ bool ReadStageFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
         for (std::size_t i = 0; i < got; ++i) {
             value = (value ^ static_cast<std::uint8_t>(chunk[i])) * 0x100000001B3ull;
         }
-        const std::size_t keep = std::min(got, kLargestStageBytes - std::min(bytes.size(), kLargestStageBytes));
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(keep));
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
         size += got;
+        if (size > StageLargestFileSize) {
+            return false; // it grew past any stage since its size was read
+        }
     }
     // The same text StageFileHash makes for the whole file in memory.
     char text[48];

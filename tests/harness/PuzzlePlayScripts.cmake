@@ -163,5 +163,45 @@ foreach(line IN LISTS solution_lines)
       "expect-save record ${kind} ${file} ${turns}\nexpect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n")
     add_test(NAME harness_puzzle_replay COMMAND tomarugi-harness ${script})
     set_tests_properties(harness_puzzle_replay PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 180)
+
+    # Two copies of the game on one save file (two-copies.sh): A opens the stage while its
+    # best is 0; B then clears it in the fewest turns; A clears it after B, in two more. The
+    # file keeps B's record, and A shows no new-record box.
+    set(script_a ${puzzle_play_dir}/two-copies-a.script)
+    set(script_b ${puzzle_play_dir}/two-copies-b.script)
+    file(WRITE ${script_a}
+      "# Generated from solutions.txt: copy A of two-copies.sh, ${file} in ${worse_turns} turns.\n"
+      "${enter}expect-save record ${kind} ${file} 0\nmake-file a-playing\nwait-file b-stored\n"
+      "clear-draws\n${worse}${puzzle_clear_lines}"
+      "expect-drawn dialogue.png 0 256\nexpect-not-drawn dialogue.png 0 64\n"
+      "expect-save record ${kind} ${file} ${turns}\n"
+      "# Back on the list, the best record shown is the other copy's.\nidle\nwait 30\nframes 1\nexpect-number 96 ${turns}\n")
+    file(WRITE ${script_b}
+      "# Generated from solutions.txt: copy B of two-copies.sh, ${file} in ${turns} turns.\n"
+      "wait-file a-playing\n${enter}clear-draws\n${play}${puzzle_clear_lines}"
+      "expect-drawn dialogue.png 0 64\nexpect-save record ${kind} ${file} ${turns}\nmake-file b-stored\n")
+    add_test(NAME harness_two_copies
+      COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/two-copies.sh $<TARGET_FILE:tomarugi-harness> ${script_a} ${script_b}
+              ${TOMARUGI_GAME_DIR})
+    set_tests_properties(harness_two_copies PROPERTIES LABELS "harness;puzzlescene;save" TIMEOUT 240)
+
+    # A clear whose record the save file cannot take (record-not-saved.sh holds the file's
+    # write lock meanwhile, as another copy in the middle of a write would): the notice shows
+    # in place of the new-record box, the file keeps 0; once the lock is gone, the stage
+    # list's next visit writes the record and shows it.
+    if(TOMARUGI_SQLITE3)
+      set(script ${puzzle_play_dir}/record-not-saved.script)
+      file(WRITE ${script}
+        "# Generated from solutions.txt: ${file} in ${turns} turns, the save file locked.\n"
+        "${enter}make-file ready\nwait-file locked\nclear-draws\n${play}${puzzle_clear_lines}"
+        "expect-drawn dialogue.png 0 256\nexpect-drawn puzzle_solver.png 0 320\nexpect-not-drawn dialogue.png 0 64\n"
+        "expect-save record ${kind} ${file} 0\nmake-file cleared\nwait-file released\n"
+        "idle\nwait 30\npress cancel\nidle\nexpect-scene 2\npress confirm\nidle\nexpect-scene 3\nwait 30\n"
+        "frames 1\nexpect-number 96 ${turns}\nexpect-save record ${kind} ${file} ${turns}\n")
+      add_test(NAME harness_record_not_saved
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/record-not-saved.sh $<TARGET_FILE:tomarugi-harness> ${script}
+                ${TOMARUGI_GAME_DIR} ${TOMARUGI_SQLITE3})
+      set_tests_properties(harness_record_not_saved PROPERTIES LABELS "harness;puzzlescene;save" TIMEOUT 180)
+    endif()
   endif()
 endforeach()

@@ -2,7 +2,8 @@
 # Runs stageselect-extra.script in a game folder of its own whose extra stage folder holds
 # the shipped extra stages plus a Japanese-named and a quote-named copy, then checks that
 # the save file has a record row for each under its Shift-JIS name. With MODE "empty" the
-# folder holds no stage file (only a text file) and only the script runs; with "unreadable"
+# folder holds no stage file (only a text file), the tester's own data folder holds stages
+# that must not show, and only the script runs; with "unreadable"
 # it holds only an empty stage file, which must gain no record.
 #   stageselect-extra.sh HARNESS SCRIPT GAME_DIR SQLITE3 [MODE]
 harness=$1 script=$2 game=$3 sqlite=$4 mode=$5
@@ -22,7 +23,10 @@ if [ "$mode" = unreadable ]; then
 fi
 if [ "$mode" = empty ]; then
     echo "not a stage" > "$dir/data/stage/extra/readme.txt"
-    "$harness" --dir "$dir" "$script"
+    # The tester's own stages (in the data folder of a HOME made here) stay out of the list.
+    mkdir -p "$dir/home/.local/share/tomarugi/stage/extra" || exit 1
+    cp "$game"/data/stage/extra/*.pzd "$dir/home/.local/share/tomarugi/stage/extra/" || exit 1
+    env -u XDG_DATA_HOME HOME="$dir/home" "$harness" --dir "$dir" "$script"
     exit $?
 fi
 cp "$game"/data/stage/extra/*.pzd "$dir/data/stage/extra/" || exit 1

@@ -23,7 +23,8 @@ can_play_as_player() {
 }
 
 # Runs the harness on SCRIPT with the game folder GAME as its current directory, as the
-# player, without XDG_DATA_HOME. The words after GAME go to env before the program: by
+# player, without XDG_DATA_HOME (--player-env: the game sees this environment, not the
+# harness's scratch data folder). The words after GAME go to env before the program: by
 # default HOME=$home. stderr goes to $work/stderr. Returns the harness's exit code.
 play_as_player() {
     script=$1 game=$2
@@ -31,9 +32,9 @@ play_as_player() {
     [ $# -gt 0 ] || set -- HOME="$home"
     if [ "$(id -u)" -eq 0 ]; then
         setpriv --reuid=nobody --regid=nogroup --clear-groups \
-            env -u XDG_DATA_HOME "$@" "$HARNESS" --dir "$game" "$script" 2>"$work/stderr"
+            env -u XDG_DATA_HOME "$@" "$HARNESS" --dir "$game" --player-env "$script" 2>"$work/stderr"
     else
-        env -u XDG_DATA_HOME "$@" "$HARNESS" --dir "$game" "$script" 2>"$work/stderr"
+        env -u XDG_DATA_HOME "$@" "$HARNESS" --dir "$game" --player-env "$script" 2>"$work/stderr"
     fi
 }
 

@@ -3,6 +3,7 @@
 #include "PuzzleSceneTestSupport.h"
 
 #include "SaveDataManager.h"
+#include "SaveWriteLock.h"
 
 #include <chrono>
 #include <thread>
@@ -95,6 +96,27 @@ TEST_F(PuzzleSceneTest, ARecordStoredByAnotherCopyDuringThePlayIsKeptAndNoNewRec
     EXPECT_EQ(scene->GetMessageQueue().GetSize(), 3u) << "cleared, turns and fewest possible only";
     EXPECT_EQ(StoredRecord("thaw.pzd"), 1);
     EXPECT_EQ(scene->GetBestRecord(), 1) << "the best shown follows the file";
+}
+
+// The file cannot take the record (another copy holds it past the busy wait): the clear says
+// so in place of the new-record box, the screen keeps the record as its best, and the save
+// manager writes it once the file takes writes again.
+TEST_F(PuzzleSceneTest, ARecordTheFileCannotTakeIsToldAndWrittenLater)
+{
+    StoreRecord("thaw.pzd", 5);
+    ASSERT_TRUE(StartPuzzle("thaw.pzd"));
+    {
+        SaveWriteLock otherCopy;
+        ASSERT_TRUE(otherCopy.IsHeld());
+        ClearThawStage();
+    }
+    EXPECT_EQ(scene->GetMessageQueue().GetKinds(),
+              (std::vector<std::int32_t>{DialogueKindCleared, DialogueKindTurnCount, DialogueKindFewestPossible,
+                                         DialogueKindRecordNotSaved}));
+    EXPECT_EQ(scene->GetBestRecord(), 1);
+    EXPECT_EQ(StoredRecord("thaw.pzd"), 5);
+    EXPECT_TRUE(StorePendingRecords());
+    EXPECT_EQ(StoredRecord("thaw.pzd"), 1);
 }
 
 TEST_F(PuzzleSceneTest, LowerTurnsReplaceAWorseRecord)

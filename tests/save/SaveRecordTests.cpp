@@ -12,6 +12,7 @@
 #include "SaveDataManager.h"
 #include "SaveTestFolder.h"
 #include "SaveValueText.h"
+#include "SaveWriteLock.h"
 
 namespace {
 
@@ -228,4 +229,67 @@ TEST_F(Records, ARecordIsStoredOnlyWhenItBeatsTheOneInTheFileNow)
         EXPECT_EQ(save->SetBestRecord(StageKind::Extra, name, 40), RecordStore::Stored) << name;
     }
     EXPECT_EQ(Rows("result_stage_extra"), (Lines{"text:11", "letters:40", "null:40", "negative:40"}));
+}
+
+// A record the file cannot take (here: another copy holds the file's write lock past the busy
+// wait) is not lost: it waits in memory, the better one per stage, and the next write that
+// the file takes, whatever it writes, stores it, through a manager made after the first one
+// went. One the file already beats by then is dropped, not forced over the better one.
+TEST_F(Records, ARecordTheFileCannotTakeIsWrittenByTheNextWriteThatSucceeds)
+{
+    {
+        SaveDataManager save;
+        save->GetBestRecords(StageKind::Normal, {"a.pzd", "b.pzd"});
+        save->SetBestRecord(StageKind::Normal, "a.pzd", 9);
+        save->GetBestRecord(StageKind::Extra, "a.pzd");
+
+        SaveWriteLock otherCopy;
+        ASSERT_TRUE(otherCopy.IsHeld());
+        EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 5), RecordStore::Failed);
+        EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "a.pzd", 7), RecordStore::Failed);
+        EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "a.pzd", 6), RecordStore::Failed);
+        EXPECT_EQ(save->SetBestRecord(StageKind::Normal, "b.pzd", 4), RecordStore::Failed);
+        save->SetVolumeSe(3); // fails too: nothing is offered to a file that takes nothing
+        EXPECT_EQ(PendingRecordCount(), 3u);
+        ASSERT_TRUE(otherCopy.Write("UPDATE result_stage_normal SET best_record = 2 WHERE name = 'b.pzd'"));
+        otherCopy.Release();
+        EXPECT_EQ(Rows("result_stage_normal"), (Lines{"a.pzd:9", "b.pzd:2"}));
+        EXPECT_EQ(save->GetBestRecord(StageKind::Normal, "a.pzd"), 9) << "a lookup reads the file";
+    }
+    SaveDataManager later;
+    later->SetVolumeBgm(4);
+    EXPECT_EQ(Rows("result_stage_normal"), (Lines{"a.pzd:5", "b.pzd:2"}));
+    EXPECT_EQ(Rows("result_stage_extra"), Lines{"a.pzd:6"});
+    EXPECT_EQ(Stored("volume_bgm"), "4");
+    EXPECT_EQ(PendingRecordCount(), 0u);
+}
+
+// The other writes that offer waiting records: the stage list's batch lookup (whose answer
+// shows them) and, at the program's end, StorePendingRecords; a record write offers them too.
+TEST_F(Records, TheStageListAndTheProgramsEndStoreWaitingRecords)
+{
+    SaveDataManager save;
+    save->GetBestRecords(StageKind::Extra, {"a.pzd", "b.pzd", "c.pzd"});
+    {
+        SaveWriteLock otherCopy;
+        EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "b.pzd", 8), RecordStore::Failed);
+        EXPECT_FALSE(StorePendingRecords());
+    }
+    EXPECT_EQ(save->GetBestRecords(StageKind::Extra, {"a.pzd", "b.pzd", "c.pzd"}),
+              (std::vector<std::int32_t>{0, 8, 0}));
+    EXPECT_EQ(Rows("result_stage_extra"), (Lines{"a.pzd:0", "b.pzd:8", "c.pzd:0"}));
+
+    {
+        SaveWriteLock otherCopy;
+        EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "c.pzd", 3), RecordStore::Failed);
+    }
+    EXPECT_TRUE(StorePendingRecords());
+    EXPECT_EQ(Rows("result_stage_extra"), (Lines{"a.pzd:0", "b.pzd:8", "c.pzd:3"}));
+
+    {
+        SaveWriteLock otherCopy;
+        EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "a.pzd", 12), RecordStore::Failed);
+    }
+    EXPECT_EQ(save->SetBestRecord(StageKind::Extra, "b.pzd", 9), RecordStore::Kept);
+    EXPECT_EQ(Rows("result_stage_extra"), (Lines{"a.pzd:12", "b.pzd:8", "c.pzd:3"}));
 }

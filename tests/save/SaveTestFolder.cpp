@@ -1,5 +1,7 @@
 #include "SaveTestFolder.h"
 
+#include "SaveDataManager.h"
+
 #include <cstdlib>
 
 #include <sqlite3.h>
@@ -15,6 +17,7 @@ void SaveFileTest::SetUp()
 
 void SaveFileTest::TearDown()
 {
+    ForgetPendingRecords(); // a record left waiting belongs to this test's file only
     std::filesystem::current_path(previous);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

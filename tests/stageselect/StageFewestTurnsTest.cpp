@@ -107,6 +107,36 @@ TEST_F(StageFewestTurnsTest, SolvesFilesAndStoresEachAnswerUnderItsContents)
     EXPECT_TRUE(LoadFewestTurns(StageKind::Normal).empty()) << "kinds are kept apart";
 }
 
+// A file larger than any stage can be is no stage, whatever its first bytes say: a clearable
+// stage with one byte more, or a sparse 4 GiB file that starts with it (which would keep the
+// reader on zeros for many seconds), reads as unplayable for the list and the puzzle alike.
+// The largest real stage is still read.
+TEST_F(StageFewestTurnsTest, AFileLargerThanTheLargestStageIsUnplayableUnread)
+{
+    std::vector<std::uint8_t> oneByteMore = StageBytes(kOneTurn);
+    oneByteMore.resize(StageLargestFileSize + 1, 0);
+    Write("longer.pzd", oneByteMore);
+    Write("huge.pzd", StageBytes(kOneTurn));
+    fs::resize_file(ExtraStageFilePath("huge.pzd"), std::uintmax_t{4} << 30);
+    std::vector<std::uint8_t> largest = StageBytes(kOneTurn);
+    largest.resize(StageLargestFileSize, 0);
+    Write("largest.pzd", largest);
+
+    const auto answers = Answer({"longer.pzd", "huge.pzd", "largest.pzd"});
+    EXPECT_EQ(answers.at("longer.pzd"), kFewestTurnsUnclearable);
+    EXPECT_EQ(answers.at("huge.pzd"), kFewestTurnsUnclearable);
+    EXPECT_EQ(answers.at("largest.pzd"), 1);
+
+    for (const char* name : {"longer.pzd", "huge.pzd"}) {
+        StageDataReader stage;
+        EXPECT_FALSE(stage.ReadFromPath(ExtraStageFilePath(name).c_str())) << name;
+        EXPECT_EQ(stage.width, 0) << name;
+    }
+    StageDataReader stage;
+    EXPECT_TRUE(stage.ReadFromPath(ExtraStageFilePath("largest.pzd").c_str()));
+    EXPECT_EQ(stage.width, 4);
+}
+
 TEST_F(StageFewestTurnsTest, CacheIsKeyedByTheFileContents)
 {
     const std::vector<std::uint8_t> five = StageBytes(kFiveTurns);

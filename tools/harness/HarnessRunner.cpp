@@ -36,6 +36,9 @@ namespace {
 
 // The longest real time `idle` waits for the loader.
 constexpr auto kIdleTimeout = std::chrono::seconds(10);
+// The longest real time `wait-file` waits for another process's marker; that process may be
+// starting the whole game on a busy machine.
+constexpr auto kWaitFileTimeout = std::chrono::seconds(60);
 
 class Runner {
 public:
@@ -49,13 +52,24 @@ public:
     HarnessResult Run(const std::vector<HarnessCommand>& commands)
     {
         application_.BeginMainLoop();
-        for (const HarnessCommand& command : commands) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            const HarnessCommand& command = commands[i];
             line_ = command.line;
             const bool ok = Execute(command);
-            if (quit_) {
-                return HarnessPassed;
-            }
             if (!ok) {
+                return HarnessFailed;
+            }
+            if (quit_) {
+                // The parser keeps expect-quit last, so an asked-for quit ends the script: at
+                // the expect-quit, or at the command just before it (the press that chose
+                // quit), which leaves it nothing to wait for. Any other quit leaves lines
+                // unrun, and a script whose checks were skipped has not passed.
+                const bool closing = i + 1 == commands.size() || i + 2 == commands.size();
+                if (closing && commands.back().kind == HarnessCommand::Kind::ExpectQuit) {
+                    return HarnessPassed;
+                }
+                Fail("the game quit here, which the script did not expect (expect-quit); "
+                     "the lines after it were not run");
                 return HarnessFailed;
             }
         }
@@ -587,6 +601,28 @@ private:
             }
             if (puzzle->IsDeadEndShown() != (command.count != 0)) {
                 return Fail(std::string("the dead-end box is ") + (puzzle->IsDeadEndShown() ? "" : "not ") + "shown");
+            }
+            return true;
+        }
+        case Kind::MakeFile: {
+            const std::filesystem::path path = options_.shotDirectory / command.name;
+            std::FILE* file = std::fopen(path.c_str(), "wb");
+            if (file == nullptr || std::fclose(file) != 0) {
+                return Fail("could not make " + path.string());
+            }
+            return true;
+        }
+        case Kind::WaitFile: {
+            // Real time: the other process runs at its own pace. The game here stands still,
+            // so nothing it shows moves on while it waits.
+            const std::filesystem::path path = options_.shotDirectory / command.name;
+            const Clock::time_point deadline = Clock::now() + kWaitFileTimeout;
+            std::error_code error;
+            while (!std::filesystem::exists(path, error)) {
+                if (Clock::now() > deadline) {
+                    return Fail(path.string() + " did not appear within 60 s");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             return true;
         }

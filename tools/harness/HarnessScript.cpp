@@ -299,6 +299,12 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             if (arguments != 0) {
                 return fail(verb + " takes no arguments");
             }
+        } else if (verb == "make-file" || verb == "wait-file") {
+            command.kind = verb == "make-file" ? HarnessCommand::Kind::MakeFile : HarnessCommand::Kind::WaitFile;
+            if (arguments != 1) {
+                return fail(verb + " takes one file name");
+            }
+            command.name = words[1];
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {
@@ -308,6 +314,9 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             command.word = words[1];
         } else {
             return fail("unknown command '" + verb + "'");
+        }
+        if (!commands.empty() && commands.back().kind == HarnessCommand::Kind::ExpectQuit) {
+            return fail("nothing can run after expect-quit (line " + std::to_string(commands.back().line) + ")");
         }
         commands.push_back(std::move(command));
     }

@@ -10,7 +10,9 @@
 //   hold B N                one button held for N updates, then one update released
 //   shot FILE.png           the last drawn frame's pixels as a PNG
 //   expect-scene ID         the current screen (the root's first child) has identifier ID
-//   expect-quit N           the game ends within N updates
+//   expect-quit N           the game ends within N updates (or ended during the command
+//                           before); only as the last command. A quit at any other command
+//                           fails the script at that line
 //   expect-sound KIND NAME [VALUE]
 //                           a sound event since the last clear-sounds: KIND play, stop or
 //                           volume; NAME the sound's file name; VALUE the loop flag (play) or
@@ -75,6 +77,11 @@
 //   play-hint               presses what the hint on the puzzle screen says, as `press`
 //                           does: its direction, then confirm (push) or cancel (thaw).
 //                           Fails when no hint is shown
+//   make-file FILE          creates the empty file FILE (relative to the folder the harness
+//                           was started in): a marker another process waits for
+//   wait-file FILE          waits in real time, the game standing still, until FILE exists
+//                           (relative as make-file). Fails after 60 s. With make-file, two
+//                           game processes on one save file can take turns at set points
 #pragma once
 
 #include <cstdint>
@@ -117,6 +124,8 @@ struct HarnessCommand {
         ExpectHint,
         ExpectDeadEnd,
         PlayHint,
+        MakeFile,
+        WaitFile,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
@@ -124,7 +133,7 @@ struct HarnessCommand {
                                   // ExpectText's y, ExpectTextCount, ExpectNumber's y
     std::uint32_t buttons = 0;    // Press, Hold: bit n = button n; ExpectTextColour's ARGB
     std::string word;             // ExpectSound kind, ExpectSave key
-    std::string name;             // Shot file, sound name, ExpectText's text, Measure label
+    std::string name;             // Shot, MakeFile and WaitFile file, sound name, ExpectText's text, Measure label
     bool hasValue = false;        // ExpectSound
     double value = 0.0;           // ExpectSound, ExpectSave
     std::int32_t stageKind = 0;   // ExpectSave record, SetStage: 0 normal, 1 extra

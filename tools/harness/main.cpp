@@ -1,8 +1,9 @@
 // tomarugi-harness: runs the real game program headless, driven by a script.
 //
-//   tomarugi-harness [--dir GAME_DIR] [--pixels] [--keep] SCRIPT
+//   tomarugi-harness [--dir GAME_DIR] [--player-env] [--pixels] [--keep] SCRIPT
 //
 // --pixels renders every frame with OpenGL (offscreen); a script with `shot` turns it on.
+// --player-env leaves XDG_DATA_HOME and HOME as the caller set them (see below).
 //
 // The engine finds the data pack and the plug-ins beside the running program, and the game
 // keeps its save file and extra stages in the current directory. So the harness first builds
@@ -10,12 +11,15 @@
 // folder (--dir, or the build's game folder by default), and runs that copy. The current
 // directory of the run is GAME_DIR when given; otherwise the scratch folder, which gets a copy
 // of the shipped "tomarugi.save" and a link to the extra stages, so the shipped save file is
-// never touched; there XDG_DATA_HOME points into the scratch folder too, so stages in the
-// player's own data folder never join a script's list. With --dir the environment is left
-// as it is (the installed-game tests run the game against a HOME of their own). The scratch folder is removed afterwards unless --keep is given.
+// never touched. Either way XDG_DATA_HOME points into the scratch folder, so the stages and
+// save file in the tester's own data folder never join a run; only --player-env leaves the
+// environment as it is (the installed-game tests give the game a HOME of their own and
+// check what lands there). The scratch folder is removed afterwards unless --keep is given.
 //
-// Exit codes: 0 the script ended or the game quit; 1 an expectation failed, `idle` timed out
-// or the game did not start; 2 a bad script or command line. See HarnessScript.h.
+// Exit codes: 0 every line ran (or the game quit where the closing expect-quit asked for it);
+// 1 an expectation failed, `idle` timed out, the game did not start, or it quit before the
+// script's end without an expect-quit (the line it stopped at is named); 2 a bad script or
+// command line. See HarnessScript.h.
 #include "HarnessRunner.h"
 #include "HarnessScript.h"
 
@@ -38,7 +42,7 @@ constexpr const char* kRelaunchFlag = "--run-here";
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: tomarugi-harness [--dir GAME_DIR] [--pixels] [--keep] SCRIPT\n");
+    std::fprintf(stderr, "usage: tomarugi-harness [--dir GAME_DIR] [--player-env] [--pixels] [--keep] SCRIPT\n");
     return HarnessBadScript;
 }
 
@@ -55,7 +59,7 @@ bool LinkOrReport(const fs::path& target, const fs::path& link)
 }
 
 // Builds the scratch program folder and runs the harness copy inside it; returns its exit code.
-int Relaunch(const fs::path& gameDirectory, bool ownDirectory, bool pixels, bool keep,
+int Relaunch(const fs::path& gameDirectory, bool ownDirectory, bool playerEnvironment, bool pixels, bool keep,
              const fs::path& script)
 {
     std::error_code error;
@@ -110,7 +114,7 @@ int Relaunch(const fs::path& gameDirectory, bool ownDirectory, bool pixels, bool
         const std::string playerData = (scratch / "player-data").string();
         const pid_t child = fork();
         if (child == 0) {
-            if (!ownDirectory) {
+            if (!playerEnvironment) {
                 setenv("XDG_DATA_HOME", playerData.c_str(), 1);
             }
             execv(argv[0], argv.data());
@@ -155,6 +159,7 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments(argv + 1, argv + argc);
     fs::path gameDirectory = TOMARUGI_DEFAULT_GAME_DIR;
     bool ownDirectory = false;
+    bool playerEnvironment = false;
     bool pixels = false;
     bool keep = false;
     bool relaunched = false;
@@ -166,6 +171,8 @@ int main(int argc, char** argv)
         if (argument == "--dir" && i + 1 < arguments.size()) {
             gameDirectory = fs::absolute(arguments[++i]);
             ownDirectory = true;
+        } else if (argument == "--player-env") {
+            playerEnvironment = true;
         } else if (argument == "--pixels") {
             pixels = true;
         } else if (argument == "--keep") {
@@ -196,7 +203,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "tomarugi-harness: no game folder at %s\n", gameDirectory.c_str());
             return HarnessBadScript;
         }
-        return Relaunch(gameDirectory, ownDirectory, pixels, keep, script);
+        return Relaunch(gameDirectory, ownDirectory, playerEnvironment, pixels, keep, script);
     }
 
     std::error_code error;
