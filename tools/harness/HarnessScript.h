@@ -75,6 +75,15 @@
 //   play-hint               presses what the hint on the puzzle screen says, as `press`
 //                           does: its direction, then confirm (push) or cancel (thaw).
 //                           Fails when no hint is shown
+//   expect-replay WHOSE [MOVES]
+//                           what the puzzle screen plays instead of the player: `none`,
+//                           `player` (the moves of the best record), `solver` (the solver's
+//                           solution), `waiting` (the solution is asked for, not found yet)
+//                           or `notice` (a notice says nothing can be replayed, the screen
+//                           goes back next); with MOVES, the replay's move list is that long
+//   wait-turns N            updates until the puzzle screen's turn counter shows N and the
+//                           player is at rest (or the stage is cleared in N turns); fails
+//                           after 20000 updates or when the puzzle screen goes away
 #pragma once
 
 #include <cstdint>
@@ -117,6 +126,8 @@ struct HarnessCommand {
         ExpectHint,
         ExpectDeadEnd,
         PlayHint,
+        ExpectReplay,
+        WaitTurns,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
