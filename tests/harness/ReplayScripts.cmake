@@ -58,7 +58,7 @@ file(WRITE ${replay_dir}/replay-best.script
   "expect-not-drawn dialogue.png 0 64\n${replay_clear_back}"
   "expect-scene 3\nexpect-save record normal 練習問題１.pzd ${practice_turns}\n"
   "# Cancel ends a replay at once: back to the stage select.\n"
-  "press hint\nexpect-scene 4\nidle\nwait 30\nexpect-replay player\npress cancel\nwait 2\nexpect-scene 3\n")
+  "idle\nwait 30\npress hint\nexpect-scene 4\nidle\nwait 30\nexpect-replay player\npress cancel\nwait 2\nexpect-scene 3\n")
 add_test(NAME harness_replay_best COMMAND tomarugi-harness ${replay_dir}/replay-best.script)
 set_tests_properties(harness_replay_best PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 180)
 
@@ -66,19 +66,22 @@ set_tests_properties(harness_replay_best PROPERTIES LABELS "harness;puzzlescene"
 # clears in the fixture's turns; after two of its moves, the solution from there clears in
 # the turns left; either way the end returns to the play, where it was.
 replay_fixture(体験版Hard.pzd hard_turns hard_moves)
+# The panel's digits at y 422 read left to right: the frogs left (six on this board, none
+# thawed by the first two moves of its solution: a push and a slide), then the turns.
+set(hard_frogs 6)
 list(SUBLIST hard_moves 0 2 hard_first_two)
 math(EXPR hard_left "${hard_turns} - 2")
 puzzle_enter_script(体験版Hard.pzd hard_enter)
 puzzle_moves_to_script("${hard_first_two}" hard_two)
 file(WRITE ${replay_dir}/solution-hard.script
   "# Generated from solutions.txt: 体験版Hard's solution from the start and after two moves.\n"
-  "${hard_enter}expect-number 422 0\n${replay_menu_solution}wait-solver\n"
+  "${hard_enter}expect-number 422 ${hard_frogs}0\n${replay_menu_solution}wait-solver\n"
   "expect-replay solver ${hard_turns}\nclear-draws\nwait 2\nexpect-drawn puzzle_replay.png 0 32\n"
   "wait-turns ${hard_turns}\n${replay_clear_back}"
-  "expect-scene 4\nexpect-replay none\nexpect-number 422 0\nexpect-save record normal 体験版Hard.pzd 0\n"
-  "${hard_two}expect-number 422 2\n${replay_menu_solution}wait-solver\n"
+  "expect-scene 4\nexpect-replay none\nexpect-number 422 ${hard_frogs}0\nexpect-save record normal 体験版Hard.pzd 0\n"
+  "${hard_two}expect-number 422 ${hard_frogs}2\n${replay_menu_solution}wait-solver\n"
   "expect-replay solver ${hard_left}\nwait-turns ${hard_turns}\n${replay_clear_back}"
-  "expect-scene 4\nexpect-replay none\nexpect-number 422 2\nexpect-save record normal 体験版Hard.pzd 0\n"
+  "expect-scene 4\nexpect-replay none\nexpect-number 422 ${hard_frogs}2\nexpect-save record normal 体験版Hard.pzd 0\n"
   "# After a give up, the hint key shows the solution from the start; cancel comes back.\n"
   "press c\npress down\npress down\npress confirm\npress down\npress confirm\nwait 2\n"
   "clear-draws\nframes 1\nexpect-drawn puzzle_logo_menu_solution.png 0 0\n"
@@ -98,7 +101,7 @@ if(TOMARUGI_SQLITE3)
   file(WRITE ${replay_dir}/replay-extra-clear.script
     "# Generated from solutions.txt: 1-01 すべりだし cleared in ${extra_turns} turns.\n"
     "${extra_enter}press confirm\nexpect-scene 4\nidle\nwait 2\n${extra_play}${puzzle_clear_lines}"
-    "expect-save record extra 1-01 すべりだし.pzd ${extra_turns}\nidle\nwait 30\nexpect-scene 3\n")
+    "idle\nwait 30\nexpect-scene 3\n")
   file(WRITE ${replay_dir}/replay-extra-changed.script
     "# The stage file was edited after its record: the replay says so and returns.\n"
     "${extra_enter}press hint\nexpect-scene 4\nidle\nwait 2\nexpect-replay notice\n"
