@@ -489,11 +489,12 @@ void ScenePuzzle::DrawReplay()
         }
     }
     if (noticeShown) {
-        draw(192.0f, 208.0f, 0.0f, noticeSourceY, 256.0f, 64.0f);
+        // Where the dead-end box goes, below the start message that opens every stage.
+        draw(192.0f, 304.0f, 0.0f, noticeSourceY, 256.0f, 64.0f);
     }
     if (phase == PuzzlePhaseGivenUp && menuSolutionTexture != nullptr && solverTexture != nullptr) {
-        // The offer after a give up: the hint key's tag, then "show the solution".
-        render->DrawTexture(Rect(124.0f, 284.0f, 68.0f, 64.0f), kOpaque, Rect(0.0f, 128.0f, 68.0f, 64.0f),
+        // The offer after a give up: the hint key's tag, its cut edge under "show the solution".
+        render->DrawTexture(Rect(136.0f, 284.0f, 68.0f, 64.0f), kOpaque, Rect(0.0f, 128.0f, 68.0f, 64.0f),
                             solverTexture, 0, Lumora::Math::Point2D{});
         DrawPicture(render, menuSolutionTexture, 192.0f, 300.0f, 256.0f, 32.0f, kOpaque);
     }
