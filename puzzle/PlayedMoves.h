@@ -15,12 +15,18 @@
 #include "PuzzleRules.h"
 #include "PuzzleSolver.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 class PlayedMoves {
 public:
+    // Room for this many moves is taken at once, so steady play allocates nothing per turn
+    // (the puzzle screen's frames allocate nothing); a longer play grows the list rarely.
+    static constexpr std::size_t kReservedMoves = 1024;
+    PlayedMoves() { moves.reserve(kReservedMoves); }
+
     // Around each Step of the rules the player drives.
     void BeforeStep(const PuzzleRules& rules);
     void AfterStep(const PuzzleRules& rules);
