@@ -315,7 +315,10 @@ bool ScenePuzzle::Update()
             break;
         }
         case PuzzlePhaseCleared:
-            if (messageQueue->IsRunning() && messageQueue->IsEmpty() && ReadButtons().Pressed(kConfirmButton)) {
+            if (replayOwner != ReplayOwner::None && ReadButtons().Pressed(kCancelButton)) {
+                EndReplay(); // cancel ends a replay at any time, its clear included
+            } else if (messageQueue->IsRunning() && messageQueue->IsEmpty() &&
+                       ReadButtons().Pressed(kConfirmButton)) {
                 if (replayOwner != ReplayOwner::None) {
                     EndReplay();
                 } else {

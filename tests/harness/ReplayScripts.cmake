@@ -77,7 +77,7 @@ file(WRITE ${replay_dir}/solution-hard.script
   "# Generated from solutions.txt: 体験版Hard's solution from the start and after two moves.\n"
   "${hard_enter}expect-number 422 ${hard_frogs}0\n${replay_menu_solution}wait-solver\n"
   "expect-replay solver ${hard_turns}\nclear-draws\nwait 2\nexpect-drawn puzzle_replay.png 0 32\n"
-  "wait-turns ${hard_turns}\n${replay_clear_back}"
+  "wait-turns ${hard_turns}\nwait 10\n# Cancel during the clear's messages goes back at once.\npress cancel\nwait 2\n"
   "expect-scene 4\nexpect-replay none\nexpect-number 422 ${hard_frogs}0\nexpect-save record normal 体験版Hard.pzd 0\n"
   "${hard_two}expect-number 422 ${hard_frogs}2\n${replay_menu_solution}wait-solver\n"
   "expect-replay solver ${hard_left}\nwait-turns ${hard_turns}\n${replay_clear_back}"
