@@ -58,7 +58,11 @@ file(WRITE ${replay_dir}/replay-best.script
   "expect-not-drawn dialogue.png 0 64\n${replay_clear_back}"
   "expect-scene 3\nexpect-save record normal 練習問題１.pzd ${practice_turns}\n"
   "# Cancel ends a replay at once: back to the stage select.\n"
-  "idle\nwait 30\npress hint\nexpect-scene 4\nidle\nwait 30\nexpect-replay player\npress cancel\nwait 2\nexpect-scene 3\n")
+  "idle\nwait 30\npress hint\nexpect-scene 4\nidle\nwait 30\nexpect-replay player\npress cancel\nwait 2\nexpect-scene 3\n"
+  "# The solution key on a stage cleared once: the solver's fewest turns, from the start.\n"
+  "idle\nwait 30\npress v\nexpect-scene 4\nidle\nwait 2\nwait-solver\nexpect-replay solver ${practice_turns}\n"
+  "wait-turns ${practice_turns}\n${replay_clear_back}expect-scene 3\n"
+  "expect-save record normal 練習問題１.pzd ${practice_turns}\n")
 add_test(NAME harness_replay_best COMMAND tomarugi-harness ${replay_dir}/replay-best.script)
 set_tests_properties(harness_replay_best PROPERTIES LABELS "harness;puzzlescene" TIMEOUT 180)
 
@@ -89,6 +93,19 @@ file(WRITE ${replay_dir}/solution-hard.script
   "expect-replay none\nclear-draws\nwait 2\nexpect-drawn dialogue.png 0 320\nexpect-scene 4\n")
 add_test(NAME harness_solution_hard COMMAND tomarugi-harness ${replay_dir}/solution-hard.script)
 set_tests_properties(harness_solution_hard PROPERTIES LABELS "harness;puzzlescene;solver" TIMEOUT 180)
+
+# 練習問題２ after a first thaw of the wrong frog (its fixture's dead end, see the stage
+# tool's hint tests): the menu's solution has nothing to show; a notice says so and the
+# play comes back where it was.
+puzzle_enter_script(練習問題２.pzd second_enter)
+puzzle_moves_to_script("TR" second_dead_end)
+file(WRITE ${replay_dir}/solution-dead-end.script
+  "# No solution from a dead end: the notice, then back to the play.\n"
+  "${second_enter}${second_dead_end}wait-solver\nexpect-dead-end yes\n${replay_menu_solution}wait-solver\n"
+  "expect-replay notice\nclear-draws\nwait 2\nexpect-drawn puzzle_replay.png 0 160\nwait 200\n"
+  "expect-replay none\nexpect-scene 4\nexpect-number 422 11\n")
+add_test(NAME harness_solution_dead_end COMMAND tomarugi-harness ${replay_dir}/solution-dead-end.script)
+set_tests_properties(harness_solution_dead_end PROPERTIES LABELS "harness;puzzlescene;solver" TIMEOUT 120)
 
 # An extra stage cleared, its record proven by the stage tool, the file edited, and then the
 # replay refused with its notice and the screen back on the stage select (replay-changed.sh).
