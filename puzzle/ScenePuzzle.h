@@ -13,6 +13,15 @@
 // new record), and a confirm press returns to the stage select. The menu's retry hands over
 // to the retry pause, which makes a fresh ScenePuzzle: nothing of this one carries over.
 //
+// A new best record is stored together with the moves that made it (PlayedMoves), so it
+// can be replayed. A replay is this screen with its input taken from a move list
+// (MovePlayback) instead of the player: the moves of the best record (asked for by the stage
+// select, refused with a notice when they do not fit the stage file), or the solver's
+// fewest-turn solution (from the start, asked for by the stage select or after a give up;
+// or from where the player stands, from the menu's last line). It stores no record; cancel,
+// or confirm after its clear, goes back to where it was started: the stage select, or the
+// play it interrupted, restored as it was.
+//
 // Ownership: every engine object here is made by this scene and released by its
 // destructor; the Application's render, input and loader are borrowed. The sounds are the
 // common ones (app/CommonSounds.h), borrowed. Main thread only.
