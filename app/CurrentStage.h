@@ -13,3 +13,12 @@
 extern StageKind currentStageKind;
 // The stage file's name with its extension, in Shift-JIS bytes ("" until one is chosen).
 extern std::string currentStageName;
+
+// What the next puzzle screen does with the stage: the stage select sets it, the puzzle
+// screen reads it when it is made and puts it back to PuzzleStartPlay, so a retry plays.
+enum PuzzleStart : std::int32_t {
+    PuzzleStartPlay = 0,         // the player plays
+    PuzzleStartReplayBest = 1,   // replays the moves stored with the player's best record
+    PuzzleStartSolution = 2,     // plays the solver's fewest-turn solution from the start
+};
+extern std::int32_t currentPuzzleStart;

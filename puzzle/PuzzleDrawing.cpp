@@ -109,6 +109,7 @@ void ScenePuzzle::Draw()
             DrawMenu();
             DrawBottomPanel();
             DrawSolverBoxes();
+            DrawReplay();
             wipe->Draw();
             startMessage->Draw();
             messageQueue->Draw();
@@ -388,6 +389,7 @@ void ScenePuzzle::DrawMenu()
         DrawMenuPicture(render, menuGiveUpTexture, 128.0f, item(MainMenuGiveUp));
         DrawMenuPicture(render, menuStageViewTexture, 160.0f, item(MainMenuStageView));
         DrawMenuPicture(render, menuCameraTexture, 192.0f, item(MainMenuCamera));
+        DrawMenuPicture(render, menuSolutionTexture, 224.0f, item(MainMenuSolution));
         break;
     case MenuPageConfirmRetry:
     case MenuPageConfirmGiveUp:
@@ -460,5 +462,40 @@ void ScenePuzzle::DrawSolverBoxes()
                             Rect(0.0f, 64.0f, 256.0f, 64.0f), solverTexture, 0, Lumora::Math::Point2D{});
     } else {
         deadEndAlpha = 0;
+    }
+}
+
+void ScenePuzzle::DrawReplay()
+{
+    Lumora::IRender* render = GetRender();
+    if (replayTexture == nullptr || render == nullptr) {
+        return;
+    }
+    render->SetBlendMode(1);
+    const auto draw = [&](float x, float y, float sourceX, float sourceY, float width, float height) {
+        render->DrawTexture(Rect(x, y, width, height), kOpaque, Rect(sourceX, sourceY, width, height), replayTexture, 0,
+                            Lumora::Math::Point2D{});
+    };
+    // Top right, clear of the stage map at the top left: whose replay, its speed, the keys.
+    constexpr float kCaptionX = 354.0f;
+    constexpr float kCaptionY = 12.0f;
+    const bool solver = replayOwner == ReplayOwner::Solver || solutionWanted;
+    if (replayOwner != ReplayOwner::None || solutionWanted) {
+        draw(kCaptionX, kCaptionY, 0.0f, solver ? 32.0f : 0.0f, 256.0f, 32.0f);
+        if (replayOwner != ReplayOwner::None) {
+            const float speed = replaySpeed >= 4 ? 128.0f : replaySpeed >= 2 ? 64.0f : 0.0f;
+            draw(kCaptionX, kCaptionY + 32.0f, speed, 64.0f, 64.0f, 32.0f);
+            draw(kCaptionX, kCaptionY + 64.0f, 0.0f, 224.0f, 256.0f, 32.0f);
+        }
+    }
+    if (noticeShown) {
+        // Where the dead-end box goes, below the start message that opens every stage.
+        draw(192.0f, 304.0f, 0.0f, noticeSourceY, 256.0f, 64.0f);
+    }
+    if (phase == PuzzlePhaseGivenUp && menuSolutionTexture != nullptr && solverTexture != nullptr) {
+        // The offer after a give up: the hint key's tag, its cut edge under "show the solution".
+        render->DrawTexture(Rect(136.0f, 284.0f, 68.0f, 64.0f), kOpaque, Rect(0.0f, 128.0f, 68.0f, 64.0f),
+                            solverTexture, 0, Lumora::Math::Point2D{});
+        DrawPicture(render, menuSolutionTexture, 192.0f, 300.0f, 256.0f, 32.0f, kOpaque);
     }
 }

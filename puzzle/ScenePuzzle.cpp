@@ -16,6 +16,8 @@
 #include <Lumora/System.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 float ScenePuzzle::playerClock = 0.0f;
@@ -30,6 +32,11 @@ constexpr int kSampledButtons[] = {ButtonUp,   ButtonDown,    ButtonLeft, Button
                                    ButtonPush, ButtonDefrost, ButtonMenu, ButtonCamera, ButtonHint};
 // How long a hint stays on screen, milliseconds of the engine clock.
 constexpr std::uint32_t kHintMilliseconds = 5000;
+// How long a replay's notice stays before the screen goes back, milliseconds.
+constexpr std::uint32_t kNoticeMilliseconds = 2500;
+// Rows of the notices in "puzzle_replay.png".
+constexpr float kNoticeStageChanged = 96.0f;
+constexpr float kNoticeNoSolution = 160.0f;
 
 constexpr int kConfirmButton = 16;
 constexpr int kCancelButton = 17;
@@ -60,6 +67,8 @@ ScenePuzzle::ScenePuzzle(Application* application)
     startMessage = std::make_shared<Dialogue>(DialogueKindStageStart, render, 0);
     messageQueue = std::make_shared<DialogueQueue>();
     idleSince = Lumora::System::GetMilliseconds();
+    startRequest = currentPuzzleStart;
+    currentPuzzleStart = PuzzleStartPlay; // a retry from here plays
 
     // Brings the save database manager into being before anything else asks for it.
     { SaveDataManager save; }
@@ -95,6 +104,9 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_no.png", &noTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
+    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_replay.png", &replayTexture));
+    loader->AddRequestFor(LoadOwner(),
+        new LoadRequest(options, sprites, "puzzle_logo_menu_solution.png", &menuSolutionTexture));
     const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
 }
@@ -110,6 +122,8 @@ void ScenePuzzle::ReleaseEverything()
     analyser.reset();
     startAnalyser.reset();
     Lumora::SafeRelease(solverTexture);
+    Lumora::SafeRelease(replayTexture);
+    Lumora::SafeRelease(menuSolutionTexture);
     // Forget this frame's queue before the actors in it go away.
     if (sceneManager != nullptr) {
         sceneManager->Reset();
@@ -153,15 +167,30 @@ void ScenePuzzle::StartStage()
     }
 
     PuzzleBoard& board = rules.board;
+    // The file's bytes are read whole: their hash keys the moves stored with a record, so
+    // a replay is never played on a file edited since.
+    std::vector<std::uint8_t> bytes;
     if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
         // Extra stages are files on disk in the folders the stage select listed (the pack
         // holds none): the player's own file of that name, else the shipped one.
         StageDataReader stage;
-        stage.ReadFromPath(ExtraStageFilePath(currentStageName).c_str());
+        const std::string path = ExtraStageFilePath(currentStageName);
+        if (stage.ReadFromPath(path.c_str())) {
+            std::ifstream file(path, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
         board.BuildBoard(stage);
     } else {
+        if (stageFile != nullptr && stageFile->GetSize() > 0) {
+            bytes.resize(static_cast<std::size_t>(stageFile->GetSize()));
+            const std::int32_t got = stageFile->Read(bytes.data(), stageFile->GetSize());
+            bytes.resize(static_cast<std::size_t>(std::max<std::int32_t>(got, 0)));
+            stageFile->Seek(0);
+        }
         board.BuildBoard(stageFile);
     }
+    stageHash = StageFileHash(bytes.data(), bytes.size());
+    startBoard = board;
     rules.SetSoundPlayer(&soundPlayer);
 
     Lumora::IRender* render = GetRender();
@@ -209,6 +238,9 @@ void ScenePuzzle::StartStage()
         for (std::size_t i = 0; i < frogs; ++i) {
             leavingFrogActors.push_back(sceneManager->CreateActor(leavingFrogModel));
         }
+        if (!leavingFrogActors.empty() && leavingFrogActors.front() != nullptr) {
+            leaveLength = leavingFrogActors.front()->GetAnimationLength(1);
+        }
     }
 
     startMessage->Activate();
@@ -218,6 +250,14 @@ void ScenePuzzle::StartStage()
     analyser->Prepare(board); // the request after a turn then allocates nothing here
     startAnalyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
     startAnalyser->Analyse(board, 0);
+
+    if (startRequest == PuzzleStartReplayBest && !board.tiles.empty() && !board.frogs.empty()) {
+        replayLeavesScreen = true;
+        BeginReplayOfBest();
+    } else if (startRequest == PuzzleStartSolution && !board.tiles.empty() && !board.frogs.empty()) {
+        replayLeavesScreen = true;
+        RequestSolution(true);
+    }
 }
 
 PuzzleButtons ScenePuzzle::ReadButtons()
@@ -262,14 +302,28 @@ bool ScenePuzzle::Update()
         case PuzzlePhasePlaying:
             UpdatePlaying();
             break;
-        case PuzzlePhaseGivenUp:
-            if (ReadButtons().Pressed(kConfirmButton)) {
+        case PuzzlePhaseGivenUp: {
+            const PuzzleButtons buttons = ReadButtons();
+            if (buttons.Pressed(kConfirmButton)) {
                 LeaveForStageSelect();
+            } else if (buttons.Pressed(ButtonHint)) {
+                // The solution from the start, then back to this screen.
+                phaseToReturnTo = PuzzlePhaseGivenUp;
+                phase = PuzzlePhasePlaying;
+                RequestSolution(true);
             }
             break;
+        }
         case PuzzlePhaseCleared:
-            if (messageQueue->IsRunning() && messageQueue->IsEmpty() && ReadButtons().Pressed(kConfirmButton)) {
-                LeaveForStageSelect();
+            if (replayOwner != ReplayOwner::None && ReadButtons().Pressed(kCancelButton)) {
+                EndReplay(); // cancel ends a replay at any time, its clear included
+            } else if (messageQueue->IsRunning() && messageQueue->IsEmpty() &&
+                       ReadButtons().Pressed(kConfirmButton)) {
+                if (replayOwner != ReplayOwner::None) {
+                    EndReplay();
+                } else {
+                    LeaveForStageSelect();
+                }
             }
             break;
         default:
@@ -282,6 +336,11 @@ bool ScenePuzzle::Update()
 void ScenePuzzle::UpdatePlaying()
 {
     PuzzlerNuiko& player = *rules.board.player;
+    const bool replaying = replayOwner != ReplayOwner::None || solutionWanted || noticeShown;
+    if (replaying && player.state != PuzzlerState::Cleared) {
+        UpdateReplay();
+        return;
+    }
     if (menuPage != MenuPageClosed) {
         UpdateMenu();
         return;
@@ -298,7 +357,7 @@ void ScenePuzzle::UpdatePlaying()
             fewest->SetPicture(solverTexture, Lumora::Math::Rect(0.0f, 0.0f, 256.0f, 64.0f));
             messageQueue->Push(fewest);
         }
-        if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
+        if (!replaying && (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord)) {
             // The box follows what the file really holds: another copy of the game on the
             // same save file may have stored a better record since this stage started.
             const RecordStore stored = StoreRecordIfBetter();
@@ -321,7 +380,9 @@ void ScenePuzzle::UpdatePlaying()
     }
     const PuzzleButtons buttons = ReadButtons();
     UpdateSolver(buttons.Pressed(ButtonHint));
+    playedMoves.BeforeStep(rules);
     const StepResult result = rules.Step(buttons);
+    playedMoves.AfterStep(rules);
     if (result.openMenu) {
         menuPage = MenuPageMain;
         deadEndShown = false; // the menu offers the retry the box asks for
@@ -337,8 +398,12 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
         return RecordStore::Kept; // equal is not a new record
     }
     SaveDataManager save;
+    // The moves go with the record when every turn was written down (always, in play).
     const RecordStore stored =
-        save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
+        playedMoves.IsCompleteFor(rules)
+            ? save->SetBestRecordWithMoves(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns),
+                                           stageHash, FormatMoves(playedMoves.Moves()))
+            : save->SetBestRecord(currentStageKind, currentStageName, static_cast<std::int32_t>(rules.turns));
     if (stored != RecordStore::Kept) {
         // Stored, or kept in memory by the save manager until the file takes it.
         bestRecord = static_cast<std::int64_t>(rules.turns);
@@ -396,6 +461,12 @@ void ScenePuzzle::UpdateMenu()
             case MainMenuCamera:
                 menuPage = MenuPageCameraSelect;
                 menuCursor = 0;
+                break;
+            case MainMenuSolution:
+                menuPage = MenuPageClosed;
+                menuCursor = 0;
+                phaseToReturnTo = PuzzlePhasePlaying;
+                RequestSolution(false);
                 break;
             default:
                 break;
@@ -489,8 +560,8 @@ bool ScenePuzzle::IsSettled() const
 
 bool ScenePuzzle::IsSolverBusy() const
 {
-    if (analyser == nullptr || phase != PuzzlePhasePlaying) {
-        return false;
+    if (analyser == nullptr || phase != PuzzlePhasePlaying || replayOwner != ReplayOwner::None) {
+        return false; // a replay asks nothing of the solver
     }
     const bool waiting = IsSettled() && (analysedTurns != rules.turns || !analysis.has_value());
     return waiting || analyser->IsBusy() || startAnalyser != nullptr;
@@ -517,7 +588,9 @@ void ScenePuzzle::UpdateSolver(bool hintPressed)
     if (startAnalyser != nullptr && startAnalyser->TakeResult(answer)) {
         if (answer.outcome == SolveOutcome::Solved) {
             fewestTurns = static_cast<std::int64_t>(answer.moves.size());
+            startSolution = answer.moves;
         }
+        startAnswered = true;
         startAnalyser.reset(); // its thread has nothing left to do: the join is at once
         if (analysedTurns == 0) {
             arrived = std::move(answer); // the player is still at the start
@@ -586,4 +659,147 @@ std::optional<SolverMove> ScenePuzzle::GetShownHint() const
         return std::nullopt;
     }
     return hintMove;
+}
+
+void ScenePuzzle::StartReplay(ReplayOwner owner, std::vector<SolverMove> moves)
+{
+    replayOwner = owner;
+    replaySpeed = 1;
+    playback = MovePlayback(std::move(moves), rules.turns);
+    hintShown = false;
+    hintRequested = false;
+    deadEndShown = false;
+}
+
+void ScenePuzzle::BeginReplayOfBest()
+{
+    SaveDataManager save;
+    BestMoves stored;
+    std::vector<SolverMove> moves;
+    // Moves stored for another file of this name, or that do not clear this board in their
+    // turns, are never played: the notice says why and the screen goes back.
+    if (!save->GetBestMoves(currentStageKind, currentStageName, stored) || stored.fileHash != stageHash ||
+        !ParseMoves(stored.moves, moves) || moves.size() != static_cast<std::size_t>(stored.turns) ||
+        !MovesFit(rules.board, moves)) {
+        ShowReplayNotice(kNoticeStageChanged);
+        return;
+    }
+    StartReplay(ReplayOwner::Player, std::move(moves));
+}
+
+void ScenePuzzle::RequestSolution(bool fromStart)
+{
+    solutionWanted = true;
+    solutionFromStart = fromStart;
+    hintShown = false;
+    deadEndShown = false;
+    if (!replayLeavesScreen) {
+        playToReturnTo = std::make_unique<PuzzleRules>(rules);
+    }
+    if (fromStart && (rules.turns != 0 || rules.board.player->state != PuzzlerState::Idle)) {
+        soundPlayer.Stop(PuzzleSound::FrogDrag);
+        rules.board = startBoard;
+        rules.turns = 0;
+        rules.slideOffset = {};
+        rules.leaveClock = 0.0f;
+    }
+}
+
+void ScenePuzzle::ShowReplayNotice(float sourceY)
+{
+    solutionWanted = false;
+    replayOwner = ReplayOwner::None;
+    noticeShown = true;
+    noticeSourceY = sourceY;
+    noticeShownAt = Lumora::System::GetMilliseconds();
+}
+
+void ScenePuzzle::UpdateReplay()
+{
+    const PuzzleButtons player = ReadButtons();
+    if (noticeShown) {
+        if (Lumora::System::GetMilliseconds() - noticeShownAt >= kNoticeMilliseconds ||
+            player.Pressed(kConfirmButton) || player.Pressed(kCancelButton)) {
+            EndReplay();
+        }
+        return;
+    }
+    if (player.Pressed(kCancelButton)) {
+        EndReplay();
+        return;
+    }
+    // The camera stays the player's: held, its button and the directions go to the rules'
+    // camera adjustment, and the replay waits.
+    const std::uint32_t cameraButtons = PuzzleButtons::Bit(ButtonCamera) | PuzzleButtons::Bit(ButtonUp) |
+                                        PuzzleButtons::Bit(ButtonDown) | PuzzleButtons::Bit(ButtonLeft) |
+                                        PuzzleButtons::Bit(ButtonRight);
+    const bool adjustingCamera = player.Held(ButtonCamera);
+    const PuzzleButtons camera{player.pressed & cameraButtons, player.held & cameraButtons};
+    if (solutionWanted) {
+        UpdateSolver(false);
+        if (!IsSettled()) {
+            rules.Step(adjustingCamera ? camera : PuzzleButtons{}); // the motion under way ends first
+            return;
+        }
+        if (solutionFromStart ? startAnswered
+                              : (analysis.has_value() && analysedTurns == rules.turns)) {
+            solutionWanted = false;
+            std::vector<SolverMove> moves;
+            if (solutionFromStart) {
+                moves = startSolution;
+            } else if (analysis->outcome == SolveOutcome::Solved) {
+                moves = analysis->moves;
+            }
+            if (moves.empty()) {
+                ShowReplayNotice(kNoticeNoSolution); // unclearable from here, or beyond the budget
+            } else {
+                StartReplay(ReplayOwner::Solver, std::move(moves));
+            }
+        } else if (adjustingCamera) {
+            rules.Step(camera);
+        }
+        return;
+    }
+    if (!adjustingCamera) {
+        if (player.Pressed(ButtonLeft)) {
+            replaySpeed = std::max(1, replaySpeed / 2);
+        }
+        if (player.Pressed(ButtonRight)) {
+            replaySpeed = std::min(4, replaySpeed * 2);
+        }
+    }
+    // Faster speeds run more rule updates per screen update; the draws between them are
+    // given their frog animation here, as the drawing pass would.
+    for (std::int32_t i = 0; i < replaySpeed && rules.board.player->state != PuzzlerState::Cleared; ++i) {
+        if (i > 0) {
+            rules.AdvanceFrogs(leaveLength);
+        }
+        rules.Step(adjustingCamera ? camera : playback.NextButtons(rules));
+    }
+}
+
+void ScenePuzzle::EndReplay()
+{
+    soundPlayer.Stop(PuzzleSound::FrogDrag);
+    replayOwner = ReplayOwner::None;
+    solutionWanted = false;
+    noticeShown = false;
+    replaySpeed = 1;
+    playback = MovePlayback();
+    if (replayLeavesScreen) {
+        LeaveForStageSelect();
+        return;
+    }
+    if (playToReturnTo != nullptr) {
+        rules = std::move(*playToReturnTo);
+        playToReturnTo.reset();
+    }
+    menuPage = MenuPageClosed;
+    menuCursor = 0;
+    phase = phaseToReturnTo;
+    messageQueue = std::make_shared<DialogueQueue>();
+    if (phase == PuzzlePhaseGivenUp) {
+        messageQueue->Push(std::make_shared<Dialogue>(DialogueKindGaveUp, GetRender(), 0));
+        messageQueue->Start();
+    }
 }

@@ -13,6 +13,15 @@
 // new record), and a confirm press returns to the stage select. The menu's retry hands over
 // to the retry pause, which makes a fresh ScenePuzzle: nothing of this one carries over.
 //
+// A new best record is stored together with the moves that made it (PlayedMoves), so it
+// can be replayed. A replay is this screen with its input taken from a move list
+// (MovePlayback) instead of the player: the moves of the best record (asked for by the stage
+// select, refused with a notice when they do not fit the stage file), or the solver's
+// fewest-turn solution (from the start, asked for by the stage select or after a give up;
+// or from where the player stands, from the menu's last line). It stores no record; cancel,
+// or confirm after its clear, goes back to where it was started: the stage select, or the
+// play it interrupted, restored as it was.
+//
 // Ownership: every engine object here is made by this scene and released by its
 // destructor; the Application's render, input and loader are borrowed. The sounds are the
 // common ones (app/CommonSounds.h), borrowed. Main thread only.
@@ -21,6 +30,8 @@
 #include "Camera.h"
 #include "Dialogue.h"
 #include "NumberRenderer.h"
+#include "MovePlayback.h"
+#include "PlayedMoves.h"
 #include "PositionAnalyser.h"
 #include "PuzzleRules.h"
 #include "SaveDataManager.h"
@@ -64,7 +75,15 @@ enum MainMenuItem : std::int32_t {
     MainMenuGiveUp = 2,
     MainMenuStageView = 3,
     MainMenuCamera = 4,
-    MainMenuItemCount = 5,
+    MainMenuSolution = 5, // the solver's solution played from where the player stands
+    MainMenuItemCount = 6,
+};
+
+// Whose moves the puzzle screen is playing instead of the player's.
+enum class ReplayOwner : std::int32_t {
+    None = 0,   // the player plays
+    Player = 1, // the moves stored with the player's best record
+    Solver = 2, // the solver's fewest-turn solution
 };
 
 // The engine angle (65536 to a turn) the player model is turned by for a facing: left 90
@@ -111,6 +130,19 @@ public:
     // True while the position the player stands in has not been answered yet.
     bool IsSolverBusy() const;
 
+    // Replays (this screen with its input taken from a move list, see UpdateReplay).
+    ReplayOwner GetReplayOwner() const { return replayOwner; }
+    // Moves pressed so far and in all, of the replay under way.
+    std::size_t GetReplayMovesPressed() const { return playback.MovesPressed(); }
+    std::size_t GetReplayMoveCount() const { return playback.MoveCount(); }
+    std::int32_t GetReplaySpeed() const { return replaySpeed; }
+    // True while the solver's solution is asked for and not found yet.
+    bool IsWaitingForSolution() const { return solutionWanted; }
+    // True while a notice says why nothing can be replayed.
+    bool IsReplayNoticeShown() const { return noticeShown; }
+    // The moves the player made so far, one per counted turn.
+    const std::vector<SolverMove>& GetPlayedMoves() const { return playedMoves.Moves(); }
+
     // The player's animation frame counter: one value for the whole program, so a new stage
     // goes on from where the last one left it (drawn frames).
     static float playerClock;
@@ -123,6 +155,18 @@ private:
     // could not take them (the save manager keeps them for its next write).
     RecordStore StoreRecordIfBetter();
     void LeaveForStageSelect();
+    // Replays. StartReplay plays `moves` from the rules as they stand; RequestSolution asks
+    // for the solver's solution (from the start, or from where the player stands) and plays
+    // it once found; EndReplay goes back to where the replay was started (the play it left,
+    // or the stage select); ShowReplayNotice shows one notice line (its row in the replay
+    // picture) for a while, then ends the replay.
+    void StartReplay(ReplayOwner owner, std::vector<SolverMove> moves);
+    void BeginReplayOfBest();
+    void RequestSolution(bool fromStart);
+    void UpdateReplay();
+    void EndReplay();
+    void ShowReplayNotice(float sourceY);
+    void DrawReplay();
     void LeaveForRetry();
     PuzzleButtons ReadButtons();
     void ReleaseEverything();
@@ -239,5 +283,29 @@ private:
     bool deadEnd = false;         // proven: no way to clear from here
     bool deadEndShown = false;    // the box is on screen until the menu opens
     std::int32_t deadEndAlpha = 0; // fades in, 10 per drawn frame
+
+    // Replays. The stage file's StageFileHash and the board as built are kept from the
+    // start, so stored moves are checked against this very file and a solution can be
+    // played from the start at any time.
+    PlayedMoves playedMoves;      // the player's own moves, stored with a new best record
+    std::string stageHash;
+    PuzzleBoard startBoard;
+    std::vector<SolverMove> startSolution; // the start position's fewest-turn solution
+    bool startAnswered = false;            // the start position's search has ended
+    std::int32_t startRequest = 0;         // PuzzleStart, taken from the stage select
+    ReplayOwner replayOwner = ReplayOwner::None;
+    MovePlayback playback;
+    std::int32_t replaySpeed = 1;          // rule updates per screen update: 1, 2 or 4
+    bool solutionWanted = false;           // waiting for the solver before the replay
+    bool solutionFromStart = false;
+    bool replayLeavesScreen = false;       // started by the stage select: its end goes back there
+    std::unique_ptr<PuzzleRules> playToReturnTo; // the play a replay from the game interrupted
+    std::int32_t phaseToReturnTo = PuzzlePhasePlaying;
+    bool noticeShown = false;
+    float noticeSourceY = 0.0f;            // the notice's row in replayTexture
+    std::uint32_t noticeShownAt = 0;       // millisecond clock
+    float leaveLength = 30.0f;             // the leave actor's animation 1, drawn frames
+    Lumora::ITexture* replayTexture = nullptr;       // "puzzle_replay.png"
+    Lumora::ITexture* menuSolutionTexture = nullptr; // "puzzle_logo_menu_solution.png"
 
 };

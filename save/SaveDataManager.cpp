@@ -189,11 +189,14 @@ const char* ResultTable(std::int32_t kind)
     return kind == StageKind::Extra ? "result_stage_extra" : "result_stage_normal";
 }
 
-// A record the file could not take, kept for the next write that succeeds in this run.
+// A record the file could not take, kept for the next write that succeeds in this run, with
+// the moves that made it when the clear wrote them down (empty otherwise).
 struct PendingRecord {
     std::int32_t kind = 0;
     std::string name; // Shift-JIS bytes
     std::int32_t record = 0;
+    std::string fileHash;
+    std::string moves;
 };
 
 // Program-wide, not per manager: a new manager (after the last handle went) must still offer
@@ -204,17 +207,21 @@ std::vector<PendingRecord>& PendingRecords()
     return pending;
 }
 
-// Keeps `record` for the stage; of two for one stage only the better (fewer turns) is kept.
-void KeepPendingRecord(std::int32_t kind, const std::string& name, std::int32_t record)
+// Keeps `record` for the stage; of two for one stage only the better (fewer turns) is kept,
+// with its own moves.
+void KeepPendingRecord(std::int32_t kind, const std::string& name, std::int32_t record,
+                       const std::string& fileHash = {}, const std::string& moves = {})
 {
     const std::int32_t table = kind == StageKind::Extra ? StageKind::Extra : StageKind::Normal;
     for (PendingRecord& pending : PendingRecords()) {
         if (pending.kind == table && pending.name == name) {
-            pending.record = std::min(pending.record, record);
+            if (record < pending.record) {
+                pending = {table, name, record, fileHash, moves};
+            }
             return;
         }
     }
-    PendingRecords().push_back({table, name, record});
+    PendingRecords().push_back({table, name, record, fileHash, moves});
 }
 
 // The keep-better write of one record on an open file.
@@ -236,13 +243,34 @@ RecordStore StoreKeepingBetter(sqlite3* database, std::int32_t kind, const std::
     return sqlite3_changes(database) > 0 ? RecordStore::Stored : RecordStore::Kept;
 }
 
+// Replaces the stored moves of a stage (below, with the moves table's statements).
+bool StoreBestMoves(sqlite3* database, std::int32_t kind, const std::string& name, std::int32_t record,
+                    const std::string& fileHash, const std::string& moves);
+
 // Offers every pending record to the open file (after a write on it succeeded): each one the
-// file took, or holds an equal or better record for, is dropped; the others stay.
+// file took, or holds an equal or better record for, is dropped; the others stay. A record
+// with moves goes in with them under a savepoint (which nests inside a caller's
+// transaction), so the two still arrive together or not at all.
 void OfferPendingRecords(sqlite3* database)
 {
     std::vector<PendingRecord>& pending = PendingRecords();
     std::erase_if(pending, [database](const PendingRecord& record) {
-        return StoreKeepingBetter(database, record.kind, record.name, record.record) != RecordStore::Failed;
+        if (record.moves.empty()) {
+            return StoreKeepingBetter(database, record.kind, record.name, record.record) != RecordStore::Failed;
+        }
+        if (sqlite3_exec(database, "SAVEPOINT pending_record", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return false;
+        }
+        RecordStore stored = StoreKeepingBetter(database, record.kind, record.name, record.record);
+        if (stored == RecordStore::Stored &&
+            !StoreBestMoves(database, record.kind, record.name, record.record, record.fileHash, record.moves)) {
+            stored = RecordStore::Failed;
+        }
+        if (stored == RecordStore::Failed) {
+            sqlite3_exec(database, "ROLLBACK TO pending_record", nullptr, nullptr, nullptr);
+        }
+        sqlite3_exec(database, "RELEASE pending_record", nullptr, nullptr, nullptr);
+        return stored != RecordStore::Failed;
     });
 }
 
@@ -429,6 +457,259 @@ std::size_t PendingRecordCount()
 void ForgetPendingRecords()
 {
     PendingRecords().clear();
+}
+
+namespace {
+
+// Runs `sql` with the values `bind` gives it; rows go to `row` when given. A statement that
+// cannot be prepared (an older file without the moves table) gets the schema's repair and
+// one more try. True when it ran to its end.
+bool RunBound(sqlite3* database, const char* sql, const std::function<bool(sqlite3_stmt*)>& bind,
+              const std::function<void(sqlite3_stmt*)>& row, bool repair = true)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(database, sql, -1, &statement, nullptr) != SQLITE_OK || statement == nullptr) {
+            sqlite3_finalize(statement);
+            if (!repair || attempt == 1) {
+                return false;
+            }
+            RepairSaveSchema(database);
+            continue;
+        }
+        if (bind && !bind(statement)) {
+            sqlite3_finalize(statement);
+            return false;
+        }
+        int step = sqlite3_step(statement);
+        while (step == SQLITE_ROW) {
+            if (row) {
+                row(statement);
+            }
+            step = sqlite3_step(statement);
+        }
+        sqlite3_finalize(statement);
+        return step == SQLITE_DONE;
+    }
+    return false;
+}
+
+bool BindText(sqlite3_stmt* statement, int index, const std::string& text)
+{
+    return sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+}
+
+std::string TextOf(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text != nullptr ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                           : std::string();
+}
+
+std::int32_t NumberOf(sqlite3_stmt* statement, int column)
+{
+    return ParseSaveValue(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)));
+}
+
+// The moves of one stage whose turns are the record its result table holds now, on an open
+// file; false when there are none.
+bool LookUpBestMoves(sqlite3* database, std::int32_t kind, const std::string& name, BestMoves& moves)
+{
+    StatementText text;
+    // The record is read as the game reads it (the number its text starts with), and from
+    // the stage's first row, as every lookup does.
+    if (!FormatStatement(text,
+                         "SELECT file_hash, turns, moves FROM stage_best_moves WHERE kind = ?1 AND name IN (?2) AND "
+                         "CAST(turns AS INTEGER) = (SELECT COALESCE(CAST(best_record AS INTEGER), 0) FROM %s "
+                         "WHERE name IN (?2) LIMIT 1)",
+                         ResultTable(kind))) {
+        return false;
+    }
+    bool found = false;
+    RunBound(
+        database, text.data(),
+        [&](sqlite3_stmt* statement) {
+            return sqlite3_bind_int(statement, 1, kind) == SQLITE_OK && BindText(statement, 2, name);
+        },
+        [&](sqlite3_stmt* statement) {
+            if (!found) {
+                moves.fileHash = TextOf(statement, 0);
+                moves.turns = NumberOf(statement, 1);
+                moves.moves = TextOf(statement, 2);
+                found = true;
+            }
+        });
+    return found;
+}
+
+bool StoreBestMoves(sqlite3* database, std::int32_t kind, const std::string& name, std::int32_t record,
+                    const std::string& fileHash, const std::string& moves)
+{
+    const auto bindKey = [&](sqlite3_stmt* statement) {
+        return sqlite3_bind_int(statement, 1, kind) == SQLITE_OK && BindText(statement, 2, name);
+    };
+    // Delete and insert rather than an upsert: a table the schema remade has no key.
+    return RunBound(database, "DELETE FROM stage_best_moves WHERE kind = ?1 AND name IN (?2)", bindKey, {}) &&
+           RunBound(
+               database,
+               "INSERT INTO stage_best_moves (kind, name, file_hash, turns, moves) VALUES (?1, ?2, ?3, ?4, ?5)",
+               [&](sqlite3_stmt* statement) {
+                   return bindKey(statement) && BindText(statement, 3, fileHash) &&
+                          sqlite3_bind_int(statement, 4, record) == SQLITE_OK && BindText(statement, 5, moves);
+               },
+               {});
+}
+
+} // namespace
+
+RecordStore RealSaveDataManager::SetBestRecordWithMoves(std::int32_t kind, const std::string& name,
+                                                        std::int32_t record, const std::string& fileHash,
+                                                        const std::string& moves)
+{
+    SaveConnection connection;
+    if (!connection) {
+        ReportUnwritable(nullptr);
+        KeepPendingRecord(kind, name, record, fileHash, moves);
+        return RecordStore::Failed;
+    }
+    sqlite3* database = connection.Get();
+    const auto fail = [&](bool rollBack) {
+        ReportUnwritable(database);
+        if (rollBack) {
+            sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        KeepPendingRecord(kind, name, record, fileHash, moves);
+        return RecordStore::Failed;
+    };
+    // IMMEDIATE: the write lock is taken before the record is compared, so another copy of
+    // the game cannot slip a record in between our comparison and our moves.
+    if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return fail(false);
+    }
+    const RecordStore stored = StoreKeepingBetter(database, kind, name, record);
+    if (stored == RecordStore::Failed) {
+        return fail(true);
+    }
+    if (stored == RecordStore::Kept) {
+        sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+        OfferPendingRecords(database);
+        return RecordStore::Kept;
+    }
+    if (!StoreBestMoves(database, kind, name, record, fileHash, moves) ||
+        sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return fail(true);
+    }
+    OfferPendingRecords(database);
+    return RecordStore::Stored;
+}
+
+bool RealSaveDataManager::GetBestMoves(std::int32_t kind, const std::string& name, BestMoves& moves)
+{
+    SaveConnection connection;
+    return connection && LookUpBestMoves(connection.Get(), kind, name, moves);
+}
+
+std::vector<bool> RealSaveDataManager::HaveBestMoves(std::int32_t kind, const std::vector<std::string>& names)
+{
+    std::vector<bool> have(names.size(), false);
+    SaveConnection connection;
+    if (!connection) {
+        return have;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        BestMoves moves;
+        have[i] = LookUpBestMoves(connection.Get(), kind, names[i], moves);
+    }
+    return have;
+}
+
+bool ReadSavedRecords(const std::string& path, std::vector<SavedRecord>& records, std::string& error)
+{
+    records.clear();
+    sqlite3* database = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        error = database != nullptr ? sqlite3_errmsg(database) : "cannot be opened";
+        sqlite3_close(database);
+        return false;
+    }
+    std::vector<std::string> tables;
+    if (!RunBound(database, "SELECT name FROM sqlite_master WHERE type = 'table'", {},
+                  [&](sqlite3_stmt* statement) { tables.push_back(TextOf(statement, 0)); }, false)) {
+        error = sqlite3_errmsg(database);
+        sqlite3_close(database);
+        return false;
+    }
+    const auto has = [&tables](const char* table) {
+        for (const std::string& each : tables) {
+            if (each == table) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!has("result_stage_normal") && !has("result_stage_extra")) {
+        error = "no record tables (not a save file)";
+        sqlite3_close(database);
+        return false;
+    }
+    const bool movesTable = has("stage_best_moves");
+    const struct {
+        std::int32_t kind;
+        const char* table;
+    } sources[] = {{0, "result_stage_normal"}, {1, "result_stage_extra"}, {2, "result_stage_endless"}};
+    for (const auto& source : sources) {
+        if (!has(source.table)) {
+            continue;
+        }
+        const std::string select = std::string("SELECT name, best_record FROM ") + source.table;
+        std::vector<std::string> seen;
+        const std::size_t first = records.size();
+        if (!RunBound(
+                database, select.c_str(), {},
+                [&](sqlite3_stmt* statement) {
+                    const std::string name = TextOf(statement, 0);
+                    for (const std::string& each : seen) {
+                        if (each == name) {
+                            return; // the game reads a stage's first row only
+                        }
+                    }
+                    seen.push_back(name);
+                    const std::int32_t record = NumberOf(statement, 1);
+                    if (record > 0) {
+                        records.push_back(SavedRecord{source.kind, name, record, false, {}});
+                    }
+                },
+                false)) {
+            if (source.kind == 2) {
+                // The endless table's columns are its own issue's; one we cannot read here
+                // lists nothing rather than hiding the other records.
+                records.resize(first);
+                continue;
+            }
+            error = std::string(source.table) + ": " + sqlite3_errmsg(database);
+            sqlite3_close(database);
+            return false;
+        }
+        for (std::size_t i = first; movesTable && i < records.size(); ++i) {
+            SavedRecord& saved = records[i];
+            RunBound(
+                database, "SELECT file_hash, turns, moves FROM stage_best_moves WHERE kind = ?1 AND name IN (?2)",
+                [&](sqlite3_stmt* statement) {
+                    return sqlite3_bind_int(statement, 1, saved.kind) == SQLITE_OK && BindText(statement, 2, saved.name);
+                },
+                [&](sqlite3_stmt* statement) {
+                    if (!saved.hasMoves) {
+                        saved.hasMoves = true;
+                        saved.moves.fileHash = TextOf(statement, 0);
+                        saved.moves.turns = NumberOf(statement, 1);
+                        saved.moves.moves = TextOf(statement, 2);
+                    }
+                },
+                false);
+        }
+    }
+    sqlite3_close(database);
+    return true;
 }
 
 std::int32_t RealSaveDataManager::GetCameraMode() { return QuerySetting(*this, "camera_mode"); }

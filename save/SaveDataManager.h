@@ -45,6 +45,13 @@ enum class RecordStore {
     Failed, // the file could not be written (full disk, read-only, locked past the busy wait)
 };
 
+// The moves of a best record, as stored beside it.
+struct BestMoves {
+    std::string fileHash;   // StageFileHash of the stage file the record was played on
+    std::int32_t turns = 0; // the record they clear in
+    std::string moves;      // FormatMoves text
+};
+
 class RealSaveDataManager {
 public:
     // Best record of a stage (0 = none yet). A stage seen for the first time gets a row
@@ -61,6 +68,19 @@ public:
     // gets nothing. The answer says what the file holds now (see RecordStore); a Failed
     // record waits in memory for the next write that succeeds (see above).
     RecordStore SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record);
+    // SetBestRecord, and when the record is stored, its moves with it (table
+    // stage_best_moves), in one transaction: a kill or a failure between the two writes
+    // leaves the old record and the old moves, never one without the other. `fileHash` is
+    // the stage file's StageFileHash (an endless board's ID for kind 2), `moves` the
+    // solution as FormatMoves writes it. Kept and Failed leave the stored moves untouched.
+    RecordStore SetBestRecordWithMoves(std::int32_t kind, const std::string& name, std::int32_t record,
+                                       const std::string& fileHash, const std::string& moves);
+    // The moves stored with the stage's best record; false when there are none (a record
+    // from before moves were kept, or none at all). Moves whose turns are not the record
+    // the file holds now (a hand-edited file) are not given either.
+    bool GetBestMoves(std::int32_t kind, const std::string& name, BestMoves& moves);
+    // For each of `names`, whether GetBestMoves would give moves; one opening of the file.
+    std::vector<bool> HaveBestMoves(std::int32_t kind, const std::vector<std::string>& names);
 
     std::int32_t GetCameraMode();
     void SetCameraMode(std::int32_t value);
@@ -113,6 +133,21 @@ public:
     // How many handles live now.
     static std::int32_t UseCount();
 };
+
+// One best record of a save file and its moves, as `tomarugi-stage records` lists them.
+struct SavedRecord {
+    std::int32_t kind = 0;  // 0 normal, 1 extra, 2 endless
+    std::string name;       // Shift-JIS bytes (an endless board's ID)
+    std::int32_t record = 0; // 1 or more
+    bool hasMoves = false;
+    BestMoves moves;        // when hasMoves; moves.turns may differ from record in an edited file
+};
+
+// Every best record (1 or more) of the save file at `path`, normal, extra and (when the
+// file has the table) endless, each with its stored moves. The file is opened read-only
+// and never repaired: a table it lacks simply adds nothing. False with `error` set when it
+// is no save file (cannot be opened, is not a database, or lacks both result tables).
+bool ReadSavedRecords(const std::string& path, std::vector<SavedRecord>& records, std::string& error);
 
 // The solver's cached answers (table stage_fewest_turns, see content/save/schema.sql).
 // Unlike the records these may be used from any thread: each call opens its own connection

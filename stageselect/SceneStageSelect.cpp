@@ -18,6 +18,9 @@ namespace {
 
 constexpr std::int32_t kDecideButton = 16;
 constexpr std::int32_t kCancelButton = 17;
+// The replay of the best record (H, pad L1) and the solver's solution (V, pad Y).
+constexpr std::int32_t kReplayButton = 20;
+constexpr std::int32_t kSolutionButton = 19;
 constexpr float kLineHeight = 32.0f;        // pixels per list line
 constexpr std::int32_t kListLeft = 16;      // pixels
 constexpr std::uint32_t kChosenLine = 0xFF000000;  // opaque black
@@ -75,6 +78,7 @@ SceneStageSelect::SceneStageSelect(Application* application) : Scene(application
             {"stage_select_title.png", &titleLogo},
             {"stageselect_logo_fewest.png", &fewestLogo},
             {"stageselect_marks.png", &marks},
+            {"puzzle_replay.png", &replayTags},
         };
         for (const auto& picture : pictures) {
             loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite", picture.name, picture.target));
@@ -94,6 +98,7 @@ SceneStageSelect::~SceneStageSelect()
     solver.reset();
     Lumora::SafeRelease(fewestLogo);
     Lumora::SafeRelease(marks);
+    Lumora::SafeRelease(replayTags);
     // The catalogue releases the stage files as it goes.
     Lumora::SafeRelease(bestRecordLogo);
     Lumora::SafeRelease(frogLogo);
@@ -139,6 +144,17 @@ void SceneStageSelect::UpdateSelecting()
         currentStageName = catalogue.stageNames[static_cast<std::size_t>(cursor)];
         Leave(CreatePuzzleScene(GetApplication()));
         // Decide wins over a cancel in the same tick: one successor only.
+        return;
+    }
+    // The replay of the best, and the solver's solution: the puzzle screen driven by moves.
+    const StageInfo info = ChosenStageInfo();
+    const bool replay = input->GetState(Lumora::InputPressed, kReplayButton) && info.hasReplay;
+    const bool solution = input->GetState(Lumora::InputPressed, kSolutionButton) && info.bestRecord > 0;
+    if ((replay || solution) && count > 0 && cursor >= 0 && cursor < count) {
+        PlaySound(commonSounds.decision);
+        currentStageName = catalogue.stageNames[static_cast<std::size_t>(cursor)];
+        currentPuzzleStart = replay ? PuzzleStartReplayBest : PuzzleStartSolution;
+        Leave(CreatePuzzleScene(GetApplication()));
         return;
     }
     if (input->GetState(Lumora::InputPressed, kCancelButton)) {
@@ -217,6 +233,18 @@ void SceneStageSelect::Draw()
     Scene::Draw();
 }
 
+StageInfo SceneStageSelect::ChosenStageInfo() const
+{
+    const auto count = static_cast<std::int32_t>(catalogue.stageNames.size());
+    if (!catalogue.stageInfos.empty() && cursor >= 0 && cursor < count) {
+        const auto found = catalogue.stageInfos.find(catalogue.stageNames[static_cast<std::size_t>(cursor)]);
+        if (found != catalogue.stageInfos.end()) {
+            return found->second;
+        }
+    }
+    return {};
+}
+
 void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
 {
     background->Draw();
@@ -228,11 +256,19 @@ void SceneStageSelect::DrawSelecting(Lumora::IRender* render)
     DrawPicture(render, titleLogo, Lumora::Math::Rect(320.0f, 0.0f, 256.0f, 64.0f));
 
     const auto count = static_cast<std::int32_t>(catalogue.stageNames.size());
-    StageInfo info;
-    if (!catalogue.stageInfos.empty() && cursor >= 0 && cursor < count) {
-        const auto found = catalogue.stageInfos.find(catalogue.stageNames[static_cast<std::size_t>(cursor)]);
-        if (found != catalogue.stageInfos.end()) {
-            info = found->second;
+    const StageInfo info = ChosenStageInfo();
+    if (replayTags != nullptr) {
+        // The key tags right of the captions they belong to: the replay by the best record,
+        // the solution by the fewest turns.
+        if (info.hasReplay) {
+            render->DrawTexture(Lumora::Math::Rect(456.0f, 64.0f, 128.0f, 32.0f), 0xFFFFFFFF,
+                                Lumora::Math::Rect(0.0f, 256.0f, 128.0f, 32.0f), replayTags, 0,
+                                Lumora::Math::Point2D{});
+        }
+        if (info.bestRecord > 0) {
+            render->DrawTexture(Lumora::Math::Rect(456.0f, 320.0f, 128.0f, 32.0f), 0xFFFFFFFF,
+                                Lumora::Math::Rect(128.0f, 256.0f, 128.0f, 32.0f), replayTags, 0,
+                                Lumora::Math::Point2D{});
         }
     }
     DrawPicture(render, bestRecordLogo, Lumora::Math::Rect(320.0f, 64.0f, 128.0f, 32.0f));

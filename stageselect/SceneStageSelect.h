@@ -4,7 +4,10 @@
 // line), and its best record, frog count, width and height on the right. Up and down move
 // the cursor; decide stores the chosen stage as the current stage and starts its puzzle;
 // cancel returns to the title. Decide pressed in the same tick as cancel wins: only the
-// puzzle starts.
+// puzzle starts. The replay key (H, pad L1: virtual button 20) on a stage whose best record
+// has its moves stored starts the puzzle as a replay of them; the solution key (V, pad Y:
+// button 19) on a stage cleared once plays the solver's fewest-turn solution. Both tags
+// show in the panel's caption rows when they apply.
 //
 // The list is built once, when the resource loader has delivered the normal stage files and
 // the screen's pictures (see StageCatalogue.h). Main thread only.
@@ -66,6 +69,10 @@ private:
     // The fifth caption and the marks beside the numbers (StageFewestTurns.h).
     Lumora::ITexture* fewestLogo = nullptr; // "stageselect_logo_fewest.png"
     Lumora::ITexture* marks = nullptr;      // "stageselect_marks.png": star, cross, question
+    // The replay and solution key tags (row 256 of "puzzle_replay.png").
+    Lumora::ITexture* replayTags = nullptr;
+    // The information on the stage under the cursor; a default one when there is none.
+    StageInfo ChosenStageInfo() const;
     // Solves the extra stages on its own thread; none for the normal stages.
     std::unique_ptr<StageSolverWorker> solver;
 };

@@ -42,8 +42,10 @@ void AddStageInfos(StageCatalogue& catalogue, std::vector<StageInfo>& infos)
                                          catalogue.stageNames.begin() + static_cast<std::ptrdiff_t>(count));
     SaveDataManager save;
     const std::vector<std::int32_t> records = save->GetBestRecords(currentStageKind, names);
+    const std::vector<bool> replays = save->HaveBestMoves(currentStageKind, names);
     for (std::size_t i = 0; i < count; ++i) {
         infos[i].bestRecord = records[i];
+        infos[i].hasReplay = replays[i] && records[i] > 0;
         catalogue.stageInfos.emplace(catalogue.stageNames[i], infos[i]);
     }
 }

@@ -33,6 +33,9 @@ struct StageInfo {
     std::uint8_t height = 0;     // rows, from the stage header
     // Fewest turns that clear it, or a mark: see StageFewestTurns.h (0 = not known yet).
     std::int32_t fewestTurns = 0;
+    // The moves of the best record are stored (tomarugi.save's stage_best_moves): it can be
+    // replayed.
+    bool hasReplay = false;
 };
 
 inline constexpr std::size_t kNormalStageCount = 5;

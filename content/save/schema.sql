@@ -18,6 +18,16 @@ CREATE TABLE IF NOT EXISTS result_stage_extra (name TEXT, best_record INTEGER);
 -- when it cannot be cleared, -2 when the search reached the game's budget.
 CREATE TABLE IF NOT EXISTS stage_fewest_turns (kind INTEGER, name TEXT, file_hash TEXT, fewest_turns INTEGER);
 
+-- The moves of each stage's best record, so that the player can watch how it was done and
+-- `tomarugi-stage records --verify` can prove it. Written in the same transaction as the
+-- record, and only when the record was stored, so the two never disagree. `kind` 0 normal,
+-- 1 extra, 2 endless; `name` the stage's name in Shift-JIS bytes (an endless board's ID);
+-- `file_hash` the stage file's "size:hash" when the record was played (as in
+-- stage_fewest_turns), so a replay on an edited file is refused; `turns` the record;
+-- `moves` the solution in the notation of content/stages/solutions.txt ("R TR L D").
+-- A record stored before this table existed simply has no row here.
+CREATE TABLE IF NOT EXISTS stage_best_moves (kind INTEGER, name TEXT, file_hash TEXT, turns INTEGER, moves TEXT);
+
 -- The settings, in the single row whose id is 1. (The row is looked for both as the text '1',
 -- which is how the game asks for it, and as the number 1, so that a hand-made table
 -- without column types never collects a second row 1.)

@@ -30,6 +30,8 @@ const Expected kScreenPictures[] = {
     {"graphic/sprite/title_menu_tip_text_tr.png", 660, 512},
     {"graphic/sprite/puzzle_system_panel.png", 640, 100},
     {"graphic/sprite/puzzle_solver.png", 256, 384},
+    {"graphic/sprite/puzzle_replay.png", 256, 288},
+    {"graphic/sprite/puzzle_logo_menu_solution.png", 256, 32},
     {"graphic/sprite/puzzle_logo_frog.png", 256, 32},
     {"graphic/sprite/puzzle_logo_turn.png", 256, 32},
     {"graphic/sprite/puzzle_logo_menu_title.png", 256, 32},

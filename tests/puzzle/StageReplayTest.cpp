@@ -1,5 +1,7 @@
 // Every shipped stage, played to the clear with its recorded solution through the rules
 // at the game's own timing (one draw per update, a 30-frame leave animation).
+#include "MovePlayback.h"
+#include "PlayedMoves.h"
 #include "PuzzleRating.h"
 #include "PuzzleReplay.h"
 #include "RulesSearch.h"
@@ -267,6 +269,132 @@ TEST(Hints, DeadEndsAfterEveryFirstMoveAgreeWithTheSearchOverTheRules)
             }
         }
         EXPECT_GE(deadEnds, 1);
+    }
+}
+
+// The puzzle screen's loop, without the engine: each frame one draw's frog animation, then
+// one update of the rules with `buttons`, the move log around the step.
+void RunFrame(PuzzleRules& rules, PlayedMoves& log, const PuzzleButtons& buttons)
+{
+    rules.AdvanceFrogs(ReplayLeaveLength);
+    log.BeforeStep(rules);
+    rules.Step(buttons);
+    log.AfterStep(rules);
+}
+
+std::vector<Cell> FrogCells(const PuzzleBoard& board)
+{
+    std::vector<Cell> cells;
+    for (const PuzzleObjectFrozenFrog& frog : board.frogs) {
+        cells.push_back(frog.GetCell());
+    }
+    return cells;
+}
+
+// A player pressing at random, in the middle of slides, pushes and thaws included (the
+// rules ignore what they must), on every shipped stage: whatever the log wrote down, played
+// again from the start by the replay code, must reach the very same position in the same
+// turns. So the moves stored with a record always replay to the same clear.
+TEST(PlayedMoves, RandomPlayIsWrittenDownAsMovesThatReachTheSamePosition)
+{
+    std::mt19937 random(20261209);
+    const int buttons[] = {ButtonUp, ButtonDown, ButtonLeft, ButtonRight, ButtonPush, ButtonDefrost};
+    int turnsLogged = 0;
+    int actionsLogged[3] = {0, 0, 0};
+    for (const RecordedSolution& solution : LoadSolutions()) {
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(StagePath(solution).c_str())) << solution.file;
+        for (int walk = 0; walk < 4; ++walk) {
+            PuzzleRules rules;
+            rules.board.BuildBoard(stage);
+            PlayedMoves log;
+            for (int frame = 0; frame < 3000 && rules.board.player->state != PuzzlerState::Cleared; ++frame) {
+                PuzzleButtons pressed;
+                if (random() % 6 == 0) {
+                    const int direction = buttons[random() % 4];
+                    pressed = PuzzleButtons::Press({direction});
+                    if (random() % 3 == 0) {
+                        pressed = PuzzleButtons::Press({direction, buttons[4 + random() % 2]});
+                    }
+                }
+                RunFrame(rules, log, pressed);
+            }
+            for (int frame = 0; frame < 400; ++frame) {
+                RunFrame(rules, log, {}); // let the last action end
+            }
+            SCOPED_TRACE(solution.file + " walk " + std::to_string(walk) + ": " + FormatMoves(log.Moves()));
+            ASSERT_TRUE(log.IsCompleteFor(rules));
+            ASSERT_EQ(log.Moves().size(), rules.turns);
+
+            PuzzleRules again;
+            again.board.BuildBoard(stage);
+            const ReplayReport report = PlayMoves(again, log.Moves());
+            ASSERT_TRUE(report.ok) << report.failure;
+            EXPECT_EQ(again.turns, rules.turns);
+            EXPECT_EQ(again.board.player->GetCell(), rules.board.player->GetCell());
+            EXPECT_EQ(FrogCells(again.board), FrogCells(rules.board));
+            EXPECT_EQ(again.board.player->state == PuzzlerState::Cleared,
+                      rules.board.player->state == PuzzlerState::Cleared);
+
+            // The notation carries the list to the save file and back unchanged.
+            std::vector<SolverMove> parsed;
+            ASSERT_TRUE(ParseMoves(FormatMoves(log.Moves()), parsed));
+            EXPECT_EQ(parsed, log.Moves());
+            turnsLogged += static_cast<int>(rules.turns);
+            for (const SolverMove& move : log.Moves()) {
+                ++actionsLogged[static_cast<int>(move.action)];
+            }
+        }
+    }
+    // The walks must have done something of every kind for the property to mean much.
+    EXPECT_GT(turnsLogged, 500);
+    EXPECT_GT(actionsLogged[0], 100);
+    EXPECT_GT(actionsLogged[1], 10);
+    EXPECT_GT(actionsLogged[2], 10);
+}
+
+// A replay presses the stored moves through the same loop: every shipped solution clears
+// its stage in exactly its turns, written down again as itself, even when the frames between
+// the moves vary; a list that no longer fits (one move cut, one added, none) is refused
+// before anything is played.
+TEST(MovePlayback, PlaysEverySolutionToTheClearAndRefusesListsThatDoNotFit)
+{
+    std::mt19937 random(20261210);
+    for (const RecordedSolution& solution : LoadSolutions()) {
+        SCOPED_TRACE(solution.file);
+        StageDataReader stage;
+        ASSERT_TRUE(stage.ReadFromPath(StagePath(solution).c_str()));
+        std::vector<SolverMove> moves;
+        ASSERT_TRUE(ParseMoves(solution.moves, moves));
+        PuzzleRules rules;
+        rules.board.BuildBoard(stage);
+        ASSERT_TRUE(MovesFit(rules.board, moves));
+
+        MovePlayback playback(moves, 0);
+        PlayedMoves log;
+        std::uint64_t frames = 0;
+        while (rules.board.player->state != PuzzlerState::Cleared && frames < 100000) {
+            // Now and then a frame without an update (a slow draw, the menu open).
+            if (random() % 5 == 0) {
+                rules.AdvanceFrogs(ReplayLeaveLength);
+            }
+            const PuzzleButtons buttons = playback.NextButtons(rules);
+            RunFrame(rules, log, buttons);
+            ++frames;
+        }
+        EXPECT_EQ(rules.board.player->state, PuzzlerState::Cleared);
+        EXPECT_EQ(rules.turns, solution.turns);
+        EXPECT_TRUE(playback.AllPressed());
+        EXPECT_EQ(FormatMoves(log.Moves()), solution.moves);
+
+        PuzzleBoard start;
+        start.BuildBoard(stage);
+        std::vector<SolverMove> cut(moves.begin(), moves.end() - 1);
+        EXPECT_FALSE(MovesFit(start, cut)) << "one move short does not clear";
+        std::vector<SolverMove> longer = moves;
+        longer.push_back(moves.front());
+        EXPECT_FALSE(MovesFit(start, longer)) << "a move after the clear";
+        EXPECT_FALSE(MovesFit(start, {}));
     }
 }
 

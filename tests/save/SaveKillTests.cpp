@@ -50,7 +50,7 @@ std::vector<std::int32_t> StoredValues(const std::function<Lines(const std::stri
 }
 
 // Starts the writer with its standard output on a pipe; returns its id and the read end.
-pid_t StartWriter(const std::string& folder, int& output)
+pid_t StartWriter(const std::string& folder, int& output, bool moves = false)
 {
     int channel[2];
     if (pipe(channel) != 0) {
@@ -63,7 +63,8 @@ pid_t StartWriter(const std::string& folder, int& output)
     posix_spawn_file_actions_addclose(&actions, channel[1]);
     std::string program = TOMARUGI_SAVE_KILL_WRITER;
     std::string argument = folder;
-    char* argv[] = {program.data(), argument.data(), nullptr};
+    std::string movesFlag = "--moves";
+    char* argv[] = {program.data(), argument.data(), moves ? movesFlag.data() : nullptr, nullptr};
     pid_t child = -1;
     if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) {
         child = -1;
@@ -152,6 +153,73 @@ TEST_F(Kill, RecordsAreOldOrNewAfterAHundredKillsDuringWrites)
     }
     EXPECT_EQ(Query("SELECT count(*) FROM result_stage_normal"), Lines{"4"});
     EXPECT_EQ(Query("SELECT count(*) FROM system_config"), Lines{"1"});
+}
+
+// The writer's moves text for a record (SaveKillWriter.cpp's MovesForRecord).
+std::string MovesForRecord(std::int32_t record)
+{
+    std::string moves;
+    for (std::int32_t i = 0; i < record % 7; ++i) {
+        moves += "R ";
+    }
+    return moves + "TR" + std::to_string(record);
+}
+
+// A record and its moves are one write: after a kill at any moment the file holds a record
+// and exactly the moves stored with it, never a new record with old moves or the reverse,
+// and never a record worse than the last one acknowledged.
+TEST_F(Kill, ARecordAndItsMovesAreNeverSeparatedByAKill)
+{
+    std::mt19937 random(20261209);
+    std::int32_t acknowledged = 0; // the writer's value; the record is 1,000,000 - value
+    int killsWithWrites = 0;
+    for (int round = 0; round < kKills / 2; ++round) {
+        int output = -1;
+        const pid_t writer = StartWriter(folder.string(), output, true);
+        ASSERT_GT(writer, 0);
+        std::string text;
+        char buffer[4096];
+        ssize_t got = read(output, buffer, sizeof buffer);
+        if (got > 0) {
+            text.append(buffer, static_cast<std::size_t>(got));
+            ++killsWithWrites;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 60'000));
+        kill(writer, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(writer, &status, 0), writer);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own, status " << status;
+        while ((got = read(output, buffer, sizeof buffer)) > 0) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        close(output);
+        std::istringstream lines(text);
+        int index = 0;
+        std::int32_t value = 0;
+        while (lines >> index >> value) {
+            acknowledged = value;
+        }
+
+        ASSERT_EQ(Query("PRAGMA integrity_check"), Lines{"ok"}) << "after kill " << round;
+        const Lines record = Query("SELECT best_record FROM result_stage_normal WHERE name = 'moves.pzd'");
+        ASSERT_EQ(record.size(), 1u) << "after kill " << round;
+        const std::int32_t best = std::stoi(record.front());
+        if (acknowledged > 0) {
+            ASSERT_GT(best, 0);
+            EXPECT_LE(best, 1'000'000 - acknowledged) << "an acknowledged record was lost, kill " << round;
+        }
+        const Lines moves = Query("SELECT turns || '|' || moves FROM stage_best_moves WHERE name = 'moves.pzd'");
+        if (best > 0) {
+            EXPECT_EQ(moves, Lines{std::to_string(best) + "|" + MovesForRecord(best)}) << "after kill " << round;
+        } else {
+            EXPECT_TRUE(moves.empty()) << "moves without a record";
+        }
+        if (HasFailure()) {
+            return;
+        }
+    }
+    EXPECT_GE(killsWithWrites, kKills / 2 * 9 / 10);
+    EXPECT_GT(acknowledged, kKills / 2) << "the writer hardly wrote: the kills proved little";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // it is killed, so that a test can kill it at random moments.
 //
 //   save_kill_writer FOLDER
+//   save_kill_writer FOLDER --moves
 //
 // In FOLDER (which holds "tomarugi.save") it gives the settings row's camera distance and the
 // records of the stages "kill-0.pzd" to "kill-3.pzd" the value v, in that order, for
@@ -11,6 +12,9 @@
 // line "INDEX VALUE" on standard output (INDEX 0 the distance, 1..4 the stages), written
 // straight to the descriptor, so the reader knows each acknowledged write the moment the
 // save call came back. A write is acknowledged only after the database file was closed.
+//
+// With --moves it stores only the stage "moves.pzd", each record of value v together with
+// MovesForRecord's text (one call, one transaction), and sends "1 VALUE" after each.
 #include <cstdio>
 #include <string>
 
@@ -36,15 +40,46 @@ bool Acknowledge(int index, std::int32_t value)
     return write(STDOUT_FILENO, line, static_cast<std::size_t>(length)) == length;
 }
 
+// The moves text stored with `record`: it names its record, so a reader can tell moves that
+// belong to another record (the kill test spells it the same way).
+std::string MovesForRecord(std::int32_t record)
+{
+    std::string moves;
+    for (std::int32_t i = 0; i < record % 7; ++i) {
+        moves += "R ";
+    }
+    return moves + "TR" + std::to_string(record);
+}
+
+int WriteMovesForever(SaveDataManager& save)
+{
+    const std::string stage = "moves.pzd";
+    const std::int32_t highest = ValueOfRecord(save->GetBestRecord(StageKind::Normal, stage));
+    for (std::int32_t value = highest + 1;; ++value) {
+        const std::int32_t record = RecordForValue(value);
+        if (save->SetBestRecordWithMoves(StageKind::Normal, stage, record, "hash", MovesForRecord(record)) !=
+            RecordStore::Stored) {
+            return 1;
+        }
+        if (!Acknowledge(1, value)) {
+            return 1;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || chdir(argv[1]) != 0) {
-        std::fprintf(stderr, "usage: save_kill_writer FOLDER\n");
+    const bool moves = argc == 3 && std::string(argv[2]) == "--moves";
+    if ((argc != 2 && !moves) || chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "usage: save_kill_writer FOLDER [--moves]\n");
         return 2;
     }
     SaveDataManager save;
+    if (moves) {
+        return WriteMovesForever(save);
+    }
     std::int32_t highest = save->GetCameraZDist();
     for (int stage = 0; stage < kStageCount; ++stage) {
         // The first run gives each stage its row (record 0).

@@ -594,6 +594,47 @@ private:
             }
             return true;
         }
+        case Kind::ExpectReplay: {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            if (puzzle == nullptr) {
+                return Fail("expect-replay needs the puzzle screen");
+            }
+            const ReplayOwner owner = puzzle->GetReplayOwner();
+            const std::string shown = puzzle->IsReplayNoticeShown()    ? "notice"
+                                      : puzzle->IsWaitingForSolution() ? "waiting"
+                                      : owner == ReplayOwner::Player   ? "player"
+                                      : owner == ReplayOwner::Solver   ? "solver"
+                                                                       : "none";
+            if (shown != command.word) {
+                return Fail("expected the replay " + command.word + ", found " + shown);
+            }
+            if (command.count >= 0 && puzzle->GetReplayMoveCount() != static_cast<std::size_t>(command.count)) {
+                return Fail("expected a replay of " + std::to_string(command.count) + " moves, found " +
+                            std::to_string(puzzle->GetReplayMoveCount()));
+            }
+            return true;
+        }
+        case Kind::WaitTurns: {
+            for (int update = 0; update < 20000; ++update) {
+                ScenePuzzle* puzzle = CurrentPuzzle();
+                if (puzzle == nullptr) {
+                    return Fail("wait-turns: the puzzle screen went away at " + std::to_string(update) + " updates");
+                }
+                const PuzzlerState state = puzzle->GetBoard().player->state;
+                const bool atRest = state == PuzzlerState::Idle || state == PuzzlerState::Cleared;
+                if (puzzle->GetTurns() == static_cast<std::uint64_t>(command.count) && atRest) {
+                    return true;
+                }
+                if (puzzle->GetTurns() > static_cast<std::uint64_t>(command.count)) {
+                    return Fail("wait-turns: the turn counter passed " + std::to_string(command.count) + " (" +
+                                std::to_string(puzzle->GetTurns()) + ")");
+                }
+                if (!Update(0)) {
+                    return Fail("wait-turns: the game quit");
+                }
+            }
+            return Fail("wait-turns: the turn counter did not reach " + std::to_string(command.count));
+        }
         case Kind::ExpectDeadEnd: {
             ScenePuzzle* puzzle = CurrentPuzzle();
             if (puzzle == nullptr) {

@@ -288,6 +288,20 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail("expect-hint takes one move (U D L R, PU..PR, TU..TR) or none");
             }
             command.name = move;
+        } else if (verb == "expect-replay") {
+            command.kind = HarnessCommand::Kind::ExpectReplay;
+            const bool known = arguments >= 1 && (words[1] == "none" || words[1] == "player" || words[1] == "solver" ||
+                                                  words[1] == "waiting" || words[1] == "notice");
+            command.count = -1;
+            if (!known || arguments > 2 || (arguments == 2 && !ParseInteger(words[2], 0, kMaxCount, command.count))) {
+                return fail("expect-replay takes none, player, solver, waiting or notice, and optionally a move count");
+            }
+            command.word = words[1];
+        } else if (verb == "wait-turns") {
+            command.kind = HarnessCommand::Kind::WaitTurns;
+            if (arguments != 1 || !ParseInteger(words[1], 0, kMaxCount, command.count)) {
+                return fail("wait-turns takes one turn count");
+            }
         } else if (verb == "expect-dead-end") {
             command.kind = HarnessCommand::Kind::ExpectDeadEnd;
             if (arguments != 1 || (words[1] != "yes" && words[1] != "no")) {

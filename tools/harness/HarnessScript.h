@@ -82,6 +82,15 @@
 //   wait-file FILE          waits in real time, the game standing still, until FILE exists
 //                           (relative as make-file). Fails after 60 s. With make-file, two
 //                           game processes on one save file can take turns at set points
+//   expect-replay WHOSE [MOVES]
+//                           what the puzzle screen plays instead of the player: `none`,
+//                           `player` (the moves of the best record), `solver` (the solver's
+//                           solution), `waiting` (the solution is asked for, not found yet)
+//                           or `notice` (a notice says nothing can be replayed, the screen
+//                           goes back next); with MOVES, the replay's move list is that long
+//   wait-turns N            updates until the puzzle screen's turn counter shows N and the
+//                           player is at rest (or the stage is cleared in N turns); fails
+//                           after 20000 updates or when the puzzle screen goes away
 #pragma once
 
 #include <cstdint>
@@ -126,6 +135,8 @@ struct HarnessCommand {
         PlayHint,
         MakeFile,
         WaitFile,
+        ExpectReplay,
+        WaitTurns,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script

@@ -7,6 +7,7 @@
 //     tomarugi-stage hint FILE [MOVES]        after playing MOVES: fewest turns left, next move
 //     tomarugi-stage generate [options]       random boards that are good puzzles (Generate.cpp)
 //     tomarugi-stage rate FILE...             a table of each stage's figures (Rate.cpp)
+//     tomarugi-stage records SAVE [--verify]  a save file's best records, each proven (Records.cpp)
 //
 // FILE may be a stage file or a text source (by the ".txt" ending). Exit codes: 0 done (or
 // cleared), 1 the stage cannot be cleared (from the position reached), 2 bad input or usage, 3 the search gave up at
@@ -45,7 +46,8 @@ const char* const Usage =
     "       tomarugi-stage solve [--max-states N] FILE\n"
     "       tomarugi-stage hint [--max-states N] FILE [MOVES]\n"
     "       tomarugi-stage generate [options]   (generate --help lists them)\n"
-    "       tomarugi-stage rate [--max-states N] FILE...\n";
+    "       tomarugi-stage rate [--max-states N] FILE...\n"
+    "       tomarugi-stage records SAVE [--verify] [--stages DIR...]\n";
 
 // A refusal carrying the message to print; becomes exit code 2.
 struct BadInput {
@@ -350,6 +352,9 @@ int main(int argc, char** argv)
         }
         if (command == "rate") {
             return RateCommand(args);
+        }
+        if (command == "records") {
+            return RecordsCommand(args);
         }
         std::cerr << "tomarugi-stage: unknown command '" << command << "'\n" << Usage;
         return ExitBadInput;
