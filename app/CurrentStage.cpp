@@ -2,3 +2,5 @@
 
 StageKind currentStageKind = StageKind::Normal;
 std::string currentStageName;
+StageDataReader currentEndlessBoard;
+std::int32_t currentEndlessFewestTurns = 0;

@@ -16,6 +16,7 @@
 #include "CommonGraphics.h"
 
 #include <Lumora/System.h>
+#include <Lumora/Text.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,13 @@ using Lumora::Math::Vector3D;
 using Lumora::Math::Vector4D;
 
 constexpr std::uint32_t kOpaque = 0xFFFFFFFF;
+
+// The line offering to keep an endless board, in Shift-JIS, converted once.
+const std::string& KeepHintText()
+{
+    static const std::string text = Lumora::Utf8ToShiftJis("X: のこす  Keep this board");
+    return text;
+}
 constexpr std::uint32_t kDimmed = 0x88FFFFFF;    // menu items away from the cursor
 constexpr std::uint32_t kMapTranslucent = 0xDAFFFFFF; // the stage map shown all the time
 constexpr float kMapChip = 16.0f;                // pixels per map cell
@@ -112,9 +120,31 @@ void ScenePuzzle::Draw()
             wipe->Draw();
             startMessage->Draw();
             messageQueue->Draw();
+            DrawEndlessLabels();
         }
     }
     Scene::Draw();
+}
+
+void ScenePuzzle::DrawEndlessLabels()
+{
+    if (endlessIdText.empty()) {
+        return;
+    }
+    Lumora::IFont* font = WaitForCommonFont();
+    if (font == nullptr || font->IsInvalid() != 0) {
+        return;
+    }
+    font->Begin(0);
+    // Top left, over the 3D view and the stage map alike: the ID to tell a friend.
+    font->DrawText(endlessIdText.c_str(), 8, 8, 0xFF000000, 0xFFFFFFFF);
+    if (!endlessKeepText.empty()) {
+        font->DrawText(endlessKeepText.c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
+    } else if (phase == PuzzlePhaseCleared || phase == PuzzlePhaseGivenUp) {
+        font->DrawText(KeepHintText().c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
+    }
+    font->End();
+    font->Render();
 }
 
 void ScenePuzzle::Draw3D()

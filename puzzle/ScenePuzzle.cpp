@@ -4,6 +4,7 @@
 
 #include "CommonSounds.h"
 #include "CurrentStage.h"
+#include "EndlessRecords.h"
 #include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
@@ -16,6 +17,7 @@
 #include <Lumora/System.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 float ScenePuzzle::playerClock = 0.0f;
@@ -34,6 +36,8 @@ constexpr std::uint32_t kHintMilliseconds = 5000;
 constexpr int kConfirmButton = 16;
 constexpr int kCancelButton = 17;
 constexpr int kMenuButton = 18;
+// After a clear or a give-up, cancel keeps an endless board in the player's extra stages.
+constexpr int kKeepButton = kCancelButton;
 
 void PlayDecisionSound()
 {
@@ -95,8 +99,11 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_no.png", &noTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
-    const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
-    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    // An endless board is in memory already (app/CurrentStage.h): no file to load.
+    if (currentStageKind != StageKind::Endless) {
+        const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    }
 }
 
 ScenePuzzle::~ScenePuzzle()
@@ -148,12 +155,19 @@ void ScenePuzzle::StartStage()
 {
     {
         SaveDataManager save;
-        bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
+        bestRecord = currentStageKind == StageKind::Endless
+                         ? static_cast<std::int64_t>(GetEndlessBestRecord(currentStageName))
+                         : static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
         mapAlwaysShown = save->GetDaemonStageView();
     }
 
     PuzzleBoard& board = rules.board;
-    if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
+    if (currentStageKind == StageKind::Endless) {
+        // Made on the endless screen, with its fewest turns known from the start.
+        board.BuildBoard(currentEndlessBoard);
+        fewestTurns = currentEndlessFewestTurns > 0 ? currentEndlessFewestTurns : -1;
+        endlessIdText = "ID " + currentStageName;
+    } else if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
         // Extra stages are files on disk in the folders the stage select listed (the pack
         // holds none): the player's own file of that name, else the shipped one.
         StageDataReader stage;
@@ -262,16 +276,24 @@ bool ScenePuzzle::Update()
         case PuzzlePhasePlaying:
             UpdatePlaying();
             break;
-        case PuzzlePhaseGivenUp:
-            if (ReadButtons().Pressed(kConfirmButton)) {
+        case PuzzlePhaseGivenUp: {
+            const PuzzleButtons buttons = ReadButtons();
+            if (buttons.Pressed(kConfirmButton)) {
                 LeaveForStageSelect();
+            } else if (buttons.Pressed(kKeepButton)) {
+                KeepEndlessBoard();
             }
             break;
-        case PuzzlePhaseCleared:
-            if (messageQueue->IsRunning() && messageQueue->IsEmpty() && ReadButtons().Pressed(kConfirmButton)) {
+        }
+        case PuzzlePhaseCleared: {
+            const PuzzleButtons buttons = ReadButtons();
+            if (messageQueue->IsRunning() && messageQueue->IsEmpty() && buttons.Pressed(kConfirmButton)) {
                 LeaveForStageSelect();
+            } else if (buttons.Pressed(kKeepButton)) {
+                KeepEndlessBoard();
             }
             break;
+        }
         default:
             break;
         }
@@ -329,6 +351,15 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
 {
     if (bestRecord > 0 && static_cast<std::int64_t>(rules.turns) >= bestRecord) {
         return RecordStore::Kept; // equal is not a new record
+    }
+    if (currentStageKind == StageKind::Endless) {
+        const RecordStore stored = SetEndlessBestRecord(currentStageName, static_cast<std::int32_t>(rules.turns));
+        if (stored == RecordStore::Stored) {
+            bestRecord = static_cast<std::int64_t>(rules.turns);
+        } else if (stored == RecordStore::Kept) {
+            bestRecord = static_cast<std::int64_t>(GetEndlessBestRecord(currentStageName));
+        }
+        return stored;
     }
     SaveDataManager save;
     const RecordStore stored =
@@ -448,7 +479,9 @@ void ScenePuzzle::UpdateMenu()
 void ScenePuzzle::LeaveForStageSelect()
 {
     Kill();
-    Scene* next = CreateStageSelectScene(GetApplication());
+    // An endless board goes back to the endless screen, the list it came from.
+    Scene* next = currentStageKind == StageKind::Endless ? CreateEndlessScene(GetApplication())
+                                                         : CreateStageSelectScene(GetApplication());
     if (next == nullptr) {
         return;
     }
@@ -456,6 +489,24 @@ void ScenePuzzle::LeaveForStageSelect()
         GetParent()->AddChild(next);
     } else {
         next->Release();
+    }
+}
+
+void ScenePuzzle::KeepEndlessBoard()
+{
+    if (currentStageKind != StageKind::Endless || endlessKept) {
+        return;
+    }
+    std::string where;
+    endlessKept = KeepPlayerStage(currentStageName + ".pzd", currentEndlessBoard.ToBytes(), where);
+    // One line on the screen says what became of it (ASCII paths; a path the font cannot
+    // show is still told on stderr).
+    endlessKeepText = endlessKept ? "Kept: " + currentStageName + ".pzd (extra stages)" : "Cannot keep: " + where;
+    if (!endlessKept) {
+        std::fprintf(stderr, "tomarugi: %s\n", endlessKeepText.c_str());
+    }
+    if (commonSounds.decision != nullptr) {
+        commonSounds.decision->Play(0, 0);
     }
 }
 

@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 enum PuzzlePhase : std::int32_t {
@@ -110,6 +111,10 @@ public:
     std::int64_t GetFewestTurns() const { return fewestTurns; }
     // True while the position the player stands in has not been answered yet.
     bool IsSolverBusy() const;
+    // An endless board (current stage kind Endless): whether it was kept in the player's
+    // extra stages (cancel after a clear or a give-up), and the line that says so.
+    bool IsEndlessBoardKept() const { return endlessKept; }
+    const std::string& GetEndlessKeepText() const { return endlessKeepText; }
 
     // The player's animation frame counter: one value for the whole program, so a new stage
     // goes on from where the last one left it (drawn frames).
@@ -122,6 +127,10 @@ private:
     // the best shown follows what the file then holds.
     RecordStore StoreRecordIfBetter();
     void LeaveForStageSelect();
+    // Writes the endless board as "<ID>.pzd" into the player's extra stages, once.
+    void KeepEndlessBoard();
+    // The board's ID and the keep line, drawn over the 3D view on an endless board.
+    void DrawEndlessLabels();
     void LeaveForRetry();
     PuzzleButtons ReadButtons();
     void ReleaseEverything();
@@ -239,4 +248,10 @@ private:
     bool deadEndShown = false;    // the box is on screen until the menu opens
     std::int32_t deadEndAlpha = 0; // fades in, 10 per drawn frame
 
+    // An endless board: "ID 2A-048213" (ASCII, made once so that drawing allocates
+    // nothing), the keep line ("" until cancel is pressed after the end) and whether the
+    // board is kept.
+    std::string endlessIdText;
+    std::string endlessKeepText;
+    bool endlessKept = false;
 };

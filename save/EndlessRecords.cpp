@@ -159,3 +159,13 @@ std::vector<EndlessRecordRow> LoadRecentEndless(std::size_t limit)
         });
     return rows;
 }
+
+bool IsEndlessBoardKnown(const std::string& boardId)
+{
+    Connection connection;
+    bool known = false;
+    Run(connection.database, "SELECT 1 FROM result_stage_endless WHERE board_id IN (?1) LIMIT 1",
+        [&](sqlite3_stmt* statement) { return BindId(statement, boardId); },
+        [&](sqlite3_stmt*) { known = true; });
+    return known;
+}

@@ -31,3 +31,5 @@ std::int32_t GetEndlessBestRecord(const std::string& boardId);
 RecordStore SetEndlessBestRecord(const std::string& boardId, std::int32_t record);
 // The boards started most recently, newest first, at most `limit` of them.
 std::vector<EndlessRecordRow> LoadRecentEndless(std::size_t limit);
+// True when the board has a row (it was started before).
+bool IsEndlessBoardKnown(const std::string& boardId);
