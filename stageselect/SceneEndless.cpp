@@ -24,6 +24,9 @@ constexpr std::int32_t kLineHeight = 32;    // pixels per list line
 constexpr std::int32_t kListLeft = 16;      // pixels
 constexpr std::int32_t kPanelLeft = 336;    // pixels
 constexpr std::int32_t kVisibleRows = 13;   // list lines from y 32 to 448
+constexpr std::size_t kMessageLineLength = 20; // characters of a message line
+constexpr std::int32_t kDialPitch = 30;     // pixels per dial character
+constexpr std::int32_t kDialY = 112;        // screen y of the dial
 constexpr std::size_t kRecentBoards = 20;
 constexpr std::uint32_t kChosenLine = 0xFF000000; // opaque black
 constexpr std::uint32_t kOtherLine = 0x88000000;  // dimmed black
@@ -361,6 +364,13 @@ void SceneEndless::Draw()
                          Lumora::Math::Rect(0.0f, static_cast<float>((cursor - first + 1) * kLineHeight), 320.0f,
                                             static_cast<float>(kLineHeight)),
                          kPanelTexelX);
+            if (phase == EndlessDialling) {
+                // The cell of the character being turned.
+                DrawFlatFill(render,
+                             Lumora::Math::Rect(static_cast<float>(kPanelLeft + kDialPitch * caret), kDialY - 2.0f,
+                                                static_cast<float>(kDialPitch), 36.0f),
+                             kBackgroundTexelX);
+            }
             Lumora::IFont* font = WaitForCommonFont();
             if (font != nullptr && font->IsInvalid() == 0) {
                 font->Begin(0);
@@ -399,14 +409,10 @@ void SceneEndless::Draw()
 
 void SceneEndless::DrawList(Lumora::IRender* /*render*/, Lumora::IFont* font)
 {
-    font->DrawText(Sjis("むげんステージ  Endless stages").c_str(), kListLeft, 0, kChosenLine, kOutline);
-    const std::string fixed[EndlessFixedRows] = {
-        "きょうのステージ  Today's stage",
-        "やさしい  Easy",
-        "ふつう  Normal",
-        "むずかしい  Hard",
-        "ID をいれる  Enter an ID",
-    };
+    // The common font is large (about 14 px per ASCII letter, 28 per kana): the list keeps
+    // to the Japanese names, the panel says the rest in short lines.
+    font->DrawText(Sjis("むげんステージ").c_str(), kListLeft, 0, kChosenLine, kOutline);
+    const char* const fixed[EndlessFixedRows] = {"きょうのステージ", "やさしい", "ふつう", "むずかしい", "ID をいれる"};
     const auto rows = static_cast<std::int32_t>(EndlessFixedRows + recent.size());
     const std::int32_t first = std::max(0, cursor - (kVisibleRows - 1));
     for (std::int32_t row = first; row < rows && row < first + kVisibleRows; ++row) {
@@ -415,7 +421,7 @@ void SceneEndless::DrawList(Lumora::IRender* /*render*/, Lumora::IFont* font)
             text = Sjis(fixed[row]);
         } else {
             const EndlessRecordRow& board = recent[static_cast<std::size_t>(row - EndlessFixedRows)];
-            text = board.boardId + "  " + std::to_string(board.fewestTurns) + " / " +
+            text = board.boardId + " " + std::to_string(board.fewestTurns) + "/" +
                    (board.bestRecord > 0 ? std::to_string(board.bestRecord) : std::string("-")) +
                    (board.bestRecord > 0 && board.bestRecord == board.fewestTurns ? " *" : "");
         }
@@ -430,47 +436,62 @@ void SceneEndless::DrawPanel(Lumora::IRender* /*render*/, Lumora::IFont* font)
         font->DrawText(Sjis(utf8).c_str(), kPanelLeft, y, colour, kOutline);
     };
     if (phase == EndlessMaking && making.has_value()) {
-        line("ステージをつくっています", 64);
-        line("Making the board " + FormatEndlessId(*making), 96);
+        line("つくっています", 64);
+        line("Making " + FormatEndlessId(*making), 96);
         line(std::to_string(judged.load()) + " boards tried" + std::string((makingFrames / 15) % 4, '.'), 160);
         line("X: やめる  Cancel", 256);
         return;
     }
     if (phase == EndlessDialling) {
-        line("ID をいれる  Enter an ID", 64);
-        line(dial, 128);
-        // The caret: a bar under the character being turned, 8 px per character of the
-        // ASCII half of the font.
-        std::string caretLine(static_cast<std::size_t>(caret), ' ');
-        caretLine += '^';
-        line(caretLine, 150);
-        line("上下: かえる  Up/down: change", 192);
-        line("左右: えらぶ  Left/right: move", 224);
-        line("Z: あそぶ  X: もどる", 256);
+        line("Enter an ID", 64);
+        // One character per cell, so that the cell being turned can be marked under it.
+        for (std::size_t i = 0; i < dial.size(); ++i) {
+            font->DrawText(dial.substr(i, 1).c_str(), kPanelLeft + kDialPitch * static_cast<std::int32_t>(i) + 6,
+                           kDialY, kChosenLine, kOutline);
+        }
+        line("Up/down: change", 176);
+        line("Left/right: move", 208);
+        line("Z: play  X: back", 240);
     } else if (cursor == EndlessRowToday) {
-        line("きょうのステージ", 64);
-        line(todayText + "  " + FormatEndlessId(today), 96);
-        line("Tier 2, the same board", 160);
-        line("for everyone today", 192);
+        line("Today's stage", 64);
+        line(todayText, 96);
+        line(FormatEndlessId(today), 128);
+        line("Tier 2, the same", 192);
+        line("board for everyone", 224);
     } else if (cursor >= EndlessRowEasy && cursor <= EndlessRowHard) {
-        const EndlessTierRules rules = TierRules(cursor - EndlessRowEasy + 1);
-        line("あたらしいステージ  New board", 64);
-        line("Tier " + std::to_string(cursor - EndlessRowEasy + 1) + ": " + std::to_string(rules.minTurns) + " to " +
+        const int tier = cursor - EndlessRowEasy + 1;
+        const EndlessTierRules rules = TierRules(tier);
+        const char* const names[] = {"Easy", "Normal", "Hard"};
+        line(std::string(names[tier - 1]) + ": a new board", 64);
+        line("Tier " + std::to_string(tier) + ", " + std::to_string(rules.minTurns) + " to " +
                  std::to_string(rules.maxTurns) + " turns",
              96);
     } else if (cursor == EndlessRowEnterId) {
-        line("ID をいれる", 64);
-        line("Play the board a friend", 96);
-        line("told you, e.g. 2A-048213", 128);
+        line("Enter an ID", 64);
+        line("a friend told you,", 96);
+        line("e.g. 2A-048213", 128);
     } else {
         const auto index = static_cast<std::size_t>(cursor - EndlessFixedRows);
         if (index < recent.size()) {
             line(recent[index].boardId, 64);
-            line("さいしょうターン  Fewest turns", 96);
-            line("ベスト  Best record", 192);
+            line("Fewest turns", 96);
+            line("Best record", 192);
         }
     }
     if (!message.empty()) {
-        line(message, 416, kMessageColour);
+        // Wrapped at spaces into lines of at most 20 characters (the panel's width), from
+        // y 352 down, four lines at most.
+        std::int32_t y = 352;
+        std::size_t start = 0;
+        while (start < message.size() && y <= 448) {
+            std::size_t end = message.size();
+            if (end - start > kMessageLineLength) {
+                end = message.rfind(' ', start + kMessageLineLength);
+                end = end == std::string::npos || end <= start ? start + kMessageLineLength : end;
+            }
+            line(message.substr(start, end - start), y, kMessageColour);
+            y += kLineHeight;
+            start = message.find_first_not_of(' ', end);
+        }
     }
 }

@@ -8,7 +8,7 @@ set(endless_to_screen "idle\npress confirm\nidle\nexpect-scene 2\npress down\npr
 # puzzle screen, with its fewest turns known from the start.
 file(WRITE ${endless_dir}/endless-daily.script
   "endless-date 2026-12-09\n${endless_to_screen}"
-  "frames 1\nexpect-text 96 2026-12-09  2A-186869\n"
+  "frames 1\nexpect-text 96 2026-12-09\nexpect-text 128 2A-186869\n"
   "endless-choose today\nwait-board\nexpect-scene 4\nexpect-board-id 2A-186869\n"
   "wait 2\nframes 1\nexpect-text 8 ID 2A-186869\nexpect-scene 4\n")
 
@@ -24,7 +24,7 @@ file(WRITE ${endless_dir}/endless-hard-hints.script
   "press cancel\nexpect-kept 3A-000001\nframes 1\nexpect-text 40 Kept: 3A-000001.pzd (extra stages)\n"
   "press confirm\nwait 1\nexpect-scene 7\nidle\nframes 1\n"
   "# The recent list's first board: its ID, fewest turns, best and the star.\n"
-  "expect-text 192 3A-000001  21 / 21 *\n"
+  "expect-text 192 3A-000001 21/21 *\n"
   "press cancel\nwait 1\nexpect-scene 2\nidle\npress down\npress confirm\nexpect-scene 3\nidle\nwait 30\nframes 1\n"
   "expect-text * 3A-000001\nexpect-scene 3\n")
 
@@ -32,11 +32,11 @@ file(WRITE ${endless_dir}/endless-hard-hints.script
 # version this game does not know.
 file(WRITE ${endless_dir}/endless-bad-id.script
   "${endless_to_screen}endless-id 4A-000001\nwait 1\nframes 1\n"
-  "expect-text 416 No such tier: an ID starts with 1, 2 or 3.\nexpect-scene 7\nexpect-stage-kind endless\n"
-  "endless-id 2A-12\nwait 1\nframes 1\nexpect-text 416 An ID looks like 2A-048213: tier, letter, six digits.\n"
+  "expect-text 352 No such tier: an ID\nexpect-text 384 starts with 1, 2 or\nexpect-scene 7\nexpect-stage-kind endless\n"
+  "endless-id 2A-12\nwait 1\nframes 1\nexpect-text 352 An ID looks like\nexpect-text 384 2A-048213: tier,\n"
   "press down\npress down\npress down\npress down\npress confirm\nwait 1\n"
-  "press right\npress up\nframes 1\nexpect-text 128 2B-000000\npress confirm\nwait 1\nframes 1\n"
-  "expect-text 416 This ID comes from a newer game; this one knows only letter A.\nexpect-scene 7\n")
+  "press right\npress up\npress confirm\nwait 1\nframes 1\n"
+  "expect-text 352 This ID comes from a\nexpect-text 384 newer game; this one\nexpect-text 416 knows only letter A.\nexpect-scene 7\n")
 
 foreach(name endless-daily endless-hard-hints endless-bad-id)
   add_test(NAME harness_${name} COMMAND tomarugi-harness ${endless_dir}/${name}.script)
