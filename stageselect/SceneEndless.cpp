@@ -24,7 +24,7 @@ constexpr std::int32_t kLineHeight = 32;    // pixels per list line
 constexpr std::int32_t kListLeft = 16;      // pixels
 constexpr std::int32_t kPanelLeft = 336;    // pixels
 constexpr std::int32_t kVisibleRows = 13;   // list lines from y 32 to 448
-constexpr std::size_t kMessageLineLength = 20; // characters of a message line
+constexpr std::size_t kMessageLineLength = 18; // characters of a message line
 constexpr std::int32_t kDialPitch = 30;     // pixels per dial character
 constexpr std::int32_t kDialY = 112;        // screen y of the dial
 constexpr std::size_t kRecentBoards = 20;
@@ -479,7 +479,7 @@ void SceneEndless::DrawPanel(Lumora::IRender* /*render*/, Lumora::IFont* font)
         }
     }
     if (!message.empty()) {
-        // Wrapped at spaces into lines of at most 20 characters (the panel's width), from
+        // Wrapped at spaces into lines of at most 18 characters (the panel's width), from
         // y 352 down, four lines at most.
         std::int32_t y = 352;
         std::size_t start = 0;

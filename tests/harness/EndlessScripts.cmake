@@ -32,11 +32,11 @@ file(WRITE ${endless_dir}/endless-hard-hints.script
 # version this game does not know.
 file(WRITE ${endless_dir}/endless-bad-id.script
   "${endless_to_screen}endless-id 4A-000001\nwait 1\nframes 1\n"
-  "expect-text 352 No such tier: an ID\nexpect-text 384 starts with 1, 2 or\nexpect-scene 7\nexpect-stage-kind endless\n"
+  "expect-text 352 No such tier: an\nexpect-text 384 ID starts with 1,\nexpect-text 416 2 or 3.\nexpect-scene 7\nexpect-stage-kind endless\n"
   "endless-id 2A-12\nwait 1\nframes 1\nexpect-text 352 An ID looks like\nexpect-text 384 2A-048213: tier,\n"
   "press down\npress down\npress down\npress down\npress confirm\nwait 1\n"
   "press right\npress up\npress confirm\nwait 1\nframes 1\n"
-  "expect-text 352 This ID comes from a\nexpect-text 384 newer game; this one\nexpect-text 416 knows only letter A.\nexpect-scene 7\n")
+  "expect-text 352 This ID comes from\nexpect-text 384 a newer game; this\nexpect-text 416 one knows only\nexpect-text 448 letter A.\nexpect-scene 7\n")
 
 foreach(name endless-daily endless-hard-hints endless-bad-id)
   add_test(NAME harness_${name} COMMAND tomarugi-harness ${endless_dir}/${name}.script)
