@@ -397,9 +397,11 @@ void SceneEndless::Draw()
                 // The progress bar: it fills towards the end at the pace of a typical
                 // board, so it keeps moving however long the search takes.
                 const double share = 1.0 - std::exp(-static_cast<double>(judged.load()) / kTypicalCandidates);
-                DrawFlatFill(render, Lumora::Math::Rect(kPanelLeft, 200.0f, 272.0f, 16.0f), kBackgroundTexelX);
+                // The track is two thin lines, the part done a full band, both in the list's blue.
+                DrawFlatFill(render, Lumora::Math::Rect(kPanelLeft, 200.0f, 272.0f, 2.0f), kBackgroundTexelX);
+                DrawFlatFill(render, Lumora::Math::Rect(kPanelLeft, 214.0f, 272.0f, 2.0f), kBackgroundTexelX);
                 DrawFlatFill(render, Lumora::Math::Rect(kPanelLeft, 200.0f, static_cast<float>(272.0 * share), 16.0f),
-                             kPanelTexelX);
+                             kBackgroundTexelX);
             }
             wipe->Draw();
         }
