@@ -14,6 +14,7 @@
 #include "ScenePuzzle.h"
 
 #include "CommonGraphics.h"
+#include "CurrentStage.h"
 
 #include <Lumora/System.h>
 #include <Lumora/Text.h>
@@ -141,6 +142,7 @@ void ScenePuzzle::DrawEndlessLabels()
     if (!endlessKeepText.empty()) {
         font->DrawText(endlessKeepText.c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
     } else if (phase == PuzzlePhaseCleared || phase == PuzzlePhaseGivenUp) {
+        // The menu's last item keeps it while playing; after the end, cancel does.
         font->DrawText(KeepHintText().c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
     }
     font->End();
@@ -418,6 +420,9 @@ void ScenePuzzle::DrawMenu()
         DrawMenuPicture(render, menuGiveUpTexture, 128.0f, item(MainMenuGiveUp));
         DrawMenuPicture(render, menuStageViewTexture, 160.0f, item(MainMenuStageView));
         DrawMenuPicture(render, menuCameraTexture, 192.0f, item(MainMenuCamera));
+        if (currentStageKind == StageKind::Endless) {
+            DrawMenuPicture(render, menuKeepTexture, 224.0f, item(MainMenuKeep));
+        }
         break;
     case MenuPageConfirmRetry:
     case MenuPageConfirmGiveUp:

@@ -100,7 +100,9 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
     // An endless board is in memory already (app/CurrentStage.h): no file to load.
-    if (currentStageKind != StageKind::Endless) {
+    if (currentStageKind == StageKind::Endless) {
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_keep.png", &menuKeepTexture));
+    } else {
         const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
         loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
     }
@@ -125,7 +127,7 @@ void ScenePuzzle::ReleaseEverything()
     Lumora::SafeRelease(mapChipTexture);
     Lumora::SafeRelease(mapSprites);
     for (Lumora::ITexture** texture :
-         {&panelTexture, &logoFrogTexture, &logoTurnTexture, &menuTitleTexture, &menuCloseTexture,
+         {&menuKeepTexture, &panelTexture, &logoFrogTexture, &logoTurnTexture, &menuTitleTexture, &menuCloseTexture,
           &menuRetryTexture, &menuGiveUpTexture, &menuStageViewTexture, &menuCameraTexture,
           &menuCameraAutoTexture, &menuCameraTopViewTexture, &confirmationTexture, &yesTexture,
           &noTexture}) {
@@ -381,7 +383,7 @@ void ScenePuzzle::UpdateMenu()
     // 1. The cursor.
     switch (menuPage) {
     case MenuPageMain:
-        input->MoveCursor(0, menuCursor, MainMenuItemCount);
+        input->MoveCursor(0, menuCursor, currentStageKind == StageKind::Endless ? MainMenuItemCount + 1 : MainMenuItemCount);
         break;
     case MenuPageConfirmRetry:
     case MenuPageConfirmGiveUp:
@@ -420,6 +422,10 @@ void ScenePuzzle::UpdateMenu()
             case MainMenuCamera:
                 menuPage = MenuPageCameraSelect;
                 menuCursor = 0;
+                break;
+            case MainMenuKeep:
+                KeepEndlessBoard();
+                menuPage = MenuPageClosed;
                 break;
             default:
                 break;

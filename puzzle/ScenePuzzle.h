@@ -66,6 +66,7 @@ enum MainMenuItem : std::int32_t {
     MainMenuStageView = 3,
     MainMenuCamera = 4,
     MainMenuItemCount = 5,
+    MainMenuKeep = 5, // on endless boards only, after the five others
 };
 
 // The engine angle (65536 to a turn) the player model is turned by for a facing: left 90
@@ -252,6 +253,7 @@ private:
     // nothing), the keep line ("" until cancel is pressed after the end) and whether the
     // board is kept.
     std::string endlessIdText;
+    Lumora::ITexture* menuKeepTexture = nullptr; // "puzzle_logo_menu_keep.png", endless only
     std::string endlessKeepText;
     bool endlessKept = false;
 };

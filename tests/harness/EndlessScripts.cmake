@@ -38,7 +38,14 @@ file(WRITE ${endless_dir}/endless-bad-id.script
   "press right\npress up\npress confirm\nwait 1\nframes 1\n"
   "expect-text 352 This ID comes from\nexpect-text 384 a newer game; this\nexpect-text 416 one knows only\nexpect-text 448 letter A.\nexpect-scene 7\n")
 
-foreach(name endless-daily endless-hard-hints endless-bad-id)
+# The in-game menu's sixth item keeps the board while it is played.
+file(WRITE ${endless_dir}/endless-keep-menu.script
+  "${endless_to_screen}endless-id 1A-048213\nwait-board\nwait 2\nclear-draws\npress c\nwait 2\n"
+  "expect-drawn puzzle_logo_menu_keep.png 0 0\n"
+  "press down\npress down\npress down\npress down\npress down\npress confirm\nwait 2\n"
+  "expect-kept 1A-048213\nframes 1\nexpect-text 40 Kept: 1A-048213.pzd (extra stages)\nexpect-scene 4\n")
+
+foreach(name endless-daily endless-hard-hints endless-bad-id endless-keep-menu)
   add_test(NAME harness_${name} COMMAND tomarugi-harness ${endless_dir}/${name}.script)
   set_tests_properties(harness_${name} PROPERTIES LABELS "harness;endless" TIMEOUT 180)
 endforeach()

@@ -121,6 +121,7 @@ const Picture kPictures[] = {
     {"graphic/sprite", "puzzle_logo_menu_giveup.png", 256, 32},
     {"graphic/sprite", "puzzle_logo_menu_stageview.png", 256, 32},
     {"graphic/sprite", "puzzle_logo_menu_camera.png", 256, 32},
+    {"graphic/sprite", "puzzle_logo_menu_keep.png", 256, 32},
     {"graphic/sprite", "puzzle_logo_menu_camera_auto.png", 256, 32},
     {"graphic/sprite", "puzzle_logo_menu_camera_topview.png", 256, 32},
     {"graphic/sprite", "logo_confirmation.png", 256, 32},
