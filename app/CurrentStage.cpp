@@ -3,3 +3,5 @@
 StageKind currentStageKind = StageKind::Normal;
 std::string currentStageName;
 std::int32_t currentPuzzleStart = PuzzleStartPlay;
+StageDataReader currentEndlessBoard;
+std::int32_t currentEndlessFewestTurns = 0;

@@ -1,11 +1,15 @@
 // app/CurrentStage.h: the stage the player is about to play, shared across screens.
 //
-// The title screen sets the kind (normal stages from the data pack, or extra stages from the
-// folder on disk); the stage select screen sets the name. The stage catalogue and the puzzle
+// The title screen sets the kind (normal stages from the data pack, extra stages from the
+// folder on disk, endless boards made in the game); the stage select screen sets the name,
+// the endless screen the name (the board's ID) and the board it made. The stage catalogue and the puzzle
 // screen read both. Main thread only.
 #pragma once
 
 #include "SaveDataManager.h"
+#include "StageDataReader.h"
+
+#include <cstdint>
 
 #include <string>
 
@@ -22,3 +26,7 @@ enum PuzzleStart : std::int32_t {
     PuzzleStartSolution = 2,     // plays the solver's fewest-turn solution from the start
 };
 extern std::int32_t currentPuzzleStart;
+// For StageKind::Endless: the board made for the ID in currentStageName, and its fewest
+// turns (known when it was made).
+extern StageDataReader currentEndlessBoard;
+extern std::int32_t currentEndlessFewestTurns;

@@ -7,6 +7,7 @@
 #include <Lumora/System.h>
 #include <Lumora/Text.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -122,4 +123,36 @@ std::string ExtraStageFilePath(const std::string& name)
         }
     }
     return std::string(kShippedExtraStageFolder) + "/" + onDisk;
+}
+
+bool KeepPlayerStage(const std::string& fileName, const std::vector<std::uint8_t>& bytes, std::string& where)
+{
+    const std::string player = GetPlayerExtraStageFolder();
+    const fs::path folder = player.empty() ? fs::path("data/stage/extra") : fs::path(player);
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const fs::path target = folder / fileName;
+    const fs::path temporary = folder / (fileName + ".part");
+    {
+        std::FILE* file = std::fopen(temporary.c_str(), "wb");
+        if (file == nullptr) {
+            where = temporary.string() + ": cannot write";
+            return false;
+        }
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        const bool closed = std::fclose(file) == 0;
+        if (!written || !closed) {
+            fs::remove(temporary, error);
+            where = temporary.string() + ": cannot write";
+            return false;
+        }
+    }
+    fs::rename(temporary, target, error);
+    if (error) {
+        fs::remove(temporary, error);
+        where = target.string() + ": cannot write";
+        return false;
+    }
+    where = target.string();
+    return true;
 }

@@ -22,7 +22,9 @@
 // Main thread only; PrepareGameFolders runs once at start-up, before the save file is used.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Decides where the save file and screenshots go (see above) and tells the save manager
 // and the engine. Call it with the program's folder as the current directory.
@@ -39,3 +41,10 @@ std::string GetPlayerExtraStageFolder();
 // The path to open for the extra stage `name` (Shift-JIS, as listed): the player's file when
 // one of that name exists, else the one in "data/stage/extra" beside the program.
 std::string ExtraStageFilePath(const std::string& name);
+
+// Writes a stage file the player keeps (a kept endless board) as `fileName` (ASCII) into the
+// player's extra stage folder, or into "data/stage/extra" beside the program when there is
+// no player folder: first to a temporary file in the same folder, then renamed over the
+// target, so a half-written file is never listed. True when it is there; `where` names the
+// file written, or says what failed.
+bool KeepPlayerStage(const std::string& fileName, const std::vector<std::uint8_t>& bytes, std::string& where);

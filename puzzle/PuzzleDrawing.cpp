@@ -14,8 +14,10 @@
 #include "ScenePuzzle.h"
 
 #include "CommonGraphics.h"
+#include "CurrentStage.h"
 
 #include <Lumora/System.h>
+#include <Lumora/Text.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +29,13 @@ using Lumora::Math::Vector3D;
 using Lumora::Math::Vector4D;
 
 constexpr std::uint32_t kOpaque = 0xFFFFFFFF;
+
+// The line offering to keep an endless board, in Shift-JIS, converted once.
+const std::string& KeepHintText()
+{
+    static const std::string text = Lumora::Utf8ToShiftJis("X: のこす  Keep this board");
+    return text;
+}
 constexpr std::uint32_t kDimmed = 0x88FFFFFF;    // menu items away from the cursor
 constexpr std::uint32_t kMapTranslucent = 0xDAFFFFFF; // the stage map shown all the time
 constexpr float kMapChip = 16.0f;                // pixels per map cell
@@ -113,9 +122,32 @@ void ScenePuzzle::Draw()
             wipe->Draw();
             startMessage->Draw();
             messageQueue->Draw();
+            DrawEndlessLabels();
         }
     }
     Scene::Draw();
+}
+
+void ScenePuzzle::DrawEndlessLabels()
+{
+    if (endlessIdText.empty()) {
+        return;
+    }
+    Lumora::IFont* font = WaitForCommonFont();
+    if (font == nullptr || font->IsInvalid() != 0) {
+        return;
+    }
+    font->Begin(0);
+    // Top left, over the 3D view and the stage map alike: the ID to tell a friend.
+    font->DrawText(endlessIdText.c_str(), 8, 8, 0xFF000000, 0xFFFFFFFF);
+    if (!endlessKeepText.empty()) {
+        font->DrawText(endlessKeepText.c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
+    } else if (phase == PuzzlePhaseCleared || phase == PuzzlePhaseGivenUp) {
+        // The menu's last item keeps it while playing; after the end, cancel does.
+        font->DrawText(KeepHintText().c_str(), 8, 40, 0xFF000000, 0xFFFFFFFF);
+    }
+    font->End();
+    font->Render();
 }
 
 void ScenePuzzle::Draw3D()
@@ -390,6 +422,9 @@ void ScenePuzzle::DrawMenu()
         DrawMenuPicture(render, menuStageViewTexture, 160.0f, item(MainMenuStageView));
         DrawMenuPicture(render, menuCameraTexture, 192.0f, item(MainMenuCamera));
         DrawMenuPicture(render, menuSolutionTexture, 224.0f, item(MainMenuSolution));
+        if (currentStageKind == StageKind::Endless) {
+            DrawMenuPicture(render, menuKeepTexture, 256.0f, item(MainMenuKeep));
+        }
         break;
     case MenuPageConfirmRetry:
     case MenuPageConfirmGiveUp:

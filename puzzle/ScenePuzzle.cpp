@@ -4,6 +4,7 @@
 
 #include "CommonSounds.h"
 #include "CurrentStage.h"
+#include "EndlessRecords.h"
 #include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <cstdio>
 #include <limits>
 
 float ScenePuzzle::playerClock = 0.0f;
@@ -41,6 +43,8 @@ constexpr float kNoticeNoSolution = 160.0f;
 constexpr int kConfirmButton = 16;
 constexpr int kCancelButton = 17;
 constexpr int kMenuButton = 18;
+// After a clear or a give-up, cancel keeps an endless board in the player's extra stages.
+constexpr int kKeepButton = kCancelButton;
 
 void PlayDecisionSound()
 {
@@ -107,8 +111,13 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_replay.png", &replayTexture));
     loader->AddRequestFor(LoadOwner(),
         new LoadRequest(options, sprites, "puzzle_logo_menu_solution.png", &menuSolutionTexture));
-    const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
-    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    // An endless board is in memory already (app/CurrentStage.h): no file to load.
+    if (currentStageKind == StageKind::Endless) {
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_keep.png", &menuKeepTexture));
+    } else {
+        const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    }
 }
 
 ScenePuzzle::~ScenePuzzle()
@@ -132,7 +141,7 @@ void ScenePuzzle::ReleaseEverything()
     Lumora::SafeRelease(mapChipTexture);
     Lumora::SafeRelease(mapSprites);
     for (Lumora::ITexture** texture :
-         {&panelTexture, &logoFrogTexture, &logoTurnTexture, &menuTitleTexture, &menuCloseTexture,
+         {&menuKeepTexture, &panelTexture, &logoFrogTexture, &logoTurnTexture, &menuTitleTexture, &menuCloseTexture,
           &menuRetryTexture, &menuGiveUpTexture, &menuStageViewTexture, &menuCameraTexture,
           &menuCameraAutoTexture, &menuCameraTopViewTexture, &confirmationTexture, &yesTexture,
           &noTexture}) {
@@ -162,7 +171,9 @@ void ScenePuzzle::StartStage()
 {
     {
         SaveDataManager save;
-        bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
+        bestRecord = currentStageKind == StageKind::Endless
+                         ? static_cast<std::int64_t>(GetEndlessBestRecord(currentStageName))
+                         : static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
         mapAlwaysShown = save->GetDaemonStageView();
     }
 
@@ -170,7 +181,13 @@ void ScenePuzzle::StartStage()
     // The file's bytes are read whole: their hash keys the moves stored with a record, so
     // a replay is never played on a file edited since.
     std::vector<std::uint8_t> bytes;
-    if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
+    if (currentStageKind == StageKind::Endless) {
+        // Made on the endless screen, with its fewest turns known from the start.
+        board.BuildBoard(currentEndlessBoard);
+        bytes = currentEndlessBoard.ToBytes(); // the bytes a kept copy of the board holds
+        fewestTurns = currentEndlessFewestTurns > 0 ? currentEndlessFewestTurns : -1;
+        endlessIdText = "ID " + currentStageName;
+    } else if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
         // Extra stages are files on disk in the folders the stage select listed (the pack
         // holds none): the player's own file of that name, else the shipped one.
         StageDataReader stage;
@@ -250,6 +267,9 @@ void ScenePuzzle::StartStage()
     analyser->Prepare(board); // the request after a turn then allocates nothing here
     startAnalyser = std::make_unique<PositionAnalyser>(GameSolveOptions(), background);
     startAnalyser->Analyse(board, 0);
+    // The start's solution is copied in whenever its search ends, in the middle of play:
+    // room made now keeps that frame free of allocations (a longer one allocates once).
+    startSolution.reserve(PlayedMoves::kReservedMoves);
 
     if (startRequest == PuzzleStartReplayBest && !board.tiles.empty() && !board.frogs.empty()) {
         replayLeavesScreen = true;
@@ -311,21 +331,26 @@ bool ScenePuzzle::Update()
                 phaseToReturnTo = PuzzlePhaseGivenUp;
                 phase = PuzzlePhasePlaying;
                 RequestSolution(true);
+            } else if (buttons.Pressed(kKeepButton)) {
+                KeepEndlessBoard();
             }
             break;
         }
-        case PuzzlePhaseCleared:
-            if (replayOwner != ReplayOwner::None && ReadButtons().Pressed(kCancelButton)) {
+        case PuzzlePhaseCleared: {
+            const PuzzleButtons buttons = ReadButtons();
+            if (replayOwner != ReplayOwner::None && buttons.Pressed(kCancelButton)) {
                 EndReplay(); // cancel ends a replay at any time, its clear included
-            } else if (messageQueue->IsRunning() && messageQueue->IsEmpty() &&
-                       ReadButtons().Pressed(kConfirmButton)) {
+            } else if (messageQueue->IsRunning() && messageQueue->IsEmpty() && buttons.Pressed(kConfirmButton)) {
                 if (replayOwner != ReplayOwner::None) {
                     EndReplay();
                 } else {
                     LeaveForStageSelect();
                 }
+            } else if (replayOwner == ReplayOwner::None && buttons.Pressed(kKeepButton)) {
+                KeepEndlessBoard();
             }
             break;
+        }
         default:
             break;
         }
@@ -397,6 +422,15 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
     if (bestRecord > 0 && static_cast<std::int64_t>(rules.turns) >= bestRecord) {
         return RecordStore::Kept; // equal is not a new record
     }
+    if (currentStageKind == StageKind::Endless) {
+        const RecordStore stored = SetEndlessBestRecord(currentStageName, static_cast<std::int32_t>(rules.turns));
+        if (stored == RecordStore::Stored) {
+            bestRecord = static_cast<std::int64_t>(rules.turns);
+        } else if (stored == RecordStore::Kept) {
+            bestRecord = static_cast<std::int64_t>(GetEndlessBestRecord(currentStageName));
+        }
+        return stored;
+    }
     SaveDataManager save;
     // The moves go with the record when every turn was written down (always, in play).
     const RecordStore stored =
@@ -422,7 +456,7 @@ void ScenePuzzle::UpdateMenu()
     // 1. The cursor.
     switch (menuPage) {
     case MenuPageMain:
-        input->MoveCursor(0, menuCursor, MainMenuItemCount);
+        input->MoveCursor(0, menuCursor, currentStageKind == StageKind::Endless ? MainMenuItemCount + 1 : MainMenuItemCount);
         break;
     case MenuPageConfirmRetry:
     case MenuPageConfirmGiveUp:
@@ -467,6 +501,10 @@ void ScenePuzzle::UpdateMenu()
                 menuCursor = 0;
                 phaseToReturnTo = PuzzlePhasePlaying;
                 RequestSolution(false);
+                break;
+            case MainMenuKeep:
+                KeepEndlessBoard();
+                menuPage = MenuPageClosed;
                 break;
             default:
                 break;
@@ -526,7 +564,9 @@ void ScenePuzzle::UpdateMenu()
 void ScenePuzzle::LeaveForStageSelect()
 {
     Kill();
-    Scene* next = CreateStageSelectScene(GetApplication());
+    // An endless board goes back to the endless screen, the list it came from.
+    Scene* next = currentStageKind == StageKind::Endless ? CreateEndlessScene(GetApplication())
+                                                         : CreateStageSelectScene(GetApplication());
     if (next == nullptr) {
         return;
     }
@@ -534,6 +574,24 @@ void ScenePuzzle::LeaveForStageSelect()
         GetParent()->AddChild(next);
     } else {
         next->Release();
+    }
+}
+
+void ScenePuzzle::KeepEndlessBoard()
+{
+    if (currentStageKind != StageKind::Endless || endlessKept) {
+        return;
+    }
+    std::string where;
+    endlessKept = KeepPlayerStage(currentStageName + ".pzd", currentEndlessBoard.ToBytes(), where);
+    // One line on the screen says what became of it (ASCII paths; a path the font cannot
+    // show is still told on stderr).
+    endlessKeepText = endlessKept ? "Kept: " + currentStageName + ".pzd (extra stages)" : "Cannot keep: " + where;
+    if (!endlessKept) {
+        std::fprintf(stderr, "tomarugi: %s\n", endlessKeepText.c_str());
+    }
+    if (commonSounds.decision != nullptr) {
+        commonSounds.decision->Play(0, 0);
     }
 }
 

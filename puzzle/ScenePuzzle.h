@@ -49,6 +49,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 enum PuzzlePhase : std::int32_t {
@@ -77,6 +78,7 @@ enum MainMenuItem : std::int32_t {
     MainMenuCamera = 4,
     MainMenuSolution = 5, // the solver's solution played from where the player stands
     MainMenuItemCount = 6,
+    MainMenuKeep = 6, // on endless boards only, after the six others
 };
 
 // Whose moves the puzzle screen is playing instead of the player's.
@@ -129,6 +131,10 @@ public:
     std::int64_t GetFewestTurns() const { return fewestTurns; }
     // True while the position the player stands in has not been answered yet.
     bool IsSolverBusy() const;
+    // An endless board (current stage kind Endless): whether it was kept in the player's
+    // extra stages (cancel after a clear or a give-up), and the line that says so.
+    bool IsEndlessBoardKept() const { return endlessKept; }
+    const std::string& GetEndlessKeepText() const { return endlessKeepText; }
 
     // Replays (this screen with its input taken from a move list, see UpdateReplay).
     ReplayOwner GetReplayOwner() const { return replayOwner; }
@@ -167,6 +173,10 @@ private:
     void EndReplay();
     void ShowReplayNotice(float sourceY);
     void DrawReplay();
+    // Writes the endless board as "<ID>.pzd" into the player's extra stages, once.
+    void KeepEndlessBoard();
+    // The board's ID and the keep line, drawn over the 3D view on an endless board.
+    void DrawEndlessLabels();
     void LeaveForRetry();
     PuzzleButtons ReadButtons();
     void ReleaseEverything();
@@ -308,4 +318,11 @@ private:
     Lumora::ITexture* replayTexture = nullptr;       // "puzzle_replay.png"
     Lumora::ITexture* menuSolutionTexture = nullptr; // "puzzle_logo_menu_solution.png"
 
+    // An endless board: "ID 2A-048213" (ASCII, made once so that drawing allocates
+    // nothing), the keep line ("" until cancel is pressed after the end) and whether the
+    // board is kept.
+    std::string endlessIdText;
+    Lumora::ITexture* menuKeepTexture = nullptr; // "puzzle_logo_menu_keep.png", endless only
+    std::string endlessKeepText;
+    bool endlessKept = false;
 };

@@ -32,10 +32,12 @@
 #include <vector>
 
 // Which result table a stage's record lives in. Any value other than Extra selects the
-// normal table.
+// normal table. Endless boards (named by their ID) keep their records in a table of their
+// own (EndlessRecords.h), never through these calls.
 enum StageKind : std::int32_t {
     Normal = 0,
     Extra = 1,
+    Endless = 2,
 };
 
 // What became of a record offered to the file.

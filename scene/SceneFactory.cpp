@@ -2,6 +2,7 @@
 #include "SceneFactory.h"
 
 #include "ScenePuzzle.h"
+#include "SceneEndless.h"
 #include "SceneStageSelect.h"
 
 Scene* CreateStageSelectScene(Application* application)
@@ -12,4 +13,9 @@ Scene* CreateStageSelectScene(Application* application)
 Scene* CreatePuzzleScene(Application* application)
 {
     return new ScenePuzzle(application);
+}
+
+Scene* CreateEndlessScene(Application* application)
+{
+    return new SceneEndless(application);
 }

@@ -10,3 +10,5 @@ class Scene;
 Scene* CreateStageSelectScene(Application* application);
 // A puzzle of the current stage (the stage select's choice, the retry wait's end).
 Scene* CreatePuzzleScene(Application* application);
+// The endless stages screen (the title's third item, the endless puzzle's exit).
+Scene* CreateEndlessScene(Application* application);

@@ -8,28 +8,41 @@
 #include "SceneConfig.h"
 #include "SceneFactory.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr std::int32_t kConfirmButton = 16;
 constexpr std::int32_t kSpriteVertices = 6;
 
-// Where each item's pictures sit, indexed by item code.
+// Where each item's pictures sit in the two atlases, indexed by item code.
 struct ItemLayout {
     float labelRow;  // source y of the label in "title_menu_stick_tr.png"
-    float screenY;   // screen y of the label, the highlight band and the tip box
     float tipX;      // source cell of the tip in "title_menu_tip_text_tr.png"
     float tipY;
 };
 constexpr ItemLayout kItemLayouts[] = {
-    {0.0f, 32.0f, 0.0f, 0.0f},
-    {64.0f, 160.0f, 330.0f, 0.0f},
-    {128.0f, 288.0f, 0.0f, 256.0f},
-    {192.0f, 402.0f, 330.0f, 256.0f},
+    {0.0f, 0.0f, 0.0f},
+    {64.0f, 330.0f, 0.0f},
+    {128.0f, 0.0f, 256.0f},
+    {192.0f, 330.0f, 256.0f},
+    {256.0f, 0.0f, 512.0f},
 };
+constexpr std::int32_t kItemLayoutCount = static_cast<std::int32_t>(std::size(kItemLayouts));
+constexpr float kScreenHeight = 480.0f; // pixels
+constexpr float kRowHeight = 64.0f;     // pixels: a label, its highlight band
 
 const ItemLayout* LayoutOf(std::int32_t item)
 {
-    return item >= 0 && item < 4 ? &kItemLayouts[item] : nullptr;
+    return item >= 0 && item < kItemLayoutCount ? &kItemLayouts[item] : nullptr;
+}
+
+// Screen y of the label, highlight band and tip box of the row at `position` of `rows`:
+// rows spaced evenly, each centred in its share of the screen's height.
+float RowY(std::size_t position, std::size_t rows)
+{
+    const float pitch = kScreenHeight / static_cast<float>(rows == 0 ? 1 : rows);
+    return (pitch - kRowHeight) / 2.0f + pitch * static_cast<float>(position);
 }
 
 void DrawSquare(Lumora::ISprite2D* sprite, const Lumora::Math::Rect& destination,
@@ -56,7 +69,7 @@ SceneTitle::SceneTitle(Application* application) : Scene(application)
         SaveDataManager save;
     }
     items_.clear();
-    items_ = {ItemNormalStages, ItemExtraStages, ItemConfiguration, ItemQuit};
+    items_ = {ItemNormalStages, ItemExtraStages, ItemEndlessStages, ItemConfiguration, ItemQuit};
     if (ResourceManager* loader = GetResourceManager()) {
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_stick_tr.png", &labelTexture_));
@@ -86,6 +99,12 @@ void SceneTitle::Choose(std::int32_t item)
         state_ = 2;
         Kill();
         successor = CreateStageSelectScene(GetApplication());
+        break;
+    case ItemEndlessStages:
+        currentStageKind = StageKind::Endless;
+        state_ = 2;
+        Kill();
+        successor = CreateEndlessScene(GetApplication());
         break;
     case ItemConfiguration:
         currentStageKind = StageKind::Normal;
@@ -146,22 +165,21 @@ void SceneTitle::Draw()
         render->SetBlendMode(0);
         tiledBackground_->Draw();
         DrawFlatFill(render, Lumora::Math::Rect(320.0f, 0.0f, 320.0f, 480.0f), kPanelTexelX);
-        const ItemLayout* selected =
-            cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size()) ? LayoutOf(items_[cursor_])
-                                                                               : nullptr;
+        const bool onItem = cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size());
+        const ItemLayout* selected = onItem ? LayoutOf(items_[static_cast<std::size_t>(cursor_)]) : nullptr;
+        const float selectedY = onItem ? RowY(static_cast<std::size_t>(cursor_), items_.size()) : 0.0f;
         if (selected != nullptr) {
-            DrawFlatFill(render, Lumora::Math::Rect(0.0f, selected->screenY, 640.0f, 64.0f),
-                         kPanelTexelX);
+            DrawFlatFill(render, Lumora::Math::Rect(0.0f, selectedY, 640.0f, kRowHeight), kPanelTexelX);
         }
-        for (std::int32_t item : items_) {
-            if (const ItemLayout* layout = LayoutOf(item)) {
-                DrawSquare(labelSprite_, Lumora::Math::Rect(0.0f, layout->screenY, 256.0f, 64.0f),
-                           Lumora::Math::Rect(0.0f, layout->labelRow, 256.0f, 64.0f));
+        for (std::size_t position = 0; position < items_.size(); ++position) {
+            if (const ItemLayout* layout = LayoutOf(items_[position])) {
+                DrawSquare(labelSprite_, Lumora::Math::Rect(0.0f, RowY(position, items_.size()), 256.0f, kRowHeight),
+                           Lumora::Math::Rect(0.0f, layout->labelRow, 256.0f, kRowHeight));
             }
         }
         if (selected != nullptr) {
-            // The quit item's tip reaches below the screen's lower edge; it is cut there.
-            DrawSquare(tipSprite_, Lumora::Math::Rect(335.0f, selected->screenY, 330.0f, 256.0f),
+            // The tips of the lower items reach below the screen's lower edge; they are cut there.
+            DrawSquare(tipSprite_, Lumora::Math::Rect(335.0f, selectedY, 330.0f, 256.0f),
                        Lumora::Math::Rect(selected->tipX, selected->tipY, 330.0f, 256.0f));
         }
         wipe_->Draw();

@@ -1,4 +1,5 @@
-// scene/SceneTitle.h: the title menu: normal stages, extra stages, configuration, quit.
+// scene/SceneTitle.h: the title menu: normal stages, extra stages, endless stages,
+// configuration, quit.
 //
 // Picture labels over the drifting tiled background, a highlight band under the selected
 // item and a picture tip box beside it. Confirm acts on the item and plays the decision
@@ -17,12 +18,14 @@
 
 class SceneTitle : public Scene {
 public:
-    // Item codes, in display order.
+    // Item codes; the menu shows them in the order of `items_` (normal, extra, endless,
+    // configuration, quit), its rows spaced evenly over the screen's height.
     enum Item : std::int32_t {
         ItemNormalStages = 0,
         ItemExtraStages = 1,
         ItemConfiguration = 2,
         ItemQuit = 3,
+        ItemEndlessStages = 4,
     };
 
     // Queues the label and tip pictures on the loader (pixel-exact, "graphic/sprite").

@@ -10,6 +10,11 @@
 CREATE TABLE IF NOT EXISTS result_stage_normal (name TEXT, best_record INTEGER);
 CREATE TABLE IF NOT EXISTS result_stage_extra (name TEXT, best_record INTEGER);
 
+-- One row per endless board played, keyed by its ID ("2A-048213", ASCII). `best_record` as
+-- above (0 while there is none); `fewest_turns` the board's fewest turns, known when it is
+-- made; `last_played` seconds since 1970 (UTC) of the latest start, for the recent list.
+CREATE TABLE IF NOT EXISTS result_stage_endless (board_id TEXT, best_record INTEGER, fewest_turns INTEGER, last_played INTEGER);
+
 -- The solver's answers for stage files, so that an unchanged file is never searched again.
 -- Only a cache: the game may empty it at any time (it drops and remakes a damaged one).
 -- `kind` 0 normal, 1 extra; `name` the file name in Shift-JIS bytes; `file_hash` the file's

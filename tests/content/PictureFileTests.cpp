@@ -26,8 +26,8 @@ const Expected kScreenPictures[] = {
     {"graphic/sprite/nowloading_back.png", 640, 480},
     {"graphic/sprite/publisherlogo.png", 400, 36},
     {"graphic/sprite/circle_logo_kobokan.png", 512, 64},
-    {"graphic/sprite/title_menu_stick_tr.png", 256, 256},
-    {"graphic/sprite/title_menu_tip_text_tr.png", 660, 512},
+    {"graphic/sprite/title_menu_stick_tr.png", 256, 320},
+    {"graphic/sprite/title_menu_tip_text_tr.png", 660, 768},
     {"graphic/sprite/puzzle_system_panel.png", 640, 100},
     {"graphic/sprite/puzzle_solver.png", 256, 384},
     {"graphic/sprite/puzzle_replay.png", 256, 288},
@@ -40,6 +40,7 @@ const Expected kScreenPictures[] = {
     {"graphic/sprite/puzzle_logo_menu_giveup.png", 256, 32},
     {"graphic/sprite/puzzle_logo_menu_stageview.png", 256, 32},
     {"graphic/sprite/puzzle_logo_menu_camera.png", 256, 32},
+    {"graphic/sprite/puzzle_logo_menu_keep.png", 256, 32},
     {"graphic/sprite/puzzle_logo_menu_camera_auto.png", 256, 32},
     {"graphic/sprite/puzzle_logo_menu_camera_topview.png", 256, 32},
     {"graphic/sprite/logo_confirmation.png", 256, 32},
@@ -114,8 +115,8 @@ TEST(SoftCircle, FillTexelsAreOpaqueDistinctAndStableUnderFiltering)
 TEST(LabelRows, TitleItemsFillTheirOwnRowsInMenuOrder)
 {
     const PictureImage image = Load("graphic/sprite/title_menu_stick_tr.png");
-    ASSERT_EQ(image.height, 256);
-    for (int row = 0; row < 4; ++row) ExpectFloatingLabel(image, 0, row * 64, 256, 64, "title item " + std::to_string(row));
+    ASSERT_EQ(image.height, 320);
+    for (int row = 0; row < 5; ++row) ExpectFloatingLabel(image, 0, row * 64, 256, 64, "title item " + std::to_string(row));
 }
 
 TEST(LabelRows, DialogueRowsAreSeparateBoxesAtTheirSourceY)
@@ -178,9 +179,9 @@ TEST(TipCells, EachTipShowsWithinTheScreenAtItsItem)
     // is drawn from y 402, so only its top 78 px are.
     const PictureImage image = Load("graphic/sprite/title_menu_tip_text_tr.png");
     ASSERT_EQ(image.width, 660);
-    ASSERT_EQ(image.height, 512);
-    const int cells[4][2] = {{0, 0}, {330, 0}, {0, 256}, {330, 256}};
-    for (int item = 0; item < 4; ++item) {
+    ASSERT_EQ(image.height, 768);
+    const int cells[5][2] = {{0, 0}, {330, 0}, {0, 256}, {330, 256}, {0, 512}};
+    for (int item = 0; item < 5; ++item) {
         const int cx = cells[item][0], cy = cells[item][1];
         EXPECT_GT(image.CoveredShare(cx, cy, 305, 78), 0.5) << "tip " << item;
         EXPECT_EQ(image.CoveredShare(cx + 305, cy, 25, 256, 1), 0.0) << "tip " << item << " runs off the screen";

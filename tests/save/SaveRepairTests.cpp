@@ -161,7 +161,7 @@ TEST_F(Repair, UnwritableFileAnswersEveryLookupOnceWithoutLooping)
 
     // Without tables and unwritable: the repair fails too; everything reads as absent.
     Exec("DROP TABLE result_stage_normal; DROP TABLE result_stage_extra; DROP TABLE system_config;"
-         "DROP TABLE stage_fewest_turns; DROP TABLE stage_best_moves; CREATE TABLE unrelated (x)");
+         "DROP TABLE stage_fewest_turns; DROP TABLE stage_best_moves; DROP TABLE result_stage_endless; CREATE TABLE unrelated (x)");
     seen = WithoutWriteAccess([] {
         SaveDataManager save;
         save->SetCameraZDist(100);
@@ -188,7 +188,7 @@ TEST_F(Repair, GeneratorWritesTheDefaultsAndCompletesAnExistingFile)
     const std::string command = std::string(TOMARUGI_SAVEGEN_PATH) + " tomarugi.save";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(Query("SELECT name FROM sqlite_master ORDER BY name"),
-              (Lines{"result_stage_extra", "result_stage_normal", "stage_best_moves", "stage_fewest_turns",
+              (Lines{"result_stage_endless", "result_stage_extra", "result_stage_normal", "stage_best_moves", "stage_fewest_turns",
                      "system_config"}));
     EXPECT_EQ(Query("SELECT quote(camera_mode) || quote(camera_zdist) || quote(camera_height) ||"
                     " quote(daemon_stage_view) || quote(volume_bgm) || quote(volume_se) FROM system_config"),

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -279,6 +280,28 @@ TEST_F(PlayerExtraStagesTest, AWritableGameFolderKeepsTheSaveFileBesideTheProgra
     EXPECT_EQ(fs::path(GetPlayerFolder()), scratch.Path() / "xdg" / "tomarugi");
     EXPECT_FALSE(fs::exists(scratch.Path() / "xdg" / "tomarugi" / "tomarugi.save"))
         << "nothing is made in the player's folder while the game folder can be written";
+}
+
+// A kept endless board lands in the player's folder under its ID, replaces an older copy
+// whole, leaves no temporary file behind and shows on the extra list; a folder that cannot
+// be made is reported and nothing is listed.
+TEST_F(PlayerExtraStagesTest, AKeptBoardIsWrittenWholeIntoThePlayersFolderAndListed)
+{
+    std::string where;
+    ASSERT_TRUE(KeepPlayerStage("2A-048213.pzd", StageBytes(1, 1, {kStart}), where)) << where;
+    const std::vector<std::uint8_t> board = StageBytes(3, 2, {kStart, kFrog, kFrog, kFrog, kFrog, kFrog});
+    ASSERT_TRUE(KeepPlayerStage("2A-048213.pzd", board, where)) << where;
+    EXPECT_EQ(fs::path(where), own / "2A-048213.pzd");
+    std::ifstream in(own / "2A-048213.pzd", std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), board);
+    EXPECT_EQ(std::distance(fs::directory_iterator(own), fs::directory_iterator()), 1) << "a temporary file was left";
+    BuildExtraCatalogue(catalogue);
+    EXPECT_EQ(catalogue.stageNames, (std::vector<std::string>{"2A-048213.pzd"}));
+
+    fs::remove_all(own);
+    WriteFile(own, {}); // a file where the folder should be
+    EXPECT_FALSE(KeepPlayerStage("1A-000001.pzd", board, where));
+    EXPECT_NE(where.find("cannot write"), std::string::npos) << where;
 }
 
 } // namespace

@@ -5,12 +5,15 @@
 
 #include "Application.h"
 #include "CurrentStage.h"
+#include "EndlessRecords.h"
+#include "GameFolders.h"
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 #include "SceneConfig.h"
 #include "ScenePuzzle.h"
 #include "SceneRetryWait.h"
 #include "SceneRoot.h"
+#include "SceneEndless.h"
 #include "SceneStageSelect.h"
 #include "SceneStartup.h"
 #include "SceneTitle.h"
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include <chrono>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -346,6 +350,31 @@ private:
         return false;
     }
 
+    // Until the puzzle of the board being made plays; boards are made in real time.
+    bool WaitBoard()
+    {
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+        for (;;) {
+            ScenePuzzle* puzzle = CurrentPuzzle();
+            if (puzzle != nullptr && puzzle->GetPhase() == PuzzlePhasePlaying) {
+                return true;
+            }
+            SceneRoot* root = application_.GetSceneRoot();
+            auto* endless = root != nullptr ? dynamic_cast<SceneEndless*>(root->GetFirstChild()) : nullptr;
+            if (endless != nullptr && endless->GetPhase() == EndlessChoosing) {
+                return Fail("the endless screen stopped making without a board" +
+                            (endless->GetMessage().empty() ? std::string() : ": " + endless->GetMessage()));
+            }
+            if (Clock::now() > deadline) {
+                return Fail("no board was played 60 s after it was asked for");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!Update(0)) {
+                return Fail("the game quit while the board was made");
+            }
+        }
+    }
+
     bool WaitSolver()
     {
         const Clock::time_point deadline = Clock::now() + kIdleTimeout;
@@ -500,7 +529,9 @@ private:
         case Kind::ExpectStageKind:
             if (currentStageKind != command.count) {
                 return Fail(std::string("the current stage kind is ") +
-                            (currentStageKind == StageKind::Extra ? "extra" : "normal"));
+                            (currentStageKind == StageKind::Extra     ? "extra"
+                             : currentStageKind == StageKind::Endless ? "endless"
+                                                                      : "normal"));
             }
             return true;
         case Kind::EnterScene:
@@ -561,6 +592,46 @@ private:
             return ExpectNumber(command);
         case Kind::WaitSolver:
             return WaitSolver();
+        case Kind::EndlessDate:
+            SceneEndless::TodayOverride() = command.name;
+            return true;
+        case Kind::EndlessChoose:
+        case Kind::EndlessId: {
+            SceneRoot* root = application_.GetSceneRoot();
+            auto* endless = root != nullptr ? dynamic_cast<SceneEndless*>(root->GetFirstChild()) : nullptr;
+            if (endless == nullptr || (endless->GetPhase() != EndlessChoosing && endless->GetPhase() != EndlessDialling)) {
+                return Fail(std::string(command.kind == Kind::EndlessId ? "endless-id" : "endless-choose") +
+                            " needs the endless screen's list");
+            }
+            if (command.kind == Kind::EndlessId) {
+                endless->EnterId(command.name);
+            } else {
+                endless->ChooseRow(command.name == "today"  ? EndlessRowToday
+                                   : command.name == "easy" ? EndlessRowEasy
+                                   : command.name == "normal" ? EndlessRowNormal
+                                                              : EndlessRowHard);
+            }
+            return true;
+        }
+        case Kind::WaitBoard:
+            return WaitBoard();
+        case Kind::ExpectBoardId:
+            if (currentStageKind != StageKind::Endless || currentStageName != command.name) {
+                return Fail("the current stage is '" + Lumora::ShiftJisToUtf8(currentStageName) + "' of kind " +
+                            std::to_string(static_cast<int>(currentStageKind)) + ", not endless board " +
+                            command.name);
+            }
+            return true;
+        case Kind::ExpectKept: {
+            const std::string player = GetPlayerExtraStageFolder();
+            const std::filesystem::path folder = player.empty() ? std::filesystem::path("data/stage/extra")
+                                                                : std::filesystem::path(player);
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(folder / (command.name + ".pzd"), error)) {
+                return Fail((folder / (command.name + ".pzd")).string() + " is not there");
+            }
+            return true;
+        }
         case Kind::ExpectHint: {
             ScenePuzzle* puzzle = CurrentPuzzle();
             if (puzzle == nullptr) {
@@ -755,7 +826,9 @@ private:
     {
         SaveDataManager save;
         std::int32_t stored = 0;
-        if (command.word == "record") {
+        if (command.word == "endless-record") {
+            stored = GetEndlessBestRecord(command.stageName);
+        } else if (command.word == "record") {
             stored = save->GetBestRecord(command.stageKind, Lumora::Utf8ToShiftJis(command.stageName));
         } else if (command.word == "volume-bgm") {
             stored = save->GetVolumeBgm();
@@ -795,6 +868,9 @@ private:
             break;
         case SceneIdPuzzle:
             next = CreatePuzzleScene(&application_);
+            break;
+        case SceneIdEndless:
+            next = CreateEndlessScene(&application_);
             break;
         default:
             next = new SceneRetryWait(&application_);

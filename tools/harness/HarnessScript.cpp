@@ -174,12 +174,13 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
         } else if (verb == "expect-scene" || verb == "enter-scene") {
             command.kind = verb == "expect-scene" ? HarnessCommand::Kind::ExpectScene
                                                   : HarnessCommand::Kind::EnterScene;
-            if (arguments != 1 || !ParseInteger(words[1], 0, 6, command.count)) {
-                return fail(verb + " takes a scene identifier from 0 to 6");
+            if (arguments != 1 || !ParseInteger(words[1], 0, 7, command.count)) {
+                return fail(verb + " takes a scene identifier from 0 to 7");
             }
             if (command.kind == HarnessCommand::Kind::EnterScene && command.count != 1 &&
-                command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6) {
-                return fail("enter-scene can start screens 1, 2, 4, 5 and 6 only");
+                command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6 &&
+                command.count != 7) {
+                return fail("enter-scene can start screens 1, 2, 4, 5, 6 and 7 only");
             }
         } else if (verb == "expect-sound") {
             command.kind = HarnessCommand::Kind::ExpectSound;
@@ -235,16 +236,46 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             }
         } else if (verb == "expect-stage-kind") {
             command.kind = HarnessCommand::Kind::ExpectStageKind;
-            if (arguments != 1 || (words[1] != "normal" && words[1] != "extra")) {
-                return fail("expect-stage-kind takes normal or extra");
+            if (arguments != 1 || (words[1] != "normal" && words[1] != "extra" && words[1] != "endless")) {
+                return fail("expect-stage-kind takes normal, extra or endless");
             }
-            command.count = words[1] == "extra" ? 1 : 0;
+            command.count = words[1] == "extra" ? 1 : words[1] == "endless" ? 2 : 0;
         } else if (verb == "expect-playing") {
             command.kind = HarnessCommand::Kind::ExpectPlaying;
             if (arguments != 1) {
                 return fail("expect-playing takes one sound name");
             }
             command.name = words[1];
+        } else if (verb == "expect-save" && arguments >= 1 && words[1] == "endless-record") {
+            command.kind = HarnessCommand::Kind::ExpectSave;
+            if (arguments != 3 || !ParseNumber(words[3], command.value)) {
+                return fail("expect-save endless-record takes a board ID and a number");
+            }
+            command.word = words[1];
+            command.stageKind = 2;
+            command.stageName = words[2];
+        } else if (verb == "endless-date" || verb == "endless-choose" || verb == "expect-board-id" ||
+                   verb == "expect-kept") {
+            command.kind = verb == "endless-date"     ? HarnessCommand::Kind::EndlessDate
+                           : verb == "endless-choose" ? HarnessCommand::Kind::EndlessChoose
+                           : verb == "expect-kept"    ? HarnessCommand::Kind::ExpectKept
+                                                      : HarnessCommand::Kind::ExpectBoardId;
+            if (arguments != 1) {
+                return fail(verb + " takes one word");
+            }
+            if (verb == "endless-choose" && words[1] != "today" && words[1] != "easy" && words[1] != "normal" &&
+                words[1] != "hard") {
+                return fail("endless-choose takes today, easy, normal or hard");
+            }
+            command.name = words[1];
+        } else if (verb == "endless-id") {
+            command.kind = HarnessCommand::Kind::EndlessId;
+            command.name = arguments == 0 ? std::string() : RestOfLine(line, verb, 0);
+        } else if (verb == "wait-board") {
+            command.kind = HarnessCommand::Kind::WaitBoard;
+            if (arguments != 0) {
+                return fail("wait-board takes no arguments");
+            }
         } else if (verb == "expect-save" && arguments >= 1 && words[1] == "record") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 4 || (words[2] != "normal" && words[2] != "extra") ||

@@ -21,7 +21,8 @@
 //   clear-sounds            forgets the sound events recorded so far
 //   expect-save KEY VALUE   a setting in "tomarugi.save": volume-bgm, volume-se,
 //                           stage-view, camera-mode, camera-distance, camera-height
-//   expect-stage-kind K     the program-wide current stage kind is K (normal or extra)
+//   expect-stage-kind K     the program-wide current stage kind is K (normal, extra or
+//                           endless)
 //   expect-save record K NAME VALUE
 //                           the best record of stage NAME (UTF-8 in the script) of kind K
 //                           (normal or extra) in "tomarugi.save"
@@ -39,7 +40,7 @@
 //                           read left to right, show VALUE
 //   enter-scene ID          test-only: ends the current screen and starts a fresh one of
 //                           identifier ID (1 start-up, 2 title, 4 puzzle of the current
-//                           stage, 5 configuration, 6 retry wait)
+//                           stage, 5 configuration, 6 retry wait, 7 endless stages)
 //   stage K NAME            test-only: makes stage NAME (UTF-8) of kind K the current stage
 //   clear-draws             starts noting every picture and sprite square drawn (texture
 //                           and source corner)
@@ -91,6 +92,19 @@
 //   wait-turns N            updates until the puzzle screen's turn counter shows N and the
 //                           player is at rest (or the stage is cleared in N turns); fails
 //                           after 20000 updates or when the puzzle screen goes away
+//   endless-date YYYY-MM-DD the date the endless screens take as today (for the daily board)
+//   endless-choose ROW      on the endless screen: decides today, easy, normal or hard
+//   endless-id TEXT         on the endless screen: enters TEXT (the rest of the line) as
+//                           an ID and decides, as the dial would; a bad one shows its line
+//   wait-board              updates (1 ms of real time apart) until the board being made
+//                           is played: the puzzle screen runs in its playing phase. Fails
+//                           after 60 s of real time, or when the endless screen stops
+//                           making without a board
+//   expect-board-id ID      the current stage is an endless board with ID ID
+//   expect-save endless-record ID VALUE
+//                           the best record of endless board ID in "tomarugi.save"
+//   expect-kept ID          the endless board ID was kept: "ID.pzd" is in the player's
+//                           extra stage folder (or data/stage/extra without one)
 #pragma once
 
 #include <cstdint>
@@ -137,6 +151,12 @@ struct HarnessCommand {
         WaitFile,
         ExpectReplay,
         WaitTurns,
+        EndlessDate,
+        EndlessChoose,
+        EndlessId,
+        WaitBoard,
+        ExpectBoardId,
+        ExpectKept,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script

@@ -8,6 +8,7 @@
 // are the best by score, printed as stage text with their figures in comments.
 #include "StageCommands.h"
 
+#include "EndlessBoard.h"
 #include "StageDataReader.h"
 #include "StageText.h"
 
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -27,7 +29,9 @@ const char* const GenerateUsage =
     "usage: tomarugi-stage generate [--size WxH] [--frogs N] [--icicles N] [--holes N]\n"
     "         [--frogs-over-holes N] [--seed N] [--tries N] [--keep N] [--min-turns N]\n"
     "         [--max-turns N] [--min-pushes N] [--max-pushes N] [--min-first-traps N]\n"
-    "         [--max-first-traps N] [--min-trapped N] [--max-solutions N] [--max-states N] [--out DIR]\n";
+    "         [--max-first-traps N] [--min-trapped N] [--max-solutions N] [--max-states N] [--out DIR]\n"
+    "       tomarugi-stage generate --id ID [--out DIR]          the endless board an ID names\n"
+    "       tomarugi-stage generate --daily YYYY-MM-DD [--out DIR] that day's board\n";
 
 struct GenerateOptions {
     std::uint64_t width = 7;
@@ -50,6 +54,7 @@ struct GenerateOptions {
     std::uint64_t maxSolutions = 0;  // 0: any number of shortest solutions
     std::uint64_t maxStates = 200'000;
     std::string outDirectory; // empty: all boards on stdout
+    std::string endlessId;    // --id, or the ID --daily names; empty: a random search
 };
 
 struct Refusal {
@@ -109,6 +114,19 @@ GenerateOptions ParseOptions(const std::vector<std::string>& args)
             options.height = ParseCount("--size", value.substr(x + 1));
         } else if (name == "--out") {
             options.outDirectory = value;
+        } else if (name == "--id" || name == "--daily") {
+            EndlessId id;
+            std::string why;
+            if (name == "--id" && !ParseEndlessId(value, id, why)) {
+                throw Refusal{"--id '" + value + "': " + why};
+            }
+            if (name == "--daily" && !DailyEndlessIdFromText(value, id)) {
+                throw Refusal{"--daily needs a date YYYY-MM-DD from 2000-01-01 on, not '" + value + "'"};
+            }
+            if (!options.endlessId.empty()) {
+                throw Refusal{"give --id or --daily once"};
+            }
+            options.endlessId = FormatEndlessId(id);
         } else {
             throw Refusal{"generate has no option '" + name + "'"};
         }
@@ -241,6 +259,65 @@ std::string BoardText(const KeptBoard& board, const GenerateOptions& options, st
     return out.str();
 }
 
+// Makes the output folder before any search, so that a typing mistake costs nothing: a
+// missing folder is made (with its parents); a path that is a file, or cannot be made,
+// is refused.
+void PrepareOutDirectory(const std::string& directory)
+{
+    if (directory.empty()) {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (!std::filesystem::is_directory(directory)) {
+        throw Refusal{"--out " + directory + ": cannot make the folder" + (error ? ": " + error.message() : "")};
+    }
+}
+
+// Writes `text` to DIRECTORY/NAME, or prints it when no folder was given. The exit code.
+int PrintOrWrite(const std::string& directory, const std::string& fileName, const std::string& text)
+{
+    if (directory.empty()) {
+        std::cout << text;
+        return 0;
+    }
+    const std::string path = directory + "/" + fileName;
+    std::ofstream out(path, std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        std::cerr << "tomarugi-stage: " << path << ": cannot write: " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    std::cout << path << "\n";
+    return 0;
+}
+
+// --id / --daily: the endless board the game plays for the ID, with its figures.
+int GenerateEndless(const GenerateOptions& options)
+{
+    EndlessId id;
+    std::string why;
+    ParseEndlessId(options.endlessId, id, why);
+    EndlessBoard board;
+    EndlessMakeOptions make;
+    make.progress = [](std::uint64_t judged) {
+        if (judged % 500 == 0) {
+            std::cerr << "generate: " << judged << " candidates judged\n";
+        }
+    };
+    if (MakeEndlessBoard(id, board, make) != EndlessOutcome::Made) {
+        std::cerr << "tomarugi-stage: no board found for " << options.endlessId << "\n";
+        return 1;
+    }
+    std::ostringstream out;
+    out << "; endless board " << options.endlessId << " (candidate " << board.candidate << ")\n"
+        << RatingComment(board.rating);
+    bool representable = true;
+    out << FormatStageText(board.stage, options.endlessId, representable);
+    return PrintOrWrite(options.outDirectory, options.endlessId + ".txt", out.str());
+}
+
 } // namespace
 
 int GenerateCommand(const std::vector<std::string>& args)
@@ -255,6 +332,15 @@ int GenerateCommand(const std::vector<std::string>& args)
     } catch (const Refusal& refusal) {
         std::cerr << "tomarugi-stage: " << refusal.message << "\n";
         return 2;
+    }
+    try {
+        PrepareOutDirectory(options.outDirectory);
+    } catch (const Refusal& refusal) {
+        std::cerr << "tomarugi-stage: " << refusal.message << "\n";
+        return 2;
+    }
+    if (!options.endlessId.empty()) {
+        return GenerateEndless(options);
     }
 
     RatingOptions rate;
