@@ -2,3 +2,4 @@
 
 StageKind currentStageKind = StageKind::Normal;
 std::string currentStageName;
+StageDataReader currentEditedStage;

@@ -62,20 +62,20 @@ bool SaveStageFile(const std::string& folder, const std::string& shiftJisName, c
 {
     message.clear();
     if (folder.empty()) {
-        message = "ほぞんさきが ありません (no folder to save in)";
+        message = "ほぞんできません: ほぞんさきが ありません (no folder to save in)";
         return false;
     }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        message = "フォルダが つくれません (cannot make " + folder + ")";
+        message = "ほぞんできません: フォルダが つくれません (cannot make " + folder + ")";
         return false;
     }
     const std::vector<std::uint8_t> bytes = stage.ToBytes();
     std::string problem;
     const std::string path = folder + "/" + Lumora::ShiftJisToUtf8(shiftJisName) + ".pzd";
     if (!Lumora::ReplaceFileAtomically(path, bytes.data(), bytes.size(), problem)) {
-        message = "ほぞんできません (" + problem + ")";
+        message = "ほぞんできません: " + problem;
         return false;
     }
     return true;

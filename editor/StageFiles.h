@@ -32,6 +32,7 @@ std::string NextFreeStageName(const std::function<bool(const std::string& fileNa
 
 // Writes `stage` as `<folder>/<name>.pzd` (`folder` an operating-system path, made when
 // missing; `shiftJisName` without the extension), replacing any file of that name whole.
-// False with `message` when the folder cannot be made or written; nothing is then changed.
+// False with `message` (starting "ほぞんできません") when the folder cannot be made or
+// written; nothing is then changed.
 bool SaveStageFile(const std::string& folder, const std::string& shiftJisName, const StageDataReader& stage,
                    std::string& message);

@@ -95,8 +95,10 @@ ScenePuzzle::ScenePuzzle(Application* application)
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "logo_no.png", &noTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, "graphic/sprite/mapchip", "mapchips.png", &mapChipTexture));
     loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_solver.png", &solverTexture));
-    const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
-    loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    if (currentStageKind != StageKind::Edited) { // an edited board is in memory already
+        const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
+    }
 }
 
 ScenePuzzle::~ScenePuzzle()
@@ -148,12 +150,17 @@ void ScenePuzzle::StartStage()
 {
     {
         SaveDataManager save;
-        bestRecord = static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
+        // A test play of the editor's board has no record and makes no row.
+        bestRecord = currentStageKind == StageKind::Edited
+            ? 0
+            : static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
         mapAlwaysShown = save->GetDaemonStageView();
     }
 
     PuzzleBoard& board = rules.board;
-    if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
+    if (currentStageKind == StageKind::Edited) {
+        board.BuildBoard(currentEditedStage);
+    } else if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
         // Extra stages are files on disk in the folders the stage select listed (the pack
         // holds none): the player's own file of that name, else the shipped one.
         StageDataReader stage;
@@ -298,7 +305,8 @@ void ScenePuzzle::UpdatePlaying()
             fewest->SetPicture(solverTexture, Lumora::Math::Rect(0.0f, 0.0f, 256.0f, 64.0f));
             messageQueue->Push(fewest);
         }
-        if (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord) {
+        if (currentStageKind != StageKind::Edited &&
+            (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord)) {
             // The box follows what the file really holds: another copy of the game on the
             // same save file may have stored a better record since this stage started.
             if (StoreRecordIfBetter() != RecordStore::Kept) {
@@ -448,7 +456,9 @@ void ScenePuzzle::UpdateMenu()
 void ScenePuzzle::LeaveForStageSelect()
 {
     Kill();
-    Scene* next = CreateStageSelectScene(GetApplication());
+    // A test play goes back to the editor it came from, board and history as they were.
+    Scene* next = currentStageKind == StageKind::Edited ? CreateEditorScene(GetApplication())
+                                                        : CreateStageSelectScene(GetApplication());
     if (next == nullptr) {
         return;
     }

@@ -34,6 +34,7 @@ enum SceneId : std::int32_t {
     SceneIdPuzzle = 4,
     SceneIdConfig = 5,
     SceneIdRetryWait = 6,
+    SceneIdEditor = 7,
 };
 
 class Scene {

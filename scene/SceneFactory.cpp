@@ -1,6 +1,7 @@
 // The makers of the screens that live in other subsystems.
 #include "SceneFactory.h"
 
+#include "SceneEditor.h"
 #include "ScenePuzzle.h"
 #include "SceneStageSelect.h"
 
@@ -12,4 +13,9 @@ Scene* CreateStageSelectScene(Application* application)
 Scene* CreatePuzzleScene(Application* application)
 {
     return new ScenePuzzle(application);
+}
+
+Scene* CreateEditorScene(Application* application)
+{
+    return new SceneEditor(application);
 }

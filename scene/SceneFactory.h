@@ -10,3 +10,5 @@ class Scene;
 Scene* CreateStageSelectScene(Application* application);
 // A puzzle of the current stage (the stage select's choice, the retry wait's end).
 Scene* CreatePuzzleScene(Application* application);
+// The stage editor: its open page, or the board being built when a test play returns.
+Scene* CreateEditorScene(Application* application);

@@ -13,23 +13,32 @@ namespace {
 constexpr std::int32_t kConfirmButton = 16;
 constexpr std::int32_t kSpriteVertices = 6;
 
-// Where each item's pictures sit, indexed by item code.
+// Where each item's pictures sit, indexed by item code. The stage editor's entry has a
+// picture of its own ("title_menu_make_tr.png": label at (0, 0), tip cell at (0, 64)).
 struct ItemLayout {
-    float labelRow;  // source y of the label in "title_menu_stick_tr.png"
-    float screenY;   // screen y of the label, the highlight band and the tip box
-    float tipX;      // source cell of the tip in "title_menu_tip_text_tr.png"
+    float labelRow;  // source y of the label in its picture
+    float tipX;      // source cell of the tip
     float tipY;
+    bool ownPicture; // in "title_menu_make_tr.png" rather than the shared two
 };
 constexpr ItemLayout kItemLayouts[] = {
-    {0.0f, 32.0f, 0.0f, 0.0f},
-    {64.0f, 160.0f, 330.0f, 0.0f},
-    {128.0f, 288.0f, 0.0f, 256.0f},
-    {192.0f, 402.0f, 330.0f, 256.0f},
+    {0.0f, 0.0f, 0.0f, false},
+    {64.0f, 330.0f, 0.0f, false},
+    {128.0f, 0.0f, 256.0f, false},
+    {192.0f, 330.0f, 256.0f, false},
+    {0.0f, 0.0f, 64.0f, true},
 };
+constexpr std::int32_t kItemCodes = 5;
+
+// The rows are spaced evenly down the 480-pixel screen: the label, the highlight band and
+// the tip box of the entry at display position `index` start at this y.
+constexpr float kFirstRowY = 16.0f;
+constexpr float kRowSpacing = 96.0f;
+float RowY(std::size_t index) { return kFirstRowY + kRowSpacing * static_cast<float>(index); }
 
 const ItemLayout* LayoutOf(std::int32_t item)
 {
-    return item >= 0 && item < 4 ? &kItemLayouts[item] : nullptr;
+    return item >= 0 && item < kItemCodes ? &kItemLayouts[item] : nullptr;
 }
 
 void DrawSquare(Lumora::ISprite2D* sprite, const Lumora::Math::Rect& destination,
@@ -56,12 +65,14 @@ SceneTitle::SceneTitle(Application* application) : Scene(application)
         SaveDataManager save;
     }
     items_.clear();
-    items_ = {ItemNormalStages, ItemExtraStages, ItemConfiguration, ItemQuit};
+    items_ = {ItemNormalStages, ItemExtraStages, ItemMakeStage, ItemConfiguration, ItemQuit};
     if (ResourceManager* loader = GetResourceManager()) {
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_stick_tr.png", &labelTexture_));
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_tip_text_tr.png", &tipTexture_));
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+                                           "title_menu_make_tr.png", &makeTexture_));
     }
 }
 
@@ -71,6 +82,8 @@ SceneTitle::~SceneTitle()
     Lumora::SafeRelease(labelTexture_);
     Lumora::SafeRelease(tipSprite_);
     Lumora::SafeRelease(tipTexture_);
+    Lumora::SafeRelease(makeSprite_);
+    Lumora::SafeRelease(makeTexture_);
     tiledBackground_.reset();
     items_.clear();
     wipe_.reset();
@@ -86,6 +99,12 @@ void SceneTitle::Choose(std::int32_t item)
         state_ = 2;
         Kill();
         successor = CreateStageSelectScene(GetApplication());
+        break;
+    case ItemMakeStage:
+        currentStageKind = StageKind::Normal;
+        state_ = 2;
+        Kill();
+        successor = CreateEditorScene(GetApplication());
         break;
     case ItemConfiguration:
         currentStageKind = StageKind::Normal;
@@ -118,6 +137,7 @@ bool SceneTitle::Update()
             if (Lumora::IRender* render = GetRender()) {
                 labelSprite_ = render->CreateSprite2D(kSpriteVertices, labelTexture_, 0, 0, 0, 0);
                 tipSprite_ = render->CreateSprite2D(kSpriteVertices, tipTexture_, 0, 0, 0, 0);
+                makeSprite_ = render->CreateSprite2D(kSpriteVertices, makeTexture_, 0, 0, 0, 0);
             }
         }
     } else if (state_ == 1) {
@@ -146,22 +166,23 @@ void SceneTitle::Draw()
         render->SetBlendMode(0);
         tiledBackground_->Draw();
         DrawFlatFill(render, Lumora::Math::Rect(320.0f, 0.0f, 320.0f, 480.0f), kPanelTexelX);
-        const ItemLayout* selected =
-            cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size()) ? LayoutOf(items_[cursor_])
-                                                                               : nullptr;
+        const bool cursorOnItem = cursor_ >= 0 && cursor_ < static_cast<std::int32_t>(items_.size());
+        const ItemLayout* selected = cursorOnItem ? LayoutOf(items_[cursor_]) : nullptr;
+        const float selectedY = cursorOnItem ? RowY(static_cast<std::size_t>(cursor_)) : 0.0f;
         if (selected != nullptr) {
-            DrawFlatFill(render, Lumora::Math::Rect(0.0f, selected->screenY, 640.0f, 64.0f),
-                         kPanelTexelX);
+            DrawFlatFill(render, Lumora::Math::Rect(0.0f, selectedY, 640.0f, 64.0f), kPanelTexelX);
         }
-        for (std::int32_t item : items_) {
-            if (const ItemLayout* layout = LayoutOf(item)) {
-                DrawSquare(labelSprite_, Lumora::Math::Rect(0.0f, layout->screenY, 256.0f, 64.0f),
+        for (std::size_t index = 0; index < items_.size(); ++index) {
+            if (const ItemLayout* layout = LayoutOf(items_[index])) {
+                DrawSquare(layout->ownPicture ? makeSprite_ : labelSprite_,
+                           Lumora::Math::Rect(0.0f, RowY(index), 256.0f, 64.0f),
                            Lumora::Math::Rect(0.0f, layout->labelRow, 256.0f, 64.0f));
             }
         }
         if (selected != nullptr) {
-            // The quit item's tip reaches below the screen's lower edge; it is cut there.
-            DrawSquare(tipSprite_, Lumora::Math::Rect(335.0f, selected->screenY, 330.0f, 256.0f),
+            // The lower items' tips reach below the screen's lower edge; they are cut there.
+            DrawSquare(selected->ownPicture ? makeSprite_ : tipSprite_,
+                       Lumora::Math::Rect(335.0f, selectedY, 330.0f, 256.0f),
                        Lumora::Math::Rect(selected->tipX, selected->tipY, 330.0f, 256.0f));
         }
         wipe_->Draw();

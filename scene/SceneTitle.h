@@ -1,4 +1,5 @@
-// scene/SceneTitle.h: the title menu: normal stages, extra stages, configuration, quit.
+// scene/SceneTitle.h: the title menu: normal stages, extra stages, make a stage,
+// configuration, quit.
 //
 // Picture labels over the drifting tiled background, a highlight band under the selected
 // item and a picture tip box beside it. Confirm acts on the item and plays the decision
@@ -17,12 +18,13 @@
 
 class SceneTitle : public Scene {
 public:
-    // Item codes, in display order.
+    // Item codes (the order on screen is items_: normal, extra, make, configuration, quit).
     enum Item : std::int32_t {
         ItemNormalStages = 0,
         ItemExtraStages = 1,
         ItemConfiguration = 2,
         ItemQuit = 3,
+        ItemMakeStage = 4,
     };
 
     // Queues the label and tip pictures on the loader (pixel-exact, "graphic/sprite").
@@ -43,6 +45,8 @@ private:
     Lumora::ISprite2D* labelSprite_ = nullptr;
     Lumora::ITexture* tipTexture_ = nullptr;
     Lumora::ISprite2D* tipSprite_ = nullptr;
+    Lumora::ITexture* makeTexture_ = nullptr; // the editor entry's label and tip
+    Lumora::ISprite2D* makeSprite_ = nullptr;
     std::int32_t cursor_ = 0;
     std::int32_t state_ = 0; // 0 waiting for the loader, 1 menu, 2 leaving
     std::shared_ptr<EffectWipe> wipe_;

@@ -1,6 +1,7 @@
 #include "HarnessRunner.h"
 
 #include "HarnessAllocations.h"
+#include "HarnessEditor.h"
 #include "HarnessMeasure.h"
 
 #include "Application.h"
@@ -8,6 +9,7 @@
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 #include "SceneConfig.h"
+#include "SceneEditor.h"
 #include "ScenePuzzle.h"
 #include "SceneRetryWait.h"
 #include "SceneRoot.h"
@@ -348,6 +350,12 @@ private:
         return true;
     }
 
+    Scene* CurrentScreen()
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        return root != nullptr ? root->GetFirstChild() : nullptr;
+    }
+
     bool Fail(const std::string& message)
     {
         std::fprintf(stderr, "tomarugi-harness: line %d: %s\n", line_, message.c_str());
@@ -559,6 +567,45 @@ private:
             }
             return true;
         }
+        case Kind::Editor:
+        case Kind::ExpectEditor: {
+            auto* editor = dynamic_cast<SceneEditor*>(CurrentScreen());
+            if (editor == nullptr) {
+                return Fail("editor commands need the stage editor screen");
+            }
+            std::string error;
+            if (command.kind == Kind::Editor) {
+                if (!RunEditorAction(*editor, command, error)) {
+                    return Fail(error);
+                }
+                Update(0);
+                return true;
+            }
+            return CheckEditor(*editor, command, error) || Fail(error);
+        }
+        case Kind::WaitEditor: {
+            const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+            for (;;) {
+                auto* editor = dynamic_cast<SceneEditor*>(CurrentScreen());
+                if (editor == nullptr) {
+                    return Fail("wait-editor needs the stage editor screen");
+                }
+                if (editor->ShownFigures().state != EditorFigures::State::Searching) {
+                    return true;
+                }
+                if (Clock::now() > deadline) {
+                    return Fail("the editor's figures were still searching after 10 s");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (!Update(0)) {
+                    return true;
+                }
+            }
+        }
+        case Kind::Type:
+            Lumora::Testing::TypeText(TypedKeys(command.name));
+            Update(0);
+            return true;
         case Kind::PlayHint: {
             ScenePuzzle* puzzle = CurrentPuzzle();
             const std::optional<SolverMove> hint = puzzle != nullptr ? puzzle->GetShownHint() : std::nullopt;
@@ -715,6 +762,9 @@ private:
             break;
         case SceneIdConfig:
             next = new SceneConfig(&application_);
+            break;
+        case SceneIdEditor:
+            next = CreateEditorScene(&application_);
             break;
         case SceneIdPuzzle:
             next = CreatePuzzleScene(&application_);

@@ -174,12 +174,13 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
         } else if (verb == "expect-scene" || verb == "enter-scene") {
             command.kind = verb == "expect-scene" ? HarnessCommand::Kind::ExpectScene
                                                   : HarnessCommand::Kind::EnterScene;
-            if (arguments != 1 || !ParseInteger(words[1], 0, 6, command.count)) {
-                return fail(verb + " takes a scene identifier from 0 to 6");
+            if (arguments != 1 || !ParseInteger(words[1], 0, 7, command.count)) {
+                return fail(verb + " takes a scene identifier from 0 to 7");
             }
             if (command.kind == HarnessCommand::Kind::EnterScene && command.count != 1 &&
-                command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6) {
-                return fail("enter-scene can start screens 1, 2, 4, 5 and 6 only");
+                command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6 &&
+                command.count != 7) {
+                return fail("enter-scene can start screens 1, 2, 4, 5, 6 and 7 only");
             }
         } else if (verb == "expect-sound") {
             command.kind = HarnessCommand::Kind::ExpectSound;
@@ -299,6 +300,27 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
             if (arguments != 0) {
                 return fail(verb + " takes no arguments");
             }
+        } else if (verb == "editor" || verb == "expect-editor") {
+            command.kind = verb == "editor" ? HarnessCommand::Kind::Editor : HarnessCommand::Kind::ExpectEditor;
+            if (arguments < 1) {
+                return fail(verb + " needs what to do or check");
+            }
+            command.word = words[1];
+            command.stageName = arguments >= 2 ? RestOfLine(line, verb, 1) : std::string();
+            for (std::size_t i = 2; i < words.size(); ++i) {
+                command.arguments.push_back(words[i]);
+            }
+        } else if (verb == "wait-editor") {
+            command.kind = HarnessCommand::Kind::WaitEditor;
+            if (arguments != 0) {
+                return fail(verb + " takes no arguments");
+            }
+        } else if (verb == "type") {
+            command.kind = HarnessCommand::Kind::Type;
+            if (arguments < 1) {
+                return fail("type needs the text");
+            }
+            command.name = RestOfLine(line, verb, 0);
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {
