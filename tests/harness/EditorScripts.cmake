@@ -191,14 +191,19 @@ editor undo
 expect-editor empty 5 4
 ")
 
-foreach(name editor-build editor-readonly)
+foreach(name editor-build editor-readonly editor-keys)
   set(mode normal)
+  set(script ${editor_script_dir}/${name}.script)
   if(name STREQUAL editor-readonly)
     set(mode readonly)
+  elseif(name STREQUAL editor-keys)
+    # Written by hand, with its expected boards beside it (relative to its folder).
+    set(mode keys)
+    set(script ${CMAKE_CURRENT_SOURCE_DIR}/editor/editor-keys.script)
   endif()
   add_test(NAME harness_${name}
     COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/editor.sh $<TARGET_FILE:tomarugi-harness>
-            ${editor_script_dir}/${name}.script ${TOMARUGI_GAME_DIR} $<TARGET_FILE:tomarugi-stage>
-            ${editor_stage_source} ${mode})
+            ${script} ${TOMARUGI_GAME_DIR} $<TARGET_FILE:tomarugi-stage> ${editor_stage_source} ${mode}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/editor)
   set_tests_properties(harness_${name} PROPERTIES LABELS "harness;editor" TIMEOUT 180)
 endforeach()

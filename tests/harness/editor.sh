@@ -2,7 +2,8 @@
 # Runs a stage editor script in a game folder and a player folder of their own. In mode
 # "normal" the stage it saved must be in the player's extra folder and print back through
 # `tomarugi-stage print` to the grid of SOURCE; in mode "readonly" the player's extra folder
-# cannot be written and must stay empty.
+# cannot be written and must stay empty; in mode "keys" a stage saved under the default name
+# "マイステージ 001" must be there.
 #   editor.sh HARNESS SCRIPT GAME_DIR STAGE_TOOL SOURCE MODE
 harness=$1 script=$2 game=$(cd "$3" && pwd) tool=$4 source=$5 mode=$6
 dir=$(mktemp -d) || exit 1
@@ -23,6 +24,14 @@ XDG_DATA_HOME="$dir/home" "$harness" --dir "$dir/game" "$script" || exit 1
 if [ "$mode" = readonly ]; then
     if [ -d "$extra" ] && [ -n "$(ls -A "$extra")" ]; then
         echo "something was written into the read-only folder: $(ls -A "$extra")" >&2
+        exit 1
+    fi
+    exit 0
+fi
+if [ "$mode" = keys ]; then
+    # Saved with the pad under the first default name.
+    if [ ! -f "$extra/マイステージ 001.pzd" ]; then
+        echo "no stage saved under the default name in $extra: $(ls -A "$extra")" >&2
         exit 1
     fi
     exit 0

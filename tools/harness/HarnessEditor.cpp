@@ -171,8 +171,11 @@ bool RunEditorAction(SceneEditor& scene, const HarnessCommand& command, std::str
     return true;
 }
 
-bool CheckEditor(SceneEditor& scene, const HarnessCommand& command, std::string& error)
+bool CheckEditor(SceneEditor& scene, const HarnessCommand& command, const std::filesystem::path& base,
+                 std::string& error)
 {
+    const std::filesystem::path named(command.stageName);
+    const std::string file = (named.is_relative() && !base.empty() ? base / named : named).string();
     StageEditor& editor = scene.Editor();
     const std::vector<std::string>& args = command.arguments;
     const std::string& what = command.word;
@@ -195,7 +198,7 @@ bool CheckEditor(SceneEditor& scene, const HarnessCommand& command, std::string&
         }
     } else if (what == "figures-of") {
         StageDataReader stage;
-        if (!LoadStageText(command.stageName, stage, error)) {
+        if (!LoadStageText(file, stage, error)) {
             return false;
         }
         PuzzleBoard board;
@@ -218,7 +221,7 @@ bool CheckEditor(SceneEditor& scene, const HarnessCommand& command, std::string&
         std::uint32_t height = 0;
         if (what == "board") {
             StageDataReader stage;
-            if (!LoadStageText(command.stageName, stage, error)) {
+            if (!LoadStageText(file, stage, error)) {
                 return false;
             }
             std::string why;

@@ -4,6 +4,7 @@
 
 #include "HarnessScript.h"
 
+#include <filesystem>
 #include <string>
 
 class SceneEditor;
@@ -11,7 +12,9 @@ class SceneEditor;
 // Does what an `editor` command says, as a player's presses would; the caller then runs one
 // update. False with `error` for a bad argument.
 bool RunEditorAction(SceneEditor& editor, const HarnessCommand& command, std::string& error);
-// Checks what an `expect-editor` command says. False with `error` saying what was found.
-bool CheckEditor(SceneEditor& editor, const HarnessCommand& command, std::string& error);
+// Checks what an `expect-editor` command says; a relative FILE is taken from `base` (the
+// folder the harness was started in). False with `error` saying what was found.
+bool CheckEditor(SceneEditor& editor, const HarnessCommand& command, const std::filesystem::path& base,
+                 std::string& error);
 // `type`'s text with <enter>, <esc> and <bs> turned into the engine's control characters.
 std::string TypedKeys(const std::string& scriptText);

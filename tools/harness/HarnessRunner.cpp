@@ -581,7 +581,7 @@ private:
                 Update(0);
                 return true;
             }
-            return CheckEditor(*editor, command, error) || Fail(error);
+            return CheckEditor(*editor, command, options_.shotDirectory, error) || Fail(error);
         }
         case Kind::WaitEditor: {
             const Clock::time_point deadline = Clock::now() + kIdleTimeout;
@@ -591,6 +591,7 @@ private:
                     return Fail("wait-editor needs the stage editor screen");
                 }
                 if (editor->ShownFigures().state != EditorFigures::State::Searching) {
+                    Update(0); // one more pass, so that the last drawn frame shows them
                     return true;
                 }
                 if (Clock::now() > deadline) {

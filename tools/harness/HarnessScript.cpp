@@ -38,7 +38,8 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
         const char* name;
         std::int32_t button;
     } kNames[] = {{"up", 0},      {"down", 1},    {"left", 2}, {"right", 3},
-                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}, {"hint", 20}};
+                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}, {"hint", 20},
+                  {"undo", 21},    {"redo", 22}};
     for (const auto& named : kNames) {
         if (text == named.name) {
             bit = 1u << named.button;
@@ -46,7 +47,7 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
         }
     }
     std::int64_t button = 0;
-    if (!ParseInteger(text, 0, 20, button) || (button > 3 && button < 16)) {
+    if (!ParseInteger(text, 0, 22, button) || (button > 3 && button < 16)) {
         return false;
     }
     bit = 1u << button;

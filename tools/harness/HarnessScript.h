@@ -5,8 +5,8 @@
 //   frames N                N draws without an update (the clock stands still)
 //   idle                    updates until the loader is idle, then one more so screens see it
 //   press B...              buttons held together for one update, then one update with
-//                           them released (0-3, 16-20, or the names up down left right
-//                           confirm cancel c v hint)
+//                           them released (0-3, 16-22, or the names up down left right
+//                           confirm cancel c v hint undo redo)
 //   hold B N                one button held for N updates, then one update released
 //   shot FILE.png           the last drawn frame's pixels as a PNG
 //   expect-scene ID         the current screen (the root's first child) has identifier ID
@@ -108,7 +108,7 @@
 //                             message TEXT        the one-line message contains TEXT (UTF-8)
 //                             modified yes|no     whether there are unsaved changes
 //   wait-editor             updates (1 ms of real time apart) until the editor's figures
-//                           belong to the board shown; fails after 10 s
+//                           belong to the board shown, then one more; fails after 10 s
 #pragma once
 
 #include <cstdint>
