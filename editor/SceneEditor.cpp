@@ -352,20 +352,24 @@ void SceneEditor::UpdateEdit()
         input->MoveCursor(0, y, static_cast<std::int32_t>(editor.Height()));
         editor.SetCursor(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
     }
+    bool edited = false;
     if (input->GetState(Lumora::InputPressed, kConfirm)) {
-        editor.Place(Session().piece);
+        edited = editor.Place(Session().piece);
     } else if (input->GetState(Lumora::InputPressed, kCancel)) {
-        editor.Erase();
+        edited = editor.Erase();
     } else if (input->GetState(Lumora::InputPressed, kUndo)) {
-        editor.Undo();
+        edited = editor.Undo();
     } else if (input->GetState(Lumora::InputPressed, kRedo)) {
-        editor.Redo();
+        edited = editor.Redo();
     } else if (input->GetState(Lumora::InputPressed, kMenu)) {
         page_ = PageMenu;
         cursor_ = 0;
         if (commonSounds.decision != nullptr) {
             commonSounds.decision->Play(0, 0);
         }
+    }
+    if (edited) {
+        message_.clear();
     }
     BoardChanged();
 }
@@ -670,7 +674,13 @@ void SceneEditor::DrawOverlayLines(const std::vector<std::string>& lines, std::i
     Lumora::IFont* font = GetFont();
     const float height = static_cast<float>(lines.size() * kLineHeight + 24);
     const float top = std::max(8.0f, (480.0f - height) / 2.0f);
+    // A framed panel; the chosen line on a band of the background's colour, as on the title.
+    DrawFill(62.0f, top - 2.0f, 516.0f, height + 4.0f, kCursorColour);
     DrawFlatFill(render, Rect(64.0f, top, 512.0f, height), kPanelTexelX);
+    if (cursor >= 0) {
+        DrawFill(72.0f, top + 10.0f + static_cast<float>(cursor * kLineHeight), 496.0f,
+                 static_cast<float>(kLineHeight), kOpaque);
+    }
     if (font == nullptr || font->IsInvalid() != 0) {
         return;
     }
@@ -726,9 +736,13 @@ void SceneEditor::Draw()
     DrawFlatFill(render, Rect(kPanelLeft, 0.0f, 640.0f - kPanelLeft, 480.0f), kPanelTexelX);
     DrawBoard();
     DrawPanel();
-    if (Lumora::IFont* font = GetFont(); font != nullptr && font->IsInvalid() == 0 && !message_.empty()) {
+    // The one-line message (saved, refused, cannot be played) on a band over the keys'
+    // lines at the bottom, until the next edit; the name page shows its own.
+    if (Lumora::IFont* font = GetFont();
+        font != nullptr && font->IsInvalid() == 0 && !message_.empty() && page_ != PageName) {
+        DrawFlatFill(render, Rect(0.0f, 436.0f, 640.0f, 44.0f), kPanelTexelX);
         font->Begin(0);
-        font->DrawText(Lumora::Utf8ToShiftJis(message_).c_str(), 8, 8, kInk, kOutline);
+        font->DrawText(Lumora::Utf8ToShiftJis(message_).c_str(), 12, 446, kInk, kOutline);
         font->End();
         font->Render();
     }
