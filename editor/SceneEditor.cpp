@@ -660,7 +660,9 @@ void SceneEditor::DrawPanel()
     line("わなの ばしょ " + FiguresNumber(figures, figures.trappedPositions));
     line("こたえの かず " + FiguresNumber(figures, figures.shortestSolutions));
     static const char* const kTiers[] = {"-", "やさしい", "ふつう", "むずかしい"};
-    line("めやす " + std::string(figures.state == EditorFigures::State::Rated ? kTiers[static_cast<int>(figures.tier)] : "?"));
+    const bool searching =
+        figures.state == EditorFigures::State::Searching || figures.state == EditorFigures::State::TooBig;
+    line("めやす " + std::string(searching ? "?" : kTiers[static_cast<int>(figures.tier)]));
     // The keys, under the board.
     font->DrawText(Lumora::Utf8ToShiftJis("Z おく  X けす  C メニュー").c_str(), 12, 428, kDimInk, kOutline);
     font->DrawText(Lumora::Utf8ToShiftJis("U もどす  R やりなおす").c_str(), 12, 452, kDimInk, kOutline);
@@ -740,9 +742,9 @@ void SceneEditor::Draw()
     // lines at the bottom, until the next edit; the name page shows its own.
     if (Lumora::IFont* font = GetFont();
         font != nullptr && font->IsInvalid() == 0 && !message_.empty() && page_ != PageName) {
-        DrawFlatFill(render, Rect(0.0f, 436.0f, 640.0f, 44.0f), kPanelTexelX);
+        DrawFlatFill(render, Rect(0.0f, 426.0f, 640.0f, 54.0f), kPanelTexelX);
         font->Begin(0);
-        font->DrawText(Lumora::Utf8ToShiftJis(message_).c_str(), 12, 446, kInk, kOutline);
+        font->DrawText(Lumora::Utf8ToShiftJis(message_).c_str(), 12, 440, kInk, kOutline);
         font->End();
         font->Render();
     }
