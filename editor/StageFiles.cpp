@@ -5,7 +5,25 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+
+std::size_t StageNameListWidth(const std::string& shiftJis)
+{
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < shiftJis.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(shiftJis[i]);
+        if (Lumora::IsShiftJisLeadByte(byte) && i + 1 < shiftJis.size()) {
+            width += 32;
+            ++i;
+        } else if (std::string_view("MWmw@%&").find(static_cast<char>(byte)) != std::string_view::npos) {
+            width += 28;
+        } else {
+            width += 16;
+        }
+    }
+    return width;
+}
 
 bool CheckStageName(const std::string& utf8, std::string& shiftJis, std::string& message)
 {
@@ -35,7 +53,7 @@ bool CheckStageName(const std::string& utf8, std::string& shiftJis, std::string&
         message = "つかえない もじが あります (a character Shift-JIS lacks)";
         return false;
     }
-    if (converted.size() > kMaxStageNameBytes) {
+    if (StageNameListWidth(converted) > kStageListLinePixels) {
         message = "なまえが ながすぎます (name too long)";
         return false;
     }

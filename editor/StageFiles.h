@@ -15,13 +15,15 @@
 #include <functional>
 #include <string>
 
-// The longest name in Shift-JIS bytes: what fits one line of the stage select's list, 304 px
-// from its left margin to the panel, in its 32-pixel font (a two-byte character 32 px wide,
-// a one-byte one 16: 16 px a byte).
-inline constexpr std::size_t kMaxStageNameBytes = 19;
+// The room for a name on one line of the stage select's list: 304 px from its left margin
+// to the panel, in its 32-pixel font.
+inline constexpr std::size_t kStageListLinePixels = 304;
+// A name's width on that line as the list draws it, from the font's advances: a two-byte
+// character 32 px, a one-byte one 16 px, the wide letters M, W, m, w, @, % and & 28 px.
+std::size_t StageNameListWidth(const std::string& shiftJis);
 
 // Checks a typed name. True with `shiftJis` set to the name's bytes; false with `message`
-// saying why when the name is empty (or blank), too long for the list, holds '/' or a
+// saying why when the name is empty (or blank), wider than the list's line, holds '/' or a
 // control character, starts with '.' (a hidden file), or has a character that Shift-JIS
 // cannot hold.
 bool CheckStageName(const std::string& utf8, std::string& shiftJis, std::string& message);

@@ -42,8 +42,12 @@ TEST(StageNames, AcceptsJapaneseAndRefusesWhatCannotBeAFileOrAListedName)
     EXPECT_EQ(bytes, Lumora::Utf8ToShiftJis("わたしの ステージ 1"));
     EXPECT_TRUE(message.empty());
 
-    // Nine two-byte characters and one letter fill the list's line (19 bytes); one more is too long.
+    // The list's line holds 304 px: nine two-byte characters (288) and one narrow letter, or
+    // nineteen narrow letters; a wide letter or one character more does not fit.
     EXPECT_TRUE(CheckStageName("あいうえおかきくけa", bytes, message));
+    EXPECT_TRUE(CheckStageName(std::string(19, 'a'), bytes, message));
+    EXPECT_FALSE(CheckStageName(std::string(20, 'a'), bytes, message));
+    EXPECT_FALSE(CheckStageName("あいうえおかきくけM", bytes, message));
     EXPECT_FALSE(CheckStageName("あいうえおかきくけこ", bytes, message));
     EXPECT_FALSE(message.empty());
     EXPECT_TRUE(bytes.empty());
