@@ -20,7 +20,17 @@ if [ "$mode" = readonly ]; then
         mkdir "$extra" && chmod 555 "$extra" "$dir/home/tomarugi/stage" || exit 1
     fi
 fi
+count_normal() { sqlite3 "$dir/game/tomarugi.save" "SELECT count(*) FROM result_stage_normal"; }
+if command -v sqlite3 >/dev/null; then normal_rows=$(count_normal); fi
 XDG_DATA_HOME="$dir/home" "$harness" --dir "$dir/game" "$script" || exit 1
+# A test play is never recorded: no row appears for it (the scripts visit no normal list).
+if command -v sqlite3 >/dev/null; then
+    if [ "$(count_normal)" != "$normal_rows" ] ||
+       [ "$(sqlite3 "$dir/game/tomarugi.save" "SELECT count(*) FROM result_stage_extra WHERE name = ''")" != 0 ]; then
+        echo "a test play left a record row in tomarugi.save" >&2
+        exit 1
+    fi
+fi
 if [ "$mode" = readonly ]; then
     if [ -d "$extra" ] && [ -n "$(ls -A "$extra")" ]; then
         echo "something was written into the read-only folder: $(ls -A "$extra")" >&2
