@@ -45,10 +45,17 @@ constexpr KeyMapping kKeyboardButtons[] = {
     {2, 0xCB},  // left arrow
     {3, 0xCD},  // right arrow
     {20, 0x23}, // H: hint (puzzle screen)
+    {21, 0x16}, // U: undo (stage editor)
+    {22, 0x13}, // R: redo (stage editor)
 };
 // The hint's pad button: the left shoulder.
 constexpr std::int32_t kHintButton = 20;
 constexpr std::int32_t kHintPadButton = 9;
+// The stage editor's undo and redo on the pad: the shoulders (the left one is the puzzle
+// screen's hint; the two screens never run together).
+constexpr std::int32_t kUndoButton = 21;
+constexpr std::int32_t kRedoButton = 22;
+constexpr std::int32_t kRightShoulderPadButton = 10;
 
 } // namespace
 
@@ -133,6 +140,8 @@ void Application::Start()
             inputController_->SetJoystickButton(16 + padButton, padButton);
         }
         inputController_->SetJoystickButton(kHintButton, kHintPadButton);
+        inputController_->SetJoystickButton(kUndoButton, kHintPadButton);
+        inputController_->SetJoystickButton(kRedoButton, kRightShoulderPadButton);
         inputController_->SetAxisX(0, 0, 0);
         inputController_->SetAxisY(0, 0, 1);
     }

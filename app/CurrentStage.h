@@ -2,7 +2,8 @@
 //
 // The title screen sets the kind (normal stages from the data pack, extra stages from the
 // folder on disk, endless boards made in the game); the stage select screen sets the name,
-// the endless screen the name (the board's ID) and the board it made. The stage catalogue and the puzzle
+// the endless screen the name (the board's ID) and the board it made. The stage editor sets
+// kind Edited and the board itself for a test play. The stage catalogue and the puzzle
 // screen read both. Main thread only.
 #pragma once
 
@@ -30,3 +31,5 @@ extern std::int32_t currentPuzzleStart;
 // turns (known when it was made).
 extern StageDataReader currentEndlessBoard;
 extern std::int32_t currentEndlessFewestTurns;
+// With kind Edited: the board the editor hands to the puzzle screen for a test play.
+extern StageDataReader currentEditedStage;

@@ -33,7 +33,7 @@ struct PositionGraph {
     bool complete = false;
 };
 
-PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates)
+PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates, const std::atomic<bool>* cancel)
 {
     PositionGraph graph;
     SearchState::Grid grid(board);
@@ -97,7 +97,7 @@ PositionGraph WalkPositions(const PuzzleBoard& board, std::size_t maxStates)
         for (std::size_t i = 0; i < frogs; ++i) {
             grid.MarkFrog(current[1 + i], false);
         }
-        if (store.Count() > maxStates) {
+        if (store.Count() > maxStates || (cancel != nullptr && cancel->load(std::memory_order_relaxed))) {
             return graph;
         }
     }
@@ -168,7 +168,7 @@ PuzzleRating RatePuzzle(const PuzzleBoard& board, const RatingOptions& options)
         rating.shortestSolutions = board.frogs.empty() ? 1 : 0;
         return rating;
     }
-    const PositionGraph graph = WalkPositions(board, options.maxStates);
+    const PositionGraph graph = WalkPositions(board, options.maxStates, options.cancel);
     rating.states = graph.cleared.size();
     if (!graph.complete) {
         rating.outcome = RatingOutcome::GaveUp;
@@ -250,9 +250,14 @@ PuzzleRating RatePuzzle(const PuzzleBoard& board, const RatingOptions& options)
         }
         SolveOptions solve;
         solve.maxStates = options.maxStates;
+        solve.cancel = options.cancel;
         for (const NoiseObject& object : objects) {
             const SolveResult result = SolvePuzzle(WithoutObject(board, object), solve);
             const std::size_t same = rating.fewestTurns - (object.kind == NoiseObject::Kind::Frog ? 1u : 0u);
+            if (options.cancel != nullptr && options.cancel->load()) {
+                rating.outcome = RatingOutcome::GaveUp;
+                return rating;
+            }
             if (result.outcome == SolveOutcome::Solved && result.moves.size() == same) {
                 rating.noise.push_back(object);
             }

@@ -21,6 +21,7 @@
 #include "PuzzleBoard.h"
 #include "PuzzleSolver.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -28,12 +29,15 @@
 struct RatingOptions {
     std::size_t maxStates = 1'000'000; // reachable positions walked before giving up
     bool findNoise = true;             // also solve the board without each object
+    // When given, another thread may set it to stop the rating early (outcome GaveUp); it is
+    // read once per position walked and by the noise searches. The caller keeps it alive.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 enum class RatingOutcome {
     Rated,      // every figure below is filled
     Unsolvable, // no reachable position is cleared; only `states` is filled
-    GaveUp,     // more than `maxStates` reachable positions
+    GaveUp,     // more than `maxStates` reachable positions, or cancelled
 };
 
 // An object whose removal leaves the board just as hard.

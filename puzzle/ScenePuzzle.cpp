@@ -114,7 +114,7 @@ ScenePuzzle::ScenePuzzle(Application* application)
     // An endless board is in memory already (app/CurrentStage.h): no file to load.
     if (currentStageKind == StageKind::Endless) {
         loader->AddRequestFor(LoadOwner(), new LoadRequest(options, sprites, "puzzle_logo_menu_keep.png", &menuKeepTexture));
-    } else {
+    } else if (currentStageKind != StageKind::Edited) { // an edited board is in memory already
         const char* stageDirectory = currentStageKind == StageKind::Extra ? "stage/extra" : "stage/normal";
         loader->AddRequestFor(LoadOwner(), new LoadRequest(options, stageDirectory, currentStageName.c_str(), &stageFile));
     }
@@ -171,8 +171,11 @@ void ScenePuzzle::StartStage()
 {
     {
         SaveDataManager save;
+        // A test play of the editor's board has no record and makes no row.
         bestRecord = currentStageKind == StageKind::Endless
                          ? static_cast<std::int64_t>(GetEndlessBestRecord(currentStageName))
+                     : currentStageKind == StageKind::Edited
+                         ? 0
                          : static_cast<std::int64_t>(save->GetBestRecord(currentStageKind, currentStageName));
         mapAlwaysShown = save->GetDaemonStageView();
     }
@@ -187,6 +190,9 @@ void ScenePuzzle::StartStage()
         bytes = currentEndlessBoard.ToBytes(); // the bytes a kept copy of the board holds
         fewestTurns = currentEndlessFewestTurns > 0 ? currentEndlessFewestTurns : -1;
         endlessIdText = "ID " + currentStageName;
+    } else if (currentStageKind == StageKind::Edited) {
+        board.BuildBoard(currentEditedStage);
+        bytes = currentEditedStage.ToBytes();
     } else if (stageFile == nullptr && currentStageKind == StageKind::Extra) {
         // Extra stages are files on disk in the folders the stage select listed (the pack
         // holds none): the player's own file of that name, else the shipped one.
@@ -382,7 +388,8 @@ void ScenePuzzle::UpdatePlaying()
             fewest->SetPicture(solverTexture, Lumora::Math::Rect(0.0f, 0.0f, 256.0f, 64.0f));
             messageQueue->Push(fewest);
         }
-        if (!replaying && (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord)) {
+        if (!replaying && currentStageKind != StageKind::Edited &&
+            (bestRecord <= 0 || static_cast<std::int64_t>(rules.turns) < bestRecord)) {
             // The box follows what the file really holds: another copy of the game on the
             // same save file may have stored a better record since this stage started.
             const RecordStore stored = StoreRecordIfBetter();
@@ -564,9 +571,11 @@ void ScenePuzzle::UpdateMenu()
 void ScenePuzzle::LeaveForStageSelect()
 {
     Kill();
-    // An endless board goes back to the endless screen, the list it came from.
-    Scene* next = currentStageKind == StageKind::Endless ? CreateEndlessScene(GetApplication())
-                                                         : CreateStageSelectScene(GetApplication());
+    // An endless board goes back to the endless screen, the list it came from; a test play
+    // to the editor it came from, board and history as they were.
+    Scene* next = currentStageKind == StageKind::Endless  ? CreateEndlessScene(GetApplication())
+                  : currentStageKind == StageKind::Edited ? CreateEditorScene(GetApplication())
+                                                          : CreateStageSelectScene(GetApplication());
     if (next == nullptr) {
         return;
     }

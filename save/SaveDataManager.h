@@ -38,6 +38,9 @@ enum StageKind : std::int32_t {
     Normal = 0,
     Extra = 1,
     Endless = 2,
+    // A board held in memory by the stage editor (app/CurrentStage.h), test-played and
+    // never recorded: no screen passes it to the save manager.
+    Edited = 3,
 };
 
 // What became of a record offered to the file.

@@ -35,6 +35,7 @@ enum SceneId : std::int32_t {
     SceneIdConfig = 5,
     SceneIdRetryWait = 6,
     SceneIdEndless = 7,
+    SceneIdEditor = 8,
 };
 
 class Scene {

@@ -1,6 +1,7 @@
 // The makers of the screens that live in other subsystems.
 #include "SceneFactory.h"
 
+#include "SceneEditor.h"
 #include "ScenePuzzle.h"
 #include "SceneEndless.h"
 #include "SceneStageSelect.h"
@@ -18,4 +19,9 @@ Scene* CreatePuzzleScene(Application* application)
 Scene* CreateEndlessScene(Application* application)
 {
     return new SceneEndless(application);
+}
+
+Scene* CreateEditorScene(Application* application)
+{
+    return new SceneEditor(application);
 }

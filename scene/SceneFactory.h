@@ -12,3 +12,5 @@ Scene* CreateStageSelectScene(Application* application);
 Scene* CreatePuzzleScene(Application* application);
 // The endless stages screen (the title's third item, the endless puzzle's exit).
 Scene* CreateEndlessScene(Application* application);
+// The stage editor: its open page, or the board being built when a test play returns.
+Scene* CreateEditorScene(Application* application);

@@ -15,18 +15,22 @@ namespace {
 constexpr std::int32_t kConfirmButton = 16;
 constexpr std::int32_t kSpriteVertices = 6;
 
-// Where each item's pictures sit in the two atlases, indexed by item code.
+// Where each item's pictures sit, indexed by item code. The stage editor's entry has a
+// picture of its own ("title_menu_make_tr.png": label at (0, 0), tip cell at (0, 64)); the
+// others share the label and tip atlases.
 struct ItemLayout {
-    float labelRow;  // source y of the label in "title_menu_stick_tr.png"
-    float tipX;      // source cell of the tip in "title_menu_tip_text_tr.png"
+    float labelRow;  // source y of the label in its picture
+    float tipX;      // source cell of the tip
     float tipY;
+    bool ownPicture; // in "title_menu_make_tr.png" rather than the shared two
 };
 constexpr ItemLayout kItemLayouts[] = {
-    {0.0f, 0.0f, 0.0f},
-    {64.0f, 330.0f, 0.0f},
-    {128.0f, 0.0f, 256.0f},
-    {192.0f, 330.0f, 256.0f},
-    {256.0f, 0.0f, 512.0f},
+    {0.0f, 0.0f, 0.0f, false},
+    {64.0f, 330.0f, 0.0f, false},
+    {128.0f, 0.0f, 256.0f, false},
+    {192.0f, 330.0f, 256.0f, false},
+    {256.0f, 0.0f, 512.0f, false},
+    {0.0f, 0.0f, 64.0f, true},
 };
 constexpr std::int32_t kItemLayoutCount = static_cast<std::int32_t>(std::size(kItemLayouts));
 constexpr float kScreenHeight = 480.0f; // pixels
@@ -69,12 +73,14 @@ SceneTitle::SceneTitle(Application* application) : Scene(application)
         SaveDataManager save;
     }
     items_.clear();
-    items_ = {ItemNormalStages, ItemExtraStages, ItemEndlessStages, ItemConfiguration, ItemQuit};
+    items_ = {ItemNormalStages, ItemExtraStages, ItemEndlessStages, ItemMakeStage, ItemConfiguration, ItemQuit};
     if (ResourceManager* loader = GetResourceManager()) {
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_stick_tr.png", &labelTexture_));
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "title_menu_tip_text_tr.png", &tipTexture_));
+        loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
+                                           "title_menu_make_tr.png", &makeTexture_));
     }
 }
 
@@ -84,6 +90,8 @@ SceneTitle::~SceneTitle()
     Lumora::SafeRelease(labelTexture_);
     Lumora::SafeRelease(tipSprite_);
     Lumora::SafeRelease(tipTexture_);
+    Lumora::SafeRelease(makeSprite_);
+    Lumora::SafeRelease(makeTexture_);
     tiledBackground_.reset();
     items_.clear();
     wipe_.reset();
@@ -105,6 +113,12 @@ void SceneTitle::Choose(std::int32_t item)
         state_ = 2;
         Kill();
         successor = CreateEndlessScene(GetApplication());
+        break;
+    case ItemMakeStage:
+        currentStageKind = StageKind::Normal;
+        state_ = 2;
+        Kill();
+        successor = CreateEditorScene(GetApplication());
         break;
     case ItemConfiguration:
         currentStageKind = StageKind::Normal;
@@ -137,6 +151,7 @@ bool SceneTitle::Update()
             if (Lumora::IRender* render = GetRender()) {
                 labelSprite_ = render->CreateSprite2D(kSpriteVertices, labelTexture_, 0, 0, 0, 0);
                 tipSprite_ = render->CreateSprite2D(kSpriteVertices, tipTexture_, 0, 0, 0, 0);
+                makeSprite_ = render->CreateSprite2D(kSpriteVertices, makeTexture_, 0, 0, 0, 0);
             }
         }
     } else if (state_ == 1) {
@@ -173,13 +188,15 @@ void SceneTitle::Draw()
         }
         for (std::size_t position = 0; position < items_.size(); ++position) {
             if (const ItemLayout* layout = LayoutOf(items_[position])) {
-                DrawSquare(labelSprite_, Lumora::Math::Rect(0.0f, RowY(position, items_.size()), 256.0f, kRowHeight),
+                DrawSquare(layout->ownPicture ? makeSprite_ : labelSprite_,
+                           Lumora::Math::Rect(0.0f, RowY(position, items_.size()), 256.0f, kRowHeight),
                            Lumora::Math::Rect(0.0f, layout->labelRow, 256.0f, kRowHeight));
             }
         }
         if (selected != nullptr) {
             // The tips of the lower items reach below the screen's lower edge; they are cut there.
-            DrawSquare(tipSprite_, Lumora::Math::Rect(335.0f, selectedY, 330.0f, 256.0f),
+            DrawSquare(selected->ownPicture ? makeSprite_ : tipSprite_,
+                       Lumora::Math::Rect(335.0f, selectedY, 330.0f, 256.0f),
                        Lumora::Math::Rect(selected->tipX, selected->tipY, 330.0f, 256.0f));
         }
         wipe_->Draw();

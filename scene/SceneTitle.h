@@ -1,5 +1,5 @@
-// scene/SceneTitle.h: the title menu: normal stages, extra stages, endless stages,
-// configuration, quit.
+// scene/SceneTitle.h: the title menu: normal stages, extra stages, endless stages, make a
+// stage, configuration, quit.
 //
 // Picture labels over the drifting tiled background, a highlight band under the selected
 // item and a picture tip box beside it. Confirm acts on the item and plays the decision
@@ -18,7 +18,7 @@
 
 class SceneTitle : public Scene {
 public:
-    // Item codes; the menu shows them in the order of `items_` (normal, extra, endless,
+    // Item codes; the menu shows them in the order of `items_` (normal, extra, endless, make,
     // configuration, quit), its rows spaced evenly over the screen's height.
     enum Item : std::int32_t {
         ItemNormalStages = 0,
@@ -26,6 +26,7 @@ public:
         ItemConfiguration = 2,
         ItemQuit = 3,
         ItemEndlessStages = 4,
+        ItemMakeStage = 5,
     };
 
     // Queues the label and tip pictures on the loader (pixel-exact, "graphic/sprite").
@@ -46,6 +47,8 @@ private:
     Lumora::ISprite2D* labelSprite_ = nullptr;
     Lumora::ITexture* tipTexture_ = nullptr;
     Lumora::ISprite2D* tipSprite_ = nullptr;
+    Lumora::ITexture* makeTexture_ = nullptr; // the editor entry's label and tip
+    Lumora::ISprite2D* makeSprite_ = nullptr;
     std::int32_t cursor_ = 0;
     std::int32_t state_ = 0; // 0 waiting for the loader, 1 menu, 2 leaving
     std::shared_ptr<EffectWipe> wipe_;

@@ -61,9 +61,9 @@ script=$dir.script
     echo "wait 1"; echo "expect-drawn dialogue.png 0 192"
     echo "press confirm"; echo "wait 600"; echo "press confirm"; echo "wait 1"; echo "expect-scene 3"
     echo "idle"; echo "wait 30"
-    # Back to the title, then the configuration screen: music one step up, and leave.
+    # Back to the title, then the configuration screen (the fifth entry): music one step up, and leave.
     echo "press cancel"; echo "expect-scene 2"; echo "idle"; echo "wait 60"
-    echo "press down"; echo "press down"; echo "press confirm"; echo "expect-scene 5"; echo "idle"
+    echo "press down"; echo "press down"; echo "press down"; echo "press down"; echo "press confirm"; echo "expect-scene 5"; echo "idle"
     echo "press right"; echo "press confirm"; echo "expect-scene 2"
 } > "$script"
 run_harness "$script" || { cat "$dir.stderr" >&2; fail "the harness run failed ($MODE)"; }

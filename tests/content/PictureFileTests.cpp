@@ -28,6 +28,7 @@ const Expected kScreenPictures[] = {
     {"graphic/sprite/circle_logo_kobokan.png", 512, 64},
     {"graphic/sprite/title_menu_stick_tr.png", 256, 320},
     {"graphic/sprite/title_menu_tip_text_tr.png", 660, 768},
+    {"graphic/sprite/title_menu_make_tr.png", 330, 320},
     {"graphic/sprite/puzzle_system_panel.png", 640, 100},
     {"graphic/sprite/puzzle_solver.png", 256, 384},
     {"graphic/sprite/puzzle_replay.png", 256, 288},

@@ -140,6 +140,24 @@ TEST_F(HeadlessCore, ScriptedButtonsReachTheInputController)
     input->Release();
 }
 
+TEST_F(HeadlessCore, TypedTextIsKeptOnlyWhileTextInputIsOnAndHandedOverOnce)
+{
+    Lumora::Testing::TypeText("lost");          // off: nothing is collected
+    Lumora::System::StartTextInput();
+    EXPECT_TRUE(Lumora::System::IsTextInputActive());
+    EXPECT_EQ(Lumora::System::TakeTypedText(), "");
+    Lumora::Testing::TypeText("ゆき");
+    Lumora::Testing::TypeText("\b\r");
+    EXPECT_EQ(Lumora::System::TakeTypedText(), "ゆき\b\r");
+    EXPECT_EQ(Lumora::System::TakeTypedText(), ""); // handed over once
+    Lumora::Testing::TypeText("left over");
+    Lumora::System::StopTextInput();            // drops what was not taken
+    EXPECT_FALSE(Lumora::System::IsTextInputActive());
+    Lumora::System::StartTextInput();
+    EXPECT_EQ(Lumora::System::TakeTypedText(), "");
+    Lumora::System::StopTextInput();
+}
+
 TEST(RealClock, MillisecondsAdvanceWithTime)
 {
     const std::uint32_t before = Lumora::System::GetMilliseconds();

@@ -112,6 +112,7 @@ const Picture kPictures[] = {
     {"graphic/sprite", "circle_logo_kobokan.png", 512, 64},
     {"graphic/sprite", "title_menu_stick_tr.png", 256, 320},
     {"graphic/sprite", "title_menu_tip_text_tr.png", 660, 768},
+    {"graphic/sprite", "title_menu_make_tr.png", 330, 320},
     {"graphic/sprite", "puzzle_system_panel.png", 640, 100},
     {"graphic/sprite", "puzzle_logo_frog.png", 256, 32},
     {"graphic/sprite", "puzzle_logo_turn.png", 256, 32},

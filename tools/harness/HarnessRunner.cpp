@@ -1,6 +1,7 @@
 #include "HarnessRunner.h"
 
 #include "HarnessAllocations.h"
+#include "HarnessEditor.h"
 #include "HarnessMeasure.h"
 
 #include "Application.h"
@@ -10,6 +11,7 @@
 #include "ResourceManager.h"
 #include "SaveDataManager.h"
 #include "SceneConfig.h"
+#include "SceneEditor.h"
 #include "ScenePuzzle.h"
 #include "SceneRetryWait.h"
 #include "SceneRoot.h"
@@ -391,6 +393,12 @@ private:
         return true;
     }
 
+    Scene* CurrentScreen()
+    {
+        SceneRoot* root = application_.GetSceneRoot();
+        return root != nullptr ? root->GetFirstChild() : nullptr;
+    }
+
     bool Fail(const std::string& message)
     {
         std::fprintf(stderr, "tomarugi-harness: line %d: %s\n", line_, message.c_str());
@@ -644,6 +652,46 @@ private:
             }
             return true;
         }
+        case Kind::Editor:
+        case Kind::ExpectEditor: {
+            auto* editor = dynamic_cast<SceneEditor*>(CurrentScreen());
+            if (editor == nullptr) {
+                return Fail("editor commands need the stage editor screen");
+            }
+            std::string error;
+            if (command.kind == Kind::Editor) {
+                if (!RunEditorAction(*editor, command, error)) {
+                    return Fail(error);
+                }
+                Update(0);
+                return true;
+            }
+            return CheckEditor(*editor, command, options_.shotDirectory, error) || Fail(error);
+        }
+        case Kind::WaitEditor: {
+            const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+            for (;;) {
+                auto* editor = dynamic_cast<SceneEditor*>(CurrentScreen());
+                if (editor == nullptr) {
+                    return Fail("wait-editor needs the stage editor screen");
+                }
+                if (editor->ShownFigures().state != EditorFigures::State::Searching) {
+                    Update(0); // one more pass, so that the last drawn frame shows them
+                    return true;
+                }
+                if (Clock::now() > deadline) {
+                    return Fail("the editor's figures were still searching after 10 s");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (!Update(0)) {
+                    return true;
+                }
+            }
+        }
+        case Kind::Type:
+            Lumora::Testing::TypeText(TypedKeys(command.name));
+            Update(0);
+            return true;
         case Kind::PlayHint: {
             ScenePuzzle* puzzle = CurrentPuzzle();
             const std::optional<SolverMove> hint = puzzle != nullptr ? puzzle->GetShownHint() : std::nullopt;
@@ -865,6 +913,9 @@ private:
             break;
         case SceneIdConfig:
             next = new SceneConfig(&application_);
+            break;
+        case SceneIdEditor:
+            next = CreateEditorScene(&application_);
             break;
         case SceneIdPuzzle:
             next = CreatePuzzleScene(&application_);

@@ -38,7 +38,8 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
         const char* name;
         std::int32_t button;
     } kNames[] = {{"up", 0},      {"down", 1},    {"left", 2}, {"right", 3},
-                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}, {"hint", 20}};
+                  {"confirm", 16}, {"cancel", 17}, {"c", 18},   {"v", 19}, {"hint", 20},
+                  {"undo", 21},    {"redo", 22}};
     for (const auto& named : kNames) {
         if (text == named.name) {
             bit = 1u << named.button;
@@ -46,7 +47,7 @@ bool ParseButton(const std::string& text, std::uint32_t& bit)
         }
     }
     std::int64_t button = 0;
-    if (!ParseInteger(text, 0, 20, button) || (button > 3 && button < 16)) {
+    if (!ParseInteger(text, 0, 22, button) || (button > 3 && button < 16)) {
         return false;
     }
     bit = 1u << button;
@@ -174,13 +175,13 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
         } else if (verb == "expect-scene" || verb == "enter-scene") {
             command.kind = verb == "expect-scene" ? HarnessCommand::Kind::ExpectScene
                                                   : HarnessCommand::Kind::EnterScene;
-            if (arguments != 1 || !ParseInteger(words[1], 0, 7, command.count)) {
-                return fail(verb + " takes a scene identifier from 0 to 7");
+            if (arguments != 1 || !ParseInteger(words[1], 0, 8, command.count)) {
+                return fail(verb + " takes a scene identifier from 0 to 8");
             }
             if (command.kind == HarnessCommand::Kind::EnterScene && command.count != 1 &&
                 command.count != 2 && command.count != 4 && command.count != 5 && command.count != 6 &&
-                command.count != 7) {
-                return fail("enter-scene can start screens 1, 2, 4, 5, 6 and 7 only");
+                command.count != 7 && command.count != 8) {
+                return fail("enter-scene can start screens 1, 2, 4, 5, 6, 7 and 8 only");
             }
         } else if (verb == "expect-sound") {
             command.kind = HarnessCommand::Kind::ExpectSound;
@@ -350,6 +351,27 @@ bool ParseHarnessScript(const std::string& text, std::vector<HarnessCommand>& co
                 return fail(verb + " takes one file name");
             }
             command.name = words[1];
+        } else if (verb == "editor" || verb == "expect-editor") {
+            command.kind = verb == "editor" ? HarnessCommand::Kind::Editor : HarnessCommand::Kind::ExpectEditor;
+            if (arguments < 1) {
+                return fail(verb + " needs what to do or check");
+            }
+            command.word = words[1];
+            command.stageName = arguments >= 2 ? RestOfLine(line, verb, 1) : std::string();
+            for (std::size_t i = 2; i < words.size(); ++i) {
+                command.arguments.push_back(words[i]);
+            }
+        } else if (verb == "wait-editor") {
+            command.kind = HarnessCommand::Kind::WaitEditor;
+            if (arguments != 0) {
+                return fail(verb + " takes no arguments");
+            }
+        } else if (verb == "type") {
+            command.kind = HarnessCommand::Kind::Type;
+            if (arguments < 1) {
+                return fail("type needs the text");
+            }
+            command.name = RestOfLine(line, verb, 0);
         } else if (verb == "expect-save") {
             command.kind = HarnessCommand::Kind::ExpectSave;
             if (arguments != 2 || !IsSaveKey(words[1]) || !ParseNumber(words[2], command.value)) {

@@ -5,8 +5,8 @@
 //   frames N                N draws without an update (the clock stands still)
 //   idle                    updates until the loader is idle, then one more so screens see it
 //   press B...              buttons held together for one update, then one update with
-//                           them released (0-3, 16-20, or the names up down left right
-//                           confirm cancel c v hint)
+//                           them released (0-3, 16-22, or the names up down left right
+//                           confirm cancel c v hint undo redo)
 //   hold B N                one button held for N updates, then one update released
 //   shot FILE.png           the last drawn frame's pixels as a PNG
 //   expect-scene ID         the current screen (the root's first child) has identifier ID
@@ -40,7 +40,8 @@
 //                           read left to right, show VALUE
 //   enter-scene ID          test-only: ends the current screen and starts a fresh one of
 //                           identifier ID (1 start-up, 2 title, 4 puzzle of the current
-//                           stage, 5 configuration, 6 retry wait, 7 endless stages)
+//                           stage, 5 configuration, 6 retry wait, 7 endless stages,
+//                           8 stage editor)
 //   stage K NAME            test-only: makes stage NAME (UTF-8) of kind K the current stage
 //   clear-draws             starts noting every picture and sprite square drawn (texture
 //                           and source corner)
@@ -105,6 +106,40 @@
 //                           the best record of endless board ID in "tomarugi.save"
 //   expect-kept ID          the endless board ID was kept: "ID.pzd" is in the player's
 //                           extra stage folder (or data/stage/extra without one)
+//   type TEXT               types TEXT (UTF-8, the rest of the line) into the game's text
+//                           input, as a keyboard would; <enter>, <esc> and <bs> stand for
+//                           Enter, Escape and Backspace. Then one update
+//   editor WHAT ...         on the stage editor screen, then one update:
+//                             cursor X Y          puts the cursor on cell (X, Y)
+//                             place PIECE         places ice, hole, frog, frog-hole, icicle
+//                                                 or start on the cursor's cell
+//                             erase               as the cancel button on the cursor's cell
+//                             undo | redo         one step
+//                             undo-all            undoes every step kept
+//                             resize W H          the menu's resize
+//                             new W H             a new W x H board (as the open page does)
+//                             open NAME           opens the listed extra stage NAME (UTF-8,
+//                                                 without ".pzd")
+//                             test-play           the menu's test play
+//                             save NAME           the menu's save, with NAME typed and Enter
+//                                                 pressed (the rest of the line)
+//   expect-editor WHAT ...  checks the stage editor screen:
+//                             cursor X Y          the cursor's cell
+//                             figures T P F S N   the shown fewest turns, pushes, first
+//                                                 traps, trapped positions and shortest
+//                                                 solutions (each a number, ? or x)
+//                             turns N             the shown fewest turns (a number, ? or x)
+//                             figures-of FILE     the shown figures are the rater's on the
+//                                                 stage text FILE (as `tomarugi-stage rate`)
+//                             tier NAME           none, easy, normal or hard
+//                             board FILE          the board holds the cells of stage text FILE
+//                             empty W H           the board is a new W x H board
+//                             page NAME           open, edit, menu, resize, name, overwrite or
+//                                                 leave
+//                             message TEXT        the one-line message contains TEXT (UTF-8)
+//                             modified yes|no     whether there are unsaved changes
+//   wait-editor             updates (1 ms of real time apart) until the editor's figures
+//                           belong to the board shown, then one more; fails after 10 s
 #pragma once
 
 #include <cstdint>
@@ -157,6 +192,10 @@ struct HarnessCommand {
         WaitBoard,
         ExpectBoardId,
         ExpectKept,
+        Editor,
+        ExpectEditor,
+        WaitEditor,
+        Type,
     };
     Kind kind = Kind::Wait;
     std::int32_t line = 0;        // 1-based line in the script
@@ -169,6 +208,7 @@ struct HarnessCommand {
     double value = 0.0;           // ExpectSound, ExpectSave
     std::int32_t stageKind = 0;   // ExpectSave record, SetStage: 0 normal, 1 extra
     std::string stageName;        // ExpectSave record, SetStage: UTF-8 as written
+    std::vector<std::string> arguments; // Editor, ExpectEditor: the words after `word`
     float sourceX = 0.0f;         // ExpectDrawn, ExpectNotDrawn
     float sourceY = 0.0f;
 };

@@ -28,6 +28,7 @@
 // Thread-safe; nothing is kept between calls.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,14 @@ bool IsFolderWritable(const std::string& folder);
 // "$HOME/.local/share/<application>". Nothing is created. When neither variable gives an
 // absolute path the result is "" and `problem` says so in words (for one line to the player).
 std::string PlayerDataFolder(const char* application, std::string& problem);
+
+// Writes `size` bytes as the whole new contents of the file at `path` (an operating-system
+// path) so that a crash or a kill at any moment leaves either the old file or the complete
+// new one, never a part: the bytes go to a temporary file in the same folder, are flushed
+// to the disk, and the temporary file is renamed over `path`. The folder must exist. On
+// failure false, `problem` says why in words (for one line to the player), the old file is
+// untouched and no temporary file is left behind.
+bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_t size, std::string& problem);
 
 // True when the whole of `name` matches `pattern` by the rules above (both Shift-JIS).
 bool MatchesWildcard(const std::string& name, const std::string& pattern);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Lumora {
 
@@ -54,6 +55,17 @@ void SetScreenshotFolder(const char* folder);
 // Milliseconds since the engine's clock started (the first engine call of the process),
 // wrapping after about 49 days. In headless mode, the virtual clock's milliseconds.
 std::uint32_t GetMilliseconds();
+
+// Typing text (a stage's name): between StartTextInput and StopTextInput the platform's text
+// input runs (SDL text input, so an input method can compose Japanese), and TakeTypedText
+// hands over what was typed since its last call, as UTF-8, with three keys as control
+// characters: '\b' Backspace, '\r' Enter, '\x1b' Escape. The virtual buttons keep working
+// meanwhile (a typed "z" is also the Z key); a screen that takes text reads the text first.
+// Nothing is collected while text input is off. Main thread only.
+void StartTextInput();
+void StopTextInput();
+bool IsTextInputActive();
+std::string TakeTypedText();
 
 } // namespace System
 } // namespace Lumora

@@ -34,6 +34,9 @@ std::uint64_t GetClockMicroseconds();
 // Scripted input: the virtual buttons held from the next IInputController::Refresh on (bit n
 // is button n). Keyboard and pads are not read in headless mode.
 void SetHeldButtons(std::uint32_t heldMask);
+// Scripted typing: `utf8` is handed out by the next System::TakeTypedText as if typed (with
+// the same control characters); dropped while text input is off, as real typing is.
+void TypeText(const std::string& utf8);
 
 // Sound in headless mode: nothing is heard; every Play, Stop and SetVolume is recorded.
 struct SoundEvent {

@@ -2,6 +2,7 @@
 
 #include "Runtime.h"
 
+#include <Lumora/System.h>
 #include <Lumora/Text.h>
 
 #include <SDL.h>
@@ -149,7 +150,23 @@ std::int32_t Core::Run(std::int32_t)
                 exitRequested_ = true;
             }
             break;
+        case SDL_TEXTINPUT:
+            Internal::AppendTypedText(event.text.text);
+            break;
         case SDL_KEYDOWN:
+            if (System::IsTextInputActive()) {
+                // The three editing keys of a text field, repeats included (a held
+                // Backspace keeps deleting); the rest of the text comes as SDL_TEXTINPUT.
+                const SDL_Keycode key = event.key.keysym.sym;
+                if (key == SDLK_BACKSPACE) {
+                    Internal::AppendTypedText("\b");
+                } else if ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && (event.key.keysym.mod & KMOD_ALT) == 0 &&
+                           event.key.repeat == 0) {
+                    Internal::AppendTypedText("\r");
+                } else if (key == SDLK_ESCAPE && event.key.repeat == 0) {
+                    Internal::AppendTypedText("\x1b");
+                }
+            }
             if (event.key.repeat == 0) {
                 const SDL_Keycode key = event.key.keysym.sym;
                 const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;

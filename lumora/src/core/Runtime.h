@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Lumora::Internal {
 
@@ -19,5 +20,9 @@ std::uint64_t ReadCounter();
 std::uint64_t CounterFrequency();
 // Milliseconds since the clock started (virtual in headless mode).
 std::uint32_t ReadMilliseconds();
+
+// Text typed while text input is on (see System::StartTextInput); the event loop and the
+// testing API append, TakeTypedText empties it. Main thread only.
+void AppendTypedText(const std::string& utf8);
 
 } // namespace Lumora::Internal

@@ -33,6 +33,8 @@ std::atomic<bool> coreExists{false};
 bool reportStartErrors = true;
 std::string lastStartError;
 std::string screenshotFolder; // "" = beside the program
+bool textInputActive = false;
+std::string typedText; // UTF-8 typed since the last TakeTypedText
 
 // OpenGL drivers, the software renderer above all, allocate and free megabytes of working
 // memory every frame (binned triangles, shaded vertices). With glibc's defaults the freed
@@ -147,9 +149,44 @@ void Finalize()
     initialized = false;
 }
 
+void StartTextInput()
+{
+    typedText.clear();
+    textInputActive = true;
+    // Headless runs have no window to type into; the harness types through Testing::TypeText.
+    if (initialized && !Testing::IsHeadless()) {
+        SDL_StartTextInput();
+    }
+}
+
+void StopTextInput()
+{
+    if (textInputActive && initialized && !Testing::IsHeadless()) {
+        SDL_StopTextInput();
+    }
+    textInputActive = false;
+    typedText.clear();
+}
+
+bool IsTextInputActive() { return textInputActive; }
+
+std::string TakeTypedText()
+{
+    std::string taken;
+    taken.swap(typedText);
+    return taken;
+}
+
 } // namespace Lumora::System
 
 namespace Lumora::Internal {
+
+void AppendTypedText(const std::string& utf8)
+{
+    if (System::textInputActive) {
+        System::typedText += utf8;
+    }
+}
 
 void ReportStartError(const std::string& reason)
 {
@@ -162,6 +199,8 @@ void ReportStartError(const std::string& reason)
 } // namespace Lumora::Internal
 
 namespace Lumora::Testing {
+
+void TypeText(const std::string& utf8) { Internal::AppendTypedText(utf8); }
 
 void SetHeldButtons(std::uint32_t heldMask)
 {

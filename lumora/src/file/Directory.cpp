@@ -2,11 +2,14 @@
 #include <Lumora/Text.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdlib>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace Lumora {
@@ -118,6 +121,60 @@ bool IsFolderWritable(const std::string& folder)
     struct stat status {};
     // access() answers for the real user and also says no on a read-only mount (EROFS).
     return stat(path, &status) == 0 && S_ISDIR(status.st_mode) && access(path, W_OK | X_OK) == 0;
+}
+
+bool ReplaceFileAtomically(const std::string& path, const void* data, std::size_t size, std::string& problem)
+{
+    problem.clear();
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A hidden name that no stage pattern lists, unique per attempt (mkstemp fills XXXXXX).
+    std::string temporary = (slash == std::string::npos ? std::string() : folder) + "." + name + ".XXXXXX";
+    const int file = mkstemp(temporary.data());
+    if (file < 0) {
+        problem = "cannot write in " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    auto fail = [&](const char* what) {
+        problem = std::string(what) + " " + path + ": " + std::strerror(errno);
+        close(file);
+        unlink(temporary.c_str());
+        return false;
+    };
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t step = write(file, bytes + written, size - written);
+        if (step < 0 && errno == EINTR) {
+            continue;
+        }
+        if (step <= 0) {
+            return fail("cannot write");
+        }
+        written += static_cast<std::size_t>(step);
+    }
+    // mkstemp makes the file private (0600); a stage is as readable as any other file.
+    if (fchmod(file, 0644) != 0 || fsync(file) != 0) {
+        return fail("cannot write");
+    }
+    if (close(file) != 0) {
+        problem = "cannot write " + path + ": " + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        problem = "cannot replace " + path + ": " + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder's entry list.
+    const int folderHandle = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folderHandle >= 0) {
+        fsync(folderHandle);
+        close(folderHandle);
+    }
+    return true;
 }
 
 std::string PlayerDataFolder(const char* application, std::string& problem)
