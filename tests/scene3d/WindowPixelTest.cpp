@@ -9,9 +9,17 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#if SCENE_TEST_X11
+// Last: it brings Xlib and its macros.
+#include <SDL_syswm.h>
+#include <X11/Xutil.h>
+#endif
 
 using Lumora::Math::Rect;
 
@@ -129,16 +137,20 @@ protected:
 
     static bool Near(std::uint32_t rgb, std::uint32_t expected) { return SceneTest::NearRgb(rgb, expected); }
 
-    void ExpectTheScene()
+    // The scene as DrawScene lays it out, in a shot of `scale` pixels per logical pixel
+    // (F12 saves the window's picture at its own resolution).
+    void ExpectTheScene(int scale = 1)
     {
-        ASSERT_EQ(shot.width, 640);
-        ASSERT_EQ(shot.height, 480);
-        EXPECT_EQ(At(5, 0), 0xFF0000u);                                        // top row first
-        EXPECT_TRUE(Near(At(5, 1), 0x408000)) << std::hex << At(5, 1);          // the scene's clear covers the fill
-        EXPECT_TRUE(Near(At(260, 240), 0xCC0000)) << std::hex << At(260, 240);  // lit red ground
-        EXPECT_TRUE(Near(At(320, 240), 0x0000CC)) << std::hex << At(320, 240);  // the nearer square, whatever the order
-        EXPECT_TRUE(Near(At(320, 400), 0x0000FF)) << std::hex << At(320, 400);  // the panel on top
-        EXPECT_EQ(At(639, 479), 0x0000FFu);
+        ASSERT_EQ(shot.width, 640 * scale);
+        ASSERT_EQ(shot.height, 480 * scale);
+        const auto at = [&](int x, int y) { return At(x * scale, y * scale); };
+        EXPECT_EQ(at(5, 0), 0xFF0000u);                                        // top row first
+        EXPECT_EQ(At(5, scale - 1), 0xFF0000u);                                // one logical row thick
+        EXPECT_TRUE(Near(at(5, 1), 0x408000)) << std::hex << at(5, 1);          // the scene's clear covers the fill
+        EXPECT_TRUE(Near(at(260, 240), 0xCC0000)) << std::hex << at(260, 240);  // lit red ground
+        EXPECT_TRUE(Near(at(320, 240), 0x0000CC)) << std::hex << at(320, 240);  // the nearer square, whatever the order
+        EXPECT_TRUE(Near(at(320, 400), 0x0000FF)) << std::hex << at(320, 400);  // the panel on top
+        EXPECT_EQ(At(640 * scale - 1, 480 * scale - 1), 0x0000FFu);
     }
 
     std::filesystem::path folder;
@@ -167,13 +179,171 @@ TEST_F(WindowPixels, AWindowOfTheScreenSizeShowsTheSceneWithItsDepthWhicheverIsD
     }
 }
 
-TEST_F(WindowPixels, AScaledWindowShowsTheSamePicture)
+TEST_F(WindowPixels, AScaledWindowShowsTheSamePictureAtItsOwnResolution)
 {
     SizeWindow(1280, 960);
     PressF12();
     DrawScene(false);
     ReadShot();
-    ExpectTheScene();
+    ExpectTheScene(2);
 }
+
+#if SCENE_TEST_X11
+// What a player sees under X with no window manager (kiosk sessions, bare Xvfb): F11 asks the
+// server for fullscreen and nobody carries it out, yet SDL goes on reporting the screen's size.
+// The picture must stay fitted to the window as it really is, read back from the X server
+// itself. Runs when SDL is on X (the CTest entry starts its own Xvfb without a manager).
+class WindowUnderX : public RenderTest::HeadlessEngine {
+protected:
+    void SetUp() override
+    {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display";
+        }
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        BootWindowed();
+        if (render == nullptr) {
+            return;
+        }
+        SDL_Window* window = SDL_GL_GetCurrentWindow();
+        ASSERT_NE(window, nullptr);
+        SDL_VERSION(&info.version);
+        ASSERT_EQ(SDL_GetWindowWMInfo(window, &info), SDL_TRUE);
+        ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
+        files->Put("white.png", RenderTest::Png(1, 1, {255, 255, 255, 255}));
+        white = render->CreateTextureFromFile("white.png");
+        ASSERT_NE(white, nullptr);
+    }
+
+    void TearDown() override
+    {
+        Lumora::SafeRelease(white);
+        HeadlessEngine::TearDown();
+        unsetenv("SDL_VIDEODRIVER");
+    }
+
+    // Lets the core read its events for a while, as the main loop does between frames; a
+    // window manager, where there is one, has answered by then.
+    void Pump(int milliseconds)
+    {
+        for (int waited = 0; waited < milliseconds; waited += 10) {
+            ASSERT_NE(core->Run(0), 0);
+            SDL_Delay(10);
+        }
+    }
+
+    void PressF11()
+    {
+        SDL_Event press{};
+        press.type = SDL_KEYDOWN;
+        press.key.keysym.sym = SDLK_F11;
+        press.key.keysym.scancode = SDL_SCANCODE_F11;
+        ASSERT_EQ(SDL_PushEvent(&press), 1);
+        Pump(300);
+    }
+
+    // A red screen with a green square in its top-left corner and a blue one in its
+    // bottom-right corner, 8 logical pixels each. Two frames: Mesa's software renderer takes
+    // up a window's new size at the swap after it changed (as a running game does, one
+    // frame late).
+    void DrawCorners()
+    {
+        for (int frame = 0; frame < 2; ++frame) {
+            render->SetClearColor(0xFF000000);
+            render->BeginFrame();
+            render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFF0000, Rect(0, 0, 1, 1), white, 0, {});
+            render->DrawTexture(Rect(0, 0, 8, 8), 0xFF00FF00, Rect(0, 0, 1, 1), white, 0, {});
+            render->DrawTexture(Rect(632, 472, 8, 8), 0xFF0000FF, Rect(0, 0, 1, 1), white, 0, {});
+            render->EndFrame();
+        }
+    }
+
+    // The window's pixels as the X server holds them, and its real size.
+    void ReadWindow()
+    {
+        Display* display = info.info.x11.display;
+        XSync(display, False);
+        XWindowAttributes attributes{};
+        ASSERT_NE(XGetWindowAttributes(display, info.info.x11.window, &attributes), 0);
+        windowWidth = attributes.width;
+        windowHeight = attributes.height;
+        XImage* image = XGetImage(display, info.info.x11.window, 0, 0, static_cast<unsigned>(windowWidth),
+                                  static_cast<unsigned>(windowHeight), AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        pixels.assign(static_cast<std::size_t>(windowWidth) * static_cast<std::size_t>(windowHeight), 0);
+        for (int y = 0; y < windowHeight; ++y) {
+            for (int x = 0; x < windowWidth; ++x) {
+                pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(windowWidth) + static_cast<std::size_t>(x)] =
+                    static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+            }
+        }
+        XDestroyImage(image);
+    }
+
+    std::uint32_t At(int x, int y) const
+    {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(windowWidth) + static_cast<std::size_t>(x)];
+    }
+
+    // The picture sits at the largest whole scale that fits the real window, centred: its
+    // corners are where that says, and the bars (if any) are black.
+    void ExpectTheFrameFitted()
+    {
+        const int scale = std::min(windowWidth / 640, windowHeight / 480);
+        ASSERT_GE(scale, 1);
+        const int left = (windowWidth - 640 * scale) / 2;
+        const int top = (windowHeight - 480 * scale) / 2;
+        const int right = left + 640 * scale - 1;
+        const int bottom = top + 480 * scale - 1;
+        EXPECT_EQ(At(left, top), 0x00FF00u) << std::hex << At(left, top);
+        EXPECT_EQ(At(left + 8 * scale - 1, top + 8 * scale - 1), 0x00FF00u);
+        EXPECT_EQ(At(left + 8 * scale, top), 0xFF0000u);
+        EXPECT_EQ(At(right, bottom), 0x0000FFu) << std::hex << At(right, bottom);
+        EXPECT_EQ(At(right - 8 * scale, bottom), 0xFF0000u);
+        EXPECT_EQ(At(windowWidth / 2, windowHeight / 2), 0xFF0000u);
+        if (left > 0) {
+            EXPECT_EQ(At(left - 1, windowHeight / 2), 0u);
+        }
+        if (top > 0) {
+            EXPECT_EQ(At(windowWidth / 2, top - 1), 0u);
+        }
+    }
+
+    SDL_SysWMinfo info{};
+    Lumora::ITexture* white = nullptr;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+TEST_F(WindowUnderX, TheFrameFitsTheRealWindowWhetherFullscreenIsGrantedOrRefused)
+{
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    SDL_SetWindowSize(window, 1280, 960);
+    Pump(200);
+    DrawCorners();
+    ReadWindow();
+    ASSERT_EQ(windowWidth, 1280);
+    ASSERT_EQ(windowHeight, 960);
+    {
+        SCOPED_TRACE("windowed 1280 x 960");
+        ExpectTheFrameFitted();
+    }
+    PressF11();
+    DrawCorners();
+    ReadWindow();
+    {
+        SCOPED_TRACE("after F11: " + std::to_string(windowWidth) + " x " + std::to_string(windowHeight));
+        ExpectTheFrameFitted();
+    }
+    PressF11();
+    DrawCorners();
+    ReadWindow();
+    {
+        SCOPED_TRACE("after F11 again: " + std::to_string(windowWidth) + " x " + std::to_string(windowHeight));
+        ExpectTheFrameFitted();
+    }
+}
+#endif
 
 } // namespace
