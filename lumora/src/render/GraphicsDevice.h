@@ -97,6 +97,8 @@ public:
     Texture* LoadTexture(const char* fileName, const TextureOptions& options);
     // Reads a whole file through the core's file manager; false when missing or unreadable.
     bool ReadFile(const char* fileName, std::vector<std::uint8_t>& bytes);
+    // The name that opens `fileName` whatever the current directory becomes (the device's).
+    std::string AbsoluteName(const char* fileName) const { return device_->AbsoluteName(fileName); }
 
     // Used by sprites and fonts: append to this frame with the current blend mode.
     void AddQuad(Quad quad);
