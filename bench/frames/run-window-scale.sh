@@ -13,7 +13,7 @@
 # 2x); the largest gap in the second after each switch.
 #   run-window-scale.sh GAME PROBE RUNS
 game=$1 probe=$2 runs=$3
-folder=$(dirname "$game")
+folder=$(cd "$(dirname "$game")" && pwd) game=$folder/$(basename "$game")
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 shaderCache=$(mktemp -d) || exit 1
 trap 'rm -rf "$shaderCache"' EXIT
