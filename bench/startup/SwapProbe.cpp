@@ -7,7 +7,7 @@
 //
 // With SWAP_PROBE_KEYS set, it also plays a player's part: the variable lists steps
 // "DELAY:KEY" separated by blanks, DELAY in ms after the previous step (the first after the
-// first frame), KEY one of z x c v up down left right f12 quit. At each swap the probe sends
+// first frame), KEY one of z x c v up down left right f11 f12 quit. At each swap the probe sends
 // the steps that are due as SDL events to the window: a key goes down, and up again 80 ms
 // later (several updates at 60 per second); "quit" closes the window. Each step taken is
 // written to the log as "# step N KEY at MS". The log's first line is "# start MS", the
@@ -109,6 +109,7 @@ SDL_Scancode ScancodeOf(const std::string& key)
         {"z", SDL_SCANCODE_Z},       {"x", SDL_SCANCODE_X},         {"c", SDL_SCANCODE_C},
         {"v", SDL_SCANCODE_V},       {"up", SDL_SCANCODE_UP},       {"down", SDL_SCANCODE_DOWN},
         {"left", SDL_SCANCODE_LEFT}, {"right", SDL_SCANCODE_RIGHT}, {"f12", SDL_SCANCODE_F12},
+        {"f11", SDL_SCANCODE_F11},
     };
     const auto found = keys.find(key);
     return found != keys.end() ? found->second : SDL_SCANCODE_UNKNOWN;

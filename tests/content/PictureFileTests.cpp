@@ -96,6 +96,53 @@ TEST(PictureFiles, TheDefinitionsMakeExactlyThePicturesTheScreensLoad)
     EXPECT_EQ(defined, wanted);
 }
 
+// Every picture, the ones added after this test included, also comes at twice its size from
+// the same definition: the 2x picture averaged over 2 x 2 blocks is the 1x picture again,
+// up to edge antialiasing and text hinting (premultiplied, so colour under full transparency
+// does not count). A hand-made, shifted or merely enlarged-and-blurred 2x picture fails:
+// the block average of an enlarged copy matches, so sharpness is checked too: the 2x picture
+// has steps between neighbours that the 1x one, enlarged, cannot have.
+TEST(PictureFiles, EachPictureComesAtTwiceItsSizeFromTheSameDefinition)
+{
+    picturegen::PictureBook book;
+    std::string error;
+    ASSERT_TRUE(picturegen::LoadPictureBook(TOMARUGI_PICTURE_DEFINITIONS, &book, &error)) << error;
+    ASSERT_FALSE(book.pictures.empty());
+    for (const auto& picture : book.pictures) {
+        SCOPED_TRACE(picture.path);
+        PictureImage small, large;
+        ASSERT_TRUE(small.Load(ContentPath(picture.path)));
+        ASSERT_TRUE(large.Load(ContentPath(picturegen::HighResolutionPath(picture.path))));
+        ASSERT_EQ(large.width, small.width * 2);
+        ASSERT_EQ(large.height, small.height * 2);
+        const auto premultiplied = [](const PictureImage& image, int x, int y, int channel) {
+            const std::uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
+            return channel == 3 ? p[3] : p[channel] * p[3] / 255.0;
+        };
+        double difference = 0;
+        long long samples = 0;
+        long long sharpSteps = 0; // 2x neighbours inside one enlarged 1x texel that differ
+        for (int y = 0; y < small.height; ++y)
+            for (int x = 0; x < small.width; ++x)
+                for (int channel = 0; channel < 4; ++channel) {
+                    double block = 0;
+                    for (int dy = 0; dy < 2; ++dy)
+                        for (int dx = 0; dx < 2; ++dx) block += premultiplied(large, 2 * x + dx, 2 * y + dy, channel);
+                    difference += std::abs(block / 4 - premultiplied(small, x, y, channel));
+                    ++samples;
+                    if (channel == 3 && std::abs(premultiplied(large, 2 * x, 2 * y, 3) - premultiplied(large, 2 * x + 1, 2 * y, 3)) > 64)
+                        ++sharpSteps;
+                }
+        // Small hinted text differs most (up to about 10 in the stage select captions); a
+        // painter that leaves option lengths unscaled gives 17 to 30 in most pictures.
+        EXPECT_LT(difference / static_cast<double>(samples), 12.0) << "mean difference per channel, of 255";
+        // Pictures with any edge at all show some of it inside a 1x texel at 2x.
+        if (small.CoveredShare(0, 0, small.width, small.height, 255) < 1.0) {
+            EXPECT_GT(sharpSteps, 0) << "the 2x picture is no sharper than the 1x one enlarged";
+        }
+    }
+}
+
 TEST(SoftCircle, FillTexelsAreOpaqueDistinctAndStableUnderFiltering)
 {
     const PictureImage image = Load("graphic/sprite/common__soft_circle_640x480.tga");
@@ -172,6 +219,43 @@ TEST(Digits, EachCellHoldsItsOwnDigitClearOfItsNeighbours)
         seen.insert(alpha);
     }
     EXPECT_EQ(seen.size(), 10u) << "two digit cells look the same";
+}
+
+// The number renderer sets digits 20 pixels apart, cell after cell: "25" must read as one
+// number, so the ink of two neighbouring digits (outline included) is at most 5 pixels
+// apart, the most a narrow "3" beside a "5" leaves when every digit fills its cell (it was
+// 7 to 10 when the digits sat small in their cells), in the 1x picture and about twice as
+// far in the 2x one (its finer edges lose the half pixel of fringe that 1x ink gains).
+// "1" is narrow by nature and only has to stay inside its cell.
+TEST(Digits, NeighbouringDigitsSitCloseEnoughToReadAsOneNumber)
+{
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        const PictureImage image = Load(scale == 1 ? "graphic/sprite/numbers_32_azuki.png"
+                                                   : "graphic/sprite/numbers_32_azuki@2x.png");
+        const int cell = 20 * scale;
+        ASSERT_EQ(image.width, 10 * cell);
+        ASSERT_EQ(image.height, 32 * scale);
+        int left[10], right[10];
+        for (int digit = 0; digit < 10; ++digit) {
+            left[digit] = cell;
+            right[digit] = -1;
+            for (int column = 0; column < cell; ++column)
+                for (int y = 0; y < image.height; ++y)
+                    if (image.Alpha(digit * cell + column, y) >= 16) {
+                        left[digit] = std::min(left[digit], column);
+                        right[digit] = std::max(right[digit], column);
+                    }
+            ASSERT_GE(right[digit], left[digit]) << "digit " << digit << " is empty";
+        }
+        for (int a = 0; a < 10; ++a)
+            for (int b = 0; b < 10; ++b) {
+                if (a == 1 || b == 1) continue;
+                const int gap = cell - 1 - right[a] + left[b];
+                EXPECT_LE(gap, scale == 1 ? 5 : 11) << "\"" << a << b << "\" reads as \"" << a << " " << b << "\" (" << gap << " px apart)";
+                EXPECT_GE(gap, 1) << "\"" << a << b << "\" run into each other";
+            }
+    }
 }
 
 TEST(TipCells, EachTipShowsWithinTheScreenAtItsItem)

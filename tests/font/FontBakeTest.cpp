@@ -165,6 +165,62 @@ TEST_F(SmallBake, OutlineSurroundsTheGlyphAndNothingLeaksOutsideTheRects) {
     }
 }
 
+// The 2x pages hold each glyph in its 1x cell's doubled rectangle, at twice the detail: the
+// 2x fill averaged over 2 x 2 blocks is the 1x fill again (up to hinting), nothing lies
+// outside the doubled rectangles, and within them there are edges finer than a 1x texel.
+TEST_F(SmallBake, HighResolutionPagesHoldEveryGlyphInItsDoubledCell) {
+    BakeSettings settings;
+    settings.fontPath = TOMARUGI_TEST_FONT_FACE;
+    settings.pixelSize = 16;
+    settings.outlineWidth = 2;
+    settings.pageSize = kPageSide;
+    settings.highResolution = true;
+    BakedFont both;
+    std::string error;
+    ASSERT_TRUE(BakeFont(settings, charset, both, error)) << error;
+    EXPECT_EQ(both.pages, baked.pages) << "the 1x pages change when the 2x ones are baked too";
+    ASSERT_EQ(both.highResolutionPages.size(), both.pages.size());
+    const int side = kPageSide * 2;
+    std::vector<std::vector<bool>> inRect(both.pages.size(), std::vector<bool>(side * side, false));
+    const LftFont font(both.data);
+    for (const LftGlyph& glyph : both.data.glyphs) {
+        if (glyph.width == 0) {
+            continue;
+        }
+        const auto& small = both.pages[glyph.page];
+        const auto& large = both.highResolutionPages[glyph.page];
+        double difference = 0;
+        int fineEdges = 0;
+        for (int y = 0; y < glyph.height; ++y) {
+            for (int x = 0; x < glyph.width; ++x) {
+                double block = 0;
+                for (int dy = 0; dy < 2; ++dy) {
+                    for (int dx = 0; dx < 2; ++dx) {
+                        const int lx = (glyph.x + x) * 2 + dx, ly = (glyph.y + y) * 2 + dy;
+                        inRect[glyph.page][static_cast<std::size_t>(ly * side + lx)] = true;
+                        block += large[static_cast<std::size_t>(ly * side + lx) * 2];
+                    }
+                }
+                const int lx = (glyph.x + x) * 2, ly = (glyph.y + y) * 2;
+                fineEdges += std::abs(large[static_cast<std::size_t>(ly * side + lx) * 2] -
+                                      large[static_cast<std::size_t>(ly * side + lx + 1) * 2]) > 96;
+                difference += std::abs(block / 4 - small[static_cast<std::size_t>((glyph.y + y) * kPageSide + glyph.x + x) * 2]);
+            }
+        }
+        const double mean = difference / (glyph.width * glyph.height);
+        EXPECT_LT(mean, 24.0) << "glyph " << std::hex << glyph.code << ": the 2x glyph is not the 1x one";
+        EXPECT_GT(fineEdges, 0) << "glyph " << std::hex << glyph.code << " is no sharper at 2x";
+    }
+    for (std::size_t page = 0; page < both.highResolutionPages.size(); ++page) {
+        for (int i = 0; i < side * side; ++i) {
+            if (!inRect[page][static_cast<std::size_t>(i)]) {
+                ASSERT_EQ(both.highResolutionPages[page][static_cast<std::size_t>(i) * 2 + 1], 0)
+                    << "coverage outside every doubled glyph rect, page " << page << " pixel " << i;
+            }
+        }
+    }
+}
+
 TEST_F(SmallBake, WrittenFilesReadBackThroughTheEngineReaderAndStbImage) {
     // Pages left from an earlier, bigger bake of the same name must go.
     const fs::path stale = directory / ("Small_" + std::to_string(baked.data.pageCount) + ".tga");

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using Lumora::Internal::ComputeLetterbox;
 
 namespace {
@@ -37,6 +39,31 @@ TEST(Letterbox, EmptyWindowOrScreenGivesNothing)
     ExpectView(0, 480, 0, 0, 0, 0);
     const auto view = ComputeLetterbox(640, 480, 0, 0);
     EXPECT_EQ(view.width, 0);
+}
+
+// A shown window draws its frame at its own resolution from 1.5x up, whole or not; below
+// that the 640 x 480 screen is drawn and letterboxed as above.
+TEST(RenderScale, FromOneAndAHalfTheFrameIsDrawnAtTheWindowsResolution)
+{
+    struct Case {
+        int windowWidth, windowHeight;
+        float scale;
+        int width, height;
+    };
+    const Case cases[] = {
+        {640, 480, 1.0f, 640, 480},     {959, 719, 1.0f, 640, 480},   // just short of 1.5x
+        {960, 720, 1.5f, 960, 720},     {1280, 960, 2.0f, 1280, 960},
+        {1920, 1080, 2.25f, 1440, 1080}, // fullscreen: the height fills, bars left and right
+        {1280, 1200, 2.0f, 1280, 960},  // the width limits
+        {320, 240, 1.0f, 640, 480},     // smaller windows shrink the 1x frame when shown
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.windowWidth) + " x " + std::to_string(c.windowHeight));
+        const auto scale = Lumora::Internal::ComputeRenderScale(c.windowWidth, c.windowHeight, 640, 480);
+        EXPECT_FLOAT_EQ(scale.scale, c.scale);
+        EXPECT_EQ(scale.width, c.width);
+        EXPECT_EQ(scale.height, c.height);
+    }
 }
 
 } // namespace

@@ -4,14 +4,23 @@
 // target and scales it in. Both must give the same picture.
 #include "SceneTestSupport.h"
 
+#include "GraphicsDevice.h"
 #include "ImageCodec.h"
 #include "ModelShaderHost.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#if SCENE_TEST_X11
+// Last: it brings Xlib and its macros.
+#include <SDL_syswm.h>
+#include <X11/Xutil.h>
+#endif
 
 using Lumora::Math::Rect;
 
@@ -129,16 +138,20 @@ protected:
 
     static bool Near(std::uint32_t rgb, std::uint32_t expected) { return SceneTest::NearRgb(rgb, expected); }
 
-    void ExpectTheScene()
+    // The scene as DrawScene lays it out, in a shot of `scale` pixels per logical pixel
+    // (F12 saves the window's picture at its own resolution).
+    void ExpectTheScene(int scale = 1)
     {
-        ASSERT_EQ(shot.width, 640);
-        ASSERT_EQ(shot.height, 480);
-        EXPECT_EQ(At(5, 0), 0xFF0000u);                                        // top row first
-        EXPECT_TRUE(Near(At(5, 1), 0x408000)) << std::hex << At(5, 1);          // the scene's clear covers the fill
-        EXPECT_TRUE(Near(At(260, 240), 0xCC0000)) << std::hex << At(260, 240);  // lit red ground
-        EXPECT_TRUE(Near(At(320, 240), 0x0000CC)) << std::hex << At(320, 240);  // the nearer square, whatever the order
-        EXPECT_TRUE(Near(At(320, 400), 0x0000FF)) << std::hex << At(320, 400);  // the panel on top
-        EXPECT_EQ(At(639, 479), 0x0000FFu);
+        ASSERT_EQ(shot.width, 640 * scale);
+        ASSERT_EQ(shot.height, 480 * scale);
+        const auto at = [&](int x, int y) { return At(x * scale, y * scale); };
+        EXPECT_EQ(at(5, 0), 0xFF0000u);                                        // top row first
+        EXPECT_EQ(At(5, scale - 1), 0xFF0000u);                                // one logical row thick
+        EXPECT_TRUE(Near(at(5, 1), 0x408000)) << std::hex << at(5, 1);          // the scene's clear covers the fill
+        EXPECT_TRUE(Near(at(260, 240), 0xCC0000)) << std::hex << at(260, 240);  // lit red ground
+        EXPECT_TRUE(Near(at(320, 240), 0x0000CC)) << std::hex << at(320, 240);  // the nearer square, whatever the order
+        EXPECT_TRUE(Near(at(320, 400), 0x0000FF)) << std::hex << at(320, 400);  // the panel on top
+        EXPECT_EQ(At(640 * scale - 1, 480 * scale - 1), 0x0000FFu);
     }
 
     std::filesystem::path folder;
@@ -167,13 +180,362 @@ TEST_F(WindowPixels, AWindowOfTheScreenSizeShowsTheSceneWithItsDepthWhicheverIsD
     }
 }
 
-TEST_F(WindowPixels, AScaledWindowShowsTheSamePicture)
+TEST_F(WindowPixels, AScaledWindowShowsTheSamePictureAtItsOwnResolution)
 {
     SizeWindow(1280, 960);
     PressF12();
     DrawScene(false);
     ReadShot();
-    ExpectTheScene();
+    ExpectTheScene(2);
 }
+
+// Pictures in a large window: drawing code keeps its 1x rectangles, the engine draws them
+// from the picture's 2x companion once it has loaded. The 1x picture has two columns (red,
+// blue); its companion four (red, green, blue, yellow), so which one was drawn, and how a 1x
+// source rectangle landed on the 2x texels, shows in the colours.
+class WindowPictures : public WindowPixels {
+protected:
+    void PutPictures()
+    {
+        const std::vector<std::uint8_t> red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255},
+            yellow{255, 255, 0, 255};
+        std::vector<std::uint8_t> small, large;
+        for (int y = 0; y < 2; ++y) {
+            for (const auto* texel : {&red, &blue}) small.insert(small.end(), texel->begin(), texel->end());
+        }
+        for (int y = 0; y < 4; ++y) {
+            for (const auto* texel : {&red, &green, &blue, &yellow}) large.insert(large.end(), texel->begin(), texel->end());
+        }
+        files->Put("columns.png", RenderTest::Png(2, 2, small));
+        files->Put("columns@2x.png", RenderTest::Png(4, 4, large));
+        picture = render->CreateTextureFromFile("columns.png");
+        ASSERT_NE(picture, nullptr);
+    }
+
+    // The whole picture at (0, 0) and its right column alone at (200, 0), 64 x 64 logical
+    // pixels each, in blend mode 0 (texel-exact at whole scales); F12 on the frame.
+    void DrawPictures()
+    {
+        PressF12();
+        render->SetClearColor(0xFF000000);
+        render->BeginFrame();
+        render->SetBlendMode(0);
+        render->DrawTexture(Rect(0, 0, 64, 64), 0xFFFFFFFF, Rect(0, 0, 2, 2), picture, 0, {});
+        render->DrawTexture(Rect(200, 0, 64, 64), 0xFFFFFFFF, Rect(1, 0, 1, 2), picture, 0, {});
+        render->EndFrame();
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushScreenshots();
+    }
+
+    // Decodes the newest screenshot (ReadShot's sibling that keeps the engine running).
+    void ReadNewestShot()
+    {
+        std::filesystem::path newest;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (newest.empty() || entry.path().filename() > newest.filename()) {
+                newest = entry.path();
+            }
+        }
+        ASSERT_FALSE(newest.empty());
+        std::ifstream in(newest, std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        std::string error;
+        auto image = Lumora::Internal::DecodeImage(bytes.data(), bytes.size(), error);
+        ASSERT_TRUE(image.has_value()) << error;
+        shot = std::move(*image);
+        std::filesystem::remove(newest);
+    }
+
+    void TearDown() override
+    {
+        Lumora::SafeRelease(picture);
+        WindowPixels::TearDown();
+    }
+
+    Lumora::ITexture* picture = nullptr;
+};
+
+TEST_F(WindowPictures, A1xWindowNeverLoadsThe2xPictures)
+{
+    PutPictures();
+    DrawPictures();
+    DrawPictures();
+    auto* device2 = static_cast<Lumora::Internal::GraphicsDevice*>(device);
+    device2->FlushHighResolution();
+    EXPECT_EQ(static_cast<Lumora::Internal::Texture*>(picture)->HighResolution(), nullptr);
+    ReadNewestShot();
+    ASSERT_EQ(shot.width, 640);
+    EXPECT_EQ(At(16, 10), 0xFF0000u);
+    EXPECT_EQ(At(48, 10), 0x0000FFu);
+    EXPECT_EQ(At(232, 10), 0x0000FFu);
+}
+
+TEST_F(WindowPictures, ALargeWindowDrawsFromThe2xPictureOnceLoadedMappingEach1xRectangle)
+{
+    SizeWindow(1280, 960);
+    PutPictures();
+    // The first frame asks for the companion and shows the 1x texels meanwhile.
+    DrawPictures();
+    ReadNewestShot();
+    ASSERT_EQ(shot.width, 1280);
+    EXPECT_EQ(At(48, 20), 0xFF0000u) << std::hex << At(48, 20);
+    EXPECT_EQ(At(80, 20), 0x0000FFu) << std::hex << At(80, 20);
+    static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    DrawPictures();
+    ReadNewestShot();
+    ASSERT_EQ(shot.width, 1280);
+    // 2x texel columns of 32 pixels each: red, green, blue, yellow.
+    EXPECT_EQ(At(16, 20), 0xFF0000u) << std::hex << At(16, 20);
+    EXPECT_EQ(At(48, 20), 0x00FF00u) << std::hex << At(48, 20);
+    EXPECT_EQ(At(80, 20), 0x0000FFu) << std::hex << At(80, 20);
+    EXPECT_EQ(At(112, 20), 0xFFFF00u) << std::hex << At(112, 20);
+    // The 1x column (1, 0, 1, 2) is 2x texels 2 and 3, 64 pixels each here: blue then
+    // yellow, nothing of green.
+    EXPECT_EQ(At(400, 20), 0x0000FFu) << std::hex << At(400, 20);
+    EXPECT_EQ(At(463, 20), 0x0000FFu) << std::hex << At(463, 20);
+    EXPECT_EQ(At(464, 20), 0xFFFF00u) << std::hex << At(464, 20);
+    EXPECT_EQ(At(527, 20), 0xFFFF00u) << std::hex << At(527, 20);
+    EXPECT_EQ(At(528, 20), 0u);
+}
+
+TEST_F(WindowPictures, AFullscreenScaleThatIsNoWholeNumberFillsTheHeightFromThe2xPicture)
+{
+    SizeWindow(1920, 1080);
+    PutPictures();
+    DrawPictures();
+    static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    DrawPictures();
+    ReadNewestShot();
+    // 2.25 pixels per logical pixel: a 1440 x 1080 picture, every 2x texel 36 pixels wide,
+    // filtered (a texel's middle is its own colour within a few steps).
+    ASSERT_EQ(shot.width, 1440);
+    ASSERT_EQ(shot.height, 1080);
+    EXPECT_TRUE(SceneTest::NearRgb(At(18, 20), 0xFF0000, 8)) << std::hex << At(18, 20);
+    EXPECT_TRUE(SceneTest::NearRgb(At(54, 20), 0x00FF00, 8)) << std::hex << At(54, 20);
+    EXPECT_TRUE(SceneTest::NearRgb(At(90, 20), 0x0000FF, 8)) << std::hex << At(90, 20);
+    EXPECT_TRUE(SceneTest::NearRgb(At(126, 20), 0xFFFF00, 8)) << std::hex << At(126, 20);
+}
+
+// The 3D scene at a window's resolution, not enlarged: a blue square turned 45 degrees on a
+// black clear has a silhouette with twice as many edge pixels in a 2x window as in a 1x
+// one, and at 2x its edge crosses 2 x 2 blocks, which an enlarged 1x frame never does.
+class WindowSilhouette : public WindowPixels {
+protected:
+    struct Edges {
+        long long pixels = 0;      // blue pixels with a neighbour (right or below) that is not
+        long long mixedBlocks = 0; // 2 x 2 blocks, at even positions, holding both
+    };
+
+    Edges DrawAndCount()
+    {
+        MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
+        SceneTest::QuadSpec blue;
+        blue.halfSize = 20.0f;
+        blue.color[0] = blue.color[1] = 0.0f;
+        Lumora::IActor* square = scene->CreateActor(PutModel("diamond.lmd", blue));
+        actors = {square};
+        PressF12();
+        render->SetClearColor(0xFF000000);
+        render->BeginFrame();
+        scene->Reset();
+        scene->SetBackgroundColor(0xFF000000, 1);
+        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
+        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
+        scene->Begin(0);
+        Place(square, 0, 0, 0, 8192);
+        scene->End();
+        scene->Render(0);
+        render->EndFrame();
+        ReadShot();
+        Edges edges;
+        const auto isBlue = [&](int x, int y) { return (At(x, y) & 0xFF) > 0x66; };
+        for (int y = 0; y + 1 < shot.height; ++y) {
+            for (int x = 0; x + 1 < shot.width; ++x) {
+                if (isBlue(x, y) && (!isBlue(x + 1, y) || !isBlue(x, y + 1))) {
+                    ++edges.pixels;
+                }
+                if (x % 2 == 0 && y % 2 == 0) {
+                    const int count = isBlue(x, y) + isBlue(x + 1, y) + isBlue(x, y + 1) + isBlue(x + 1, y + 1);
+                    edges.mixedBlocks += count != 0 && count != 4;
+                }
+            }
+        }
+        return edges;
+    }
+};
+
+TEST_F(WindowSilhouette, A2xWindowDrawsTheSceneWithTwiceTheEdgePixels)
+{
+    const Edges small = DrawAndCount();
+    ASSERT_GT(small.pixels, 100) << "the square is missing";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    BootEngine();
+    SizeWindow(1280, 960);
+    const Edges large = DrawAndCount();
+    const double ratio = static_cast<double>(large.pixels) / static_cast<double>(small.pixels);
+    EXPECT_GT(ratio, 1.8);
+    EXPECT_LT(ratio, 2.2);
+    // An enlarged frame has no mixed blocks at all; a drawn one has about one per edge pixel.
+    EXPECT_GT(large.mixedBlocks, small.pixels / 2);
+}
+
+#if SCENE_TEST_X11
+// What a player sees under X with no window manager (kiosk sessions, bare Xvfb): F11 asks the
+// server for fullscreen and nobody carries it out, yet SDL goes on reporting the screen's size.
+// The picture must stay fitted to the window as it really is, read back from the X server
+// itself. Runs when SDL is on X (the CTest entry starts its own Xvfb without a manager).
+class WindowUnderX : public RenderTest::HeadlessEngine {
+protected:
+    void SetUp() override
+    {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display";
+        }
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        BootWindowed();
+        if (render == nullptr) {
+            return;
+        }
+        SDL_Window* window = SDL_GL_GetCurrentWindow();
+        ASSERT_NE(window, nullptr);
+        SDL_VERSION(&info.version);
+        ASSERT_EQ(SDL_GetWindowWMInfo(window, &info), SDL_TRUE);
+        ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
+        files->Put("white.png", RenderTest::Png(1, 1, {255, 255, 255, 255}));
+        white = render->CreateTextureFromFile("white.png");
+        ASSERT_NE(white, nullptr);
+    }
+
+    void TearDown() override
+    {
+        Lumora::SafeRelease(white);
+        HeadlessEngine::TearDown();
+        unsetenv("SDL_VIDEODRIVER");
+    }
+
+    // Lets the core read its events for a while, as the main loop does between frames; a
+    // window manager, where there is one, has answered by then.
+    void Pump(int milliseconds)
+    {
+        for (int waited = 0; waited < milliseconds; waited += 10) {
+            ASSERT_NE(core->Run(0), 0);
+            SDL_Delay(10);
+        }
+    }
+
+    void PressF11()
+    {
+        SDL_Event press{};
+        press.type = SDL_KEYDOWN;
+        press.key.keysym.sym = SDLK_F11;
+        press.key.keysym.scancode = SDL_SCANCODE_F11;
+        ASSERT_EQ(SDL_PushEvent(&press), 1);
+        Pump(300);
+    }
+
+    // A red screen with a green square in its top-left corner and a blue one in its
+    // bottom-right corner, 8 logical pixels each. Two frames: Mesa's software renderer takes
+    // up a window's new size at the swap after it changed (as a running game does, one
+    // frame late).
+    void DrawCorners()
+    {
+        for (int frame = 0; frame < 2; ++frame) {
+            render->SetClearColor(0xFF000000);
+            render->BeginFrame();
+            render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFF0000, Rect(0, 0, 1, 1), white, 0, {});
+            render->DrawTexture(Rect(0, 0, 8, 8), 0xFF00FF00, Rect(0, 0, 1, 1), white, 0, {});
+            render->DrawTexture(Rect(632, 472, 8, 8), 0xFF0000FF, Rect(0, 0, 1, 1), white, 0, {});
+            render->EndFrame();
+        }
+    }
+
+    // The window's pixels as the X server holds them, and its real size.
+    void ReadWindow()
+    {
+        Display* display = info.info.x11.display;
+        XSync(display, False);
+        XWindowAttributes attributes{};
+        ASSERT_NE(XGetWindowAttributes(display, info.info.x11.window, &attributes), 0);
+        windowWidth = attributes.width;
+        windowHeight = attributes.height;
+        XImage* image = XGetImage(display, info.info.x11.window, 0, 0, static_cast<unsigned>(windowWidth),
+                                  static_cast<unsigned>(windowHeight), AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        pixels.assign(static_cast<std::size_t>(windowWidth) * static_cast<std::size_t>(windowHeight), 0);
+        for (int y = 0; y < windowHeight; ++y) {
+            for (int x = 0; x < windowWidth; ++x) {
+                pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(windowWidth) + static_cast<std::size_t>(x)] =
+                    static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+            }
+        }
+        XDestroyImage(image);
+    }
+
+    std::uint32_t At(int x, int y) const
+    {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(windowWidth) + static_cast<std::size_t>(x)];
+    }
+
+    // The picture sits at the largest whole scale that fits the real window, centred: its
+    // corners are where that says, and the bars (if any) are black.
+    void ExpectTheFrameFitted()
+    {
+        const int scale = std::min(windowWidth / 640, windowHeight / 480);
+        ASSERT_GE(scale, 1);
+        const int left = (windowWidth - 640 * scale) / 2;
+        const int top = (windowHeight - 480 * scale) / 2;
+        const int right = left + 640 * scale - 1;
+        const int bottom = top + 480 * scale - 1;
+        EXPECT_EQ(At(left, top), 0x00FF00u) << std::hex << At(left, top);
+        EXPECT_EQ(At(left + 8 * scale - 1, top + 8 * scale - 1), 0x00FF00u);
+        EXPECT_EQ(At(left + 8 * scale, top), 0xFF0000u);
+        EXPECT_EQ(At(right, bottom), 0x0000FFu) << std::hex << At(right, bottom);
+        EXPECT_EQ(At(right - 8 * scale, bottom), 0xFF0000u);
+        EXPECT_EQ(At(windowWidth / 2, windowHeight / 2), 0xFF0000u);
+        if (left > 0) {
+            EXPECT_EQ(At(left - 1, windowHeight / 2), 0u);
+        }
+        if (top > 0) {
+            EXPECT_EQ(At(windowWidth / 2, top - 1), 0u);
+        }
+    }
+
+    SDL_SysWMinfo info{};
+    Lumora::ITexture* white = nullptr;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+TEST_F(WindowUnderX, TheFrameFitsTheRealWindowWhetherFullscreenIsGrantedOrRefused)
+{
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    SDL_SetWindowSize(window, 1280, 960);
+    Pump(200);
+    DrawCorners();
+    ReadWindow();
+    ASSERT_EQ(windowWidth, 1280);
+    ASSERT_EQ(windowHeight, 960);
+    {
+        SCOPED_TRACE("windowed 1280 x 960");
+        ExpectTheFrameFitted();
+    }
+    PressF11();
+    DrawCorners();
+    ReadWindow();
+    {
+        SCOPED_TRACE("after F11: " + std::to_string(windowWidth) + " x " + std::to_string(windowHeight));
+        ExpectTheFrameFitted();
+    }
+    PressF11();
+    DrawCorners();
+    ReadWindow();
+    {
+        SCOPED_TRACE("after F11 again: " + std::to_string(windowWidth) + " x " + std::to_string(windowHeight));
+        ExpectTheFrameFitted();
+    }
+}
+#endif
 
 } // namespace

@@ -1,9 +1,10 @@
 // tomarugi-fontbake: bakes a TrueType/OpenType font into a .lft bitmap font and its pages.
 //
 //   tomarugi-fontbake --font FILE --size PX --outline PX (--charset cp932 | --charset-file FILE)
-//                     [--page-size PX] [--face N] --output BASE
+//                     [--page-size PX] [--face N] [--high-resolution] --output BASE
 //
-// Writes BASE.lft and BASE_<n>.tga, then a summary (glyphs, pages, bytes, time, and the
+// Writes BASE.lft and BASE_<n>.tga (with --high-resolution also BASE_<n>@2x.tga, the pages
+// at twice the pixel size for large windows), then a summary (glyphs, pages, bytes, time, and the
 // first characters the face lacks) on standard output. Exit status 0 on success, 1 with a message on standard error otherwise.
 #include "FontBaker.h"
 
@@ -21,7 +22,7 @@ void PrintUsage() {
     std::fprintf(stderr,
                  "usage: tomarugi-fontbake --font FILE --size PX --outline PX\n"
                  "                         (--charset cp932 | --charset-file UTF8FILE)\n"
-                 "                         [--page-size PX] [--face N] --output BASE\n");
+                 "                         [--page-size PX] [--face N] [--high-resolution] --output BASE\n");
 }
 
 bool ParseInt(const char* text, int& value) {
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
     std::string output;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--high-resolution") {
+            settings.highResolution = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "tomarugi-fontbake: %s needs a value\n", option.c_str());
             PrintUsage();

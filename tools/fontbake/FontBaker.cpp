@@ -383,6 +383,47 @@ bool BakeFont(const BakeSettings& settings, const std::vector<CharsetEntry>& cha
         }
     }
 
+    if (settings.highResolution) {
+        // The 2x glyphs are placed by their own bearings against the 1x cell's doubled
+        // origin: the pen and baseline scale exactly, the bitmaps' rounding does not.
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(settings.pixelSize * 2)) != 0) {
+            error = "font " + settings.fontPath + " cannot be set to " + std::to_string(settings.pixelSize * 2) + " px";
+            return false;
+        }
+        const int side = pageSide * 2;
+        const std::size_t largeBytes = static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 2;
+        baked.highResolutionPages.assign(static_cast<std::size_t>(pageCount), std::vector<std::uint8_t>(largeBytes, 0));
+        for (const RenderedGlyph& glyph : rendered) {
+            if (glyph.width == 0) {
+                continue;
+            }
+            RenderedGlyph large;
+            if (!RenderGlyph(face, glyph.unicode, radius * 2, large)) {
+                continue; // present at 1x, so present at 2x; a face that says otherwise keeps 1x
+            }
+            const int offsetX = large.bearingX - 2 * glyph.bearingX;
+            const int offsetY = 2 * glyph.bearingY - large.bearingY;
+            std::vector<std::uint8_t>& pixels = baked.highResolutionPages[static_cast<std::size_t>(glyph.page)];
+            for (int y = 0; y < large.height; ++y) {
+                const int cellY = offsetY + y;
+                if (cellY < 0 || cellY >= glyph.height * 2) {
+                    continue;
+                }
+                for (int x = 0; x < large.width; ++x) {
+                    const int cellX = offsetX + x;
+                    if (cellX < 0 || cellX >= glyph.width * 2) {
+                        continue;
+                    }
+                    const std::size_t source = static_cast<std::size_t>(y * large.width + x);
+                    const std::size_t target = (static_cast<std::size_t>(glyph.y * 2 + cellY) * static_cast<std::size_t>(side) +
+                                                static_cast<std::size_t>(glyph.x * 2 + cellX)) * 2;
+                    pixels[target] = large.fill[source];
+                    pixels[target + 1] = large.outline[source];
+                }
+            }
+        }
+    }
+
     Lft::LftFontData& data = baked.data;
     // Line metrics from the face's own ascender and descender, in whole pixels; the
     // outline may reach outlineWidth past them, as it reaches past each glyph.
@@ -498,11 +539,27 @@ bool WriteBakedFont(const BakedFont& baked, const std::string& outputBase, std::
             return false;
         }
     }
+    const auto largePagePath = [&](int page) {
+        const std::string path = Lft::LftPageFileName(lftPath, "tga", page);
+        return path.substr(0, path.size() - 4) + "@2x.tga";
+    };
+    for (std::size_t page = 0; page < baked.highResolutionPages.size(); ++page) {
+        if (!writeFile(largePagePath(static_cast<int>(page)),
+                       EncodePageTga(baked.highResolutionPages[page], baked.data.pageWidth * 2, baked.data.pageHeight * 2))) {
+            return false;
+        }
+    }
     // Pages beyond the new count belong to an earlier bake; left behind they would be
     // packed with the font for nothing.
     for (int stale = static_cast<int>(baked.pages.size());; ++stale) {
         std::error_code ignored;
         if (!std::filesystem::remove(Lft::LftPageFileName(lftPath, "tga", stale), ignored)) {
+            break;
+        }
+    }
+    for (int stale = static_cast<int>(baked.highResolutionPages.size());; ++stale) {
+        std::error_code ignored;
+        if (!std::filesystem::remove(largePagePath(stale), ignored)) {
             break;
         }
     }

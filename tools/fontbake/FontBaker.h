@@ -50,6 +50,10 @@ struct BakeSettings {
     int pixelSize = 0;     // em size in pixels
     int outlineWidth = 0;  // outline radius in pixels, 0..Lumora::Internal::kLftMaxOutlineWidth
     int pageSize = 1024;   // pages are pageSize x pageSize pixels
+    // Also bake the pages at twice the pixel size ("<base>_<n>@2x.tga", twice the side),
+    // each glyph at twice its 1x cell's place, so the engine can draw the 1x glyph table's
+    // rectangles from them in windows of 1.5x and more.
+    bool highResolution = false;
 };
 
 struct BakedFont {
@@ -57,6 +61,10 @@ struct BakedFont {
     // One buffer per page, pageWidth * pageHeight * 2 bytes, row by row from the top;
     // each pixel is (glyph coverage, outline coverage).
     std::vector<std::vector<std::uint8_t>> pages;
+    // With BakeSettings::highResolution: the same pages at 2x (side 2 * pageWidth), each 1x
+    // cell's glyph rendered at twice the size into the cell's doubled rectangle (clipped to
+    // it, so the one-pixel gaps between cells stay two pixels wide); empty otherwise.
+    std::vector<std::vector<std::uint8_t>> highResolutionPages;
     // Characters of the set that the font has no glyph for (left out of the table).
     std::vector<CharsetEntry> missing;
 };
@@ -70,7 +78,8 @@ bool BakeFont(const BakeSettings& settings, const std::vector<CharsetEntry>& cha
 // A page as an RLE greyscale+alpha TGA file (see the top of this file).
 std::vector<std::uint8_t> EncodePageTga(const std::vector<std::uint8_t>& pixels, int width, int height);
 
-// Writes "<outputBase>.lft" and "<outputBase>_<n>.tga", and deletes pages numbered past
+// Writes "<outputBase>.lft" and "<outputBase>_<n>.tga" (and "<outputBase>_<n>@2x.tga" when
+// baked), and deletes pages numbered past
 // the new page count left over from an earlier bake. False, with `error`, on a write
 // failure.
 bool WriteBakedFont(const BakedFont& baked, const std::string& outputBase, std::string& error);

@@ -6,6 +6,15 @@
 
 namespace picturegen {
 
+std::string HighResolutionPath(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + "@2x";
+    return path.substr(0, dot) + "@2x" + path.substr(dot);
+}
+
+
 namespace {
 
 bool ParseInteger(const std::string& text, int* value)

@@ -54,6 +54,13 @@ struct PictureBook {
     bool LookUpColour(const std::string& text, Colour* colour) const;
 };
 
+// Every picture is painted twice: at its size and at kHighResolutionScale times it, the
+// latter stored at HighResolutionPath(path): "graphic/sprite/logo.png" gives
+// "graphic/sprite/logo@2x.png". The engine looks for that name (Texture.h); the build and
+// the pack derive it from the same "picture" lines, so a new picture needs nothing more.
+constexpr int kHighResolutionScale = 2;
+std::string HighResolutionPath(const std::string& path);
+
 // Parses one definition text; `fileName` is used in messages and `directory` resolves
 // includes. Appends to *book so that several files can fill one book.
 bool ParsePictureDefinitions(const std::string& text, const std::string& fileName, const std::string& directory,

@@ -13,10 +13,14 @@ constexpr float kPi = 3.14159265358979f;
 
 // The options of one command, with the command's style merged underneath, and a record
 // of which ones were read so that leftovers can be reported as unknown.
+//
+// Lengths are read in picture pixels of the definition and handed out in canvas pixels,
+// `scale` of them per definition pixel (see PicturePainter). Opacities and angles have no
+// unit and are read as written.
 class Options {
 public:
-    Options(const DefinitionCommand& command, const std::map<std::string, std::string>* style)
-        : command_(command)
+    Options(const DefinitionCommand& command, const std::map<std::string, std::string>* style, float scale)
+        : command_(command), scale_(scale)
     {
         if (style) values_ = *style;
         for (const auto& [key, value] : command.options) values_[key] = value;
@@ -32,6 +36,7 @@ public:
         return found == values_.end() ? fallback : found->second;
     }
 
+    // A number option; `fallback` is in canvas pixels already (callers scale literals).
     bool Number(const std::string& key, float fallback, float* value, std::string* error)
     {
         used_.insert(key);
@@ -40,7 +45,16 @@ public:
             *value = fallback;
             return true;
         }
-        return ParseNumber(found->second, value, key, error);
+        if (key == "opacity" || key == "angle") return ParseNumber(found->second, value, key, error);
+        return ParseLength(found->second, value, key, error);
+    }
+
+    // A length written in definition pixels, in canvas pixels.
+    bool ParseLength(const std::string& text, float* value, const std::string& what, std::string* error) const
+    {
+        if (!ParseNumber(text, value, what, error)) return false;
+        *value *= scale_;
+        return true;
     }
 
     bool ParseNumber(const std::string& text, float* value, const std::string& what, std::string* error) const
@@ -73,6 +87,7 @@ public:
 
 private:
     const DefinitionCommand& command_;
+    float scale_;
     std::map<std::string, std::string> values_;
     std::set<std::string> fromCommand_;
     std::set<std::string> used_;
@@ -80,8 +95,8 @@ private:
 
 class CommandPainter {
 public:
-    CommandPainter(const PictureBook& book, TextSetter& text, const PictureDefinition& picture, Canvas& canvas)
-        : book_(book), text_(text), picture_(picture), canvas_(canvas)
+    CommandPainter(const PictureBook& book, TextSetter& text, const PictureDefinition& picture, Canvas& canvas, int scale)
+        : book_(book), text_(text), picture_(picture), canvas_(canvas), scale_(static_cast<float>(scale))
     {
     }
 
@@ -96,7 +111,7 @@ public:
             if (found == book_.styles.end()) return Fail("unknown style " + command.arguments[4]);
             style = &found->second;
         }
-        Options options(command, style);
+        Options options(command, style, scale_);
         options_ = &options;
         bool done = false;
         if (command.name == "background") done = Background();
@@ -114,6 +129,10 @@ public:
     }
 
 private:
+    // A length the painter itself chooses, given in definition pixels.
+    float L(float definitionPixels) const { return definitionPixels * scale_; }
+    int WholeL(float definitionPixels) const { return static_cast<int>(std::lround(definitionPixels * scale_)); }
+
     bool Fail(const std::string& message)
     {
         *error_ = command_->Where() + ": " + message;
@@ -125,7 +144,7 @@ private:
         if (command_->arguments.size() < count) return Fail(command_->name + " takes " + usage);
         numbers->resize(count);
         for (size_t i = 0; i < count; ++i)
-            if (!options_->ParseNumber(command_->arguments[i], &(*numbers)[i], "argument " + std::to_string(i + 1), error_)) return false;
+            if (!options_->ParseLength(command_->arguments[i], &(*numbers)[i], "argument " + std::to_string(i + 1), error_)) return false;
         return true;
     }
 
@@ -169,7 +188,7 @@ private:
             return mask;
         }
         for (int oy = -1; oy <= 1; ++oy)
-            for (int ox = -1; ox <= 1; ++ox) shape(mask, static_cast<float>(ox * picture_.width), static_cast<float>(oy * picture_.height));
+            for (int ox = -1; ox <= 1; ++ox) shape(mask, static_cast<float>(ox * canvas_.Width()), static_cast<float>(oy * canvas_.Height()));
         return mask;
     }
 
@@ -181,11 +200,11 @@ private:
         float opacity = 1, outlineWidth = 0, shadowBlur = 0, shadowX = 0, shadowY = 0;
         if (!options_->Number("opacity", 1, &opacity, error_)) return false;
         const std::string outline = options_->Text(prefix + "outline", "");
-        if (!options_->Number(prefix + "outline-width", outline.empty() ? 0.0f : 2.0f, &outlineWidth, error_)) return false;
+        if (!options_->Number(prefix + "outline-width", outline.empty() ? 0.0f : L(2), &outlineWidth, error_)) return false;
         const std::string shadow = options_->Text(prefix + "shadow", "");
-        if (!options_->Number(prefix + "shadow-blur", 3, &shadowBlur, error_)) return false;
+        if (!options_->Number(prefix + "shadow-blur", L(3), &shadowBlur, error_)) return false;
         if (!options_->Number(prefix + "shadow-x", 0, &shadowX, error_)) return false;
-        if (!options_->Number(prefix + "shadow-y", 2, &shadowY, error_)) return false;
+        if (!options_->Number(prefix + "shadow-y", L(2), &shadowY, error_)) return false;
         const Mask outer = outline.empty() ? mask : mask.Dilated(outlineWidth);
         if (!shadow.empty()) {
             Colour colour;
@@ -233,7 +252,7 @@ private:
             if (colon == std::string::npos) return Fail("radial stops are distance:colour, not " + stop);
             float distance = 0;
             Colour colour;
-            if (!options_->ParseNumber(stop.substr(0, colon), &distance, "stop distance", error_)) return false;
+            if (!options_->ParseLength(stop.substr(0, colon), &distance, "stop distance", error_)) return false;
             if (!ColourOf(stop.substr(colon + 1), &colour)) return false;
             if (!stops.empty() && distance < stops.back().first) return Fail("radial stops must be in ascending distance");
             stops.push_back({distance, colour});
@@ -281,8 +300,8 @@ private:
             const size_t comma = corner.find(',');
             Point p;
             if (comma == std::string::npos) return Fail("polygon corners are x,y, not " + corner);
-            if (!options_->ParseNumber(corner.substr(0, comma), &p.x, "corner x", error_) ||
-                !options_->ParseNumber(corner.substr(comma + 1), &p.y, "corner y", error_))
+            if (!options_->ParseLength(corner.substr(0, comma), &p.x, "corner x", error_) ||
+                !options_->ParseLength(corner.substr(comma + 1), &p.y, "corner y", error_))
                 return false;
             top = std::min(top, p.y);
             bottom = std::max(bottom, p.y);
@@ -305,7 +324,7 @@ private:
         std::vector<float> n;
         if (!Arguments(4, &n, "two end points") || !NoMoreArguments(4)) return false;
         float width = 2;
-        if (!options_->Number("width", 2, &width, error_)) return false;
+        if (!options_->Number("width", L(2), &width, error_)) return false;
         const Mask mask = Build([&](Mask& m, float ox, float oy) { m.AddLine({n[0] + ox, n[1] + oy}, {n[2] + ox, n[3] + oy}, width); });
         return DrawStyled(mask, std::min(n[1], n[3]), std::max(n[1], n[3]), "fill", "#FFFFFF", "");
     }
@@ -315,7 +334,7 @@ private:
         std::vector<float> n;
         if (!Arguments(3, &n, "a centre and a radius") || !NoMoreArguments(3)) return false;
         float width = 2, angle = 0;
-        if (!options_->Number("width", std::max(1.0f, n[2] / 7), &width, error_)) return false;
+        if (!options_->Number("width", std::max(L(1), n[2] / 7), &width, error_)) return false;
         if (!options_->Number("angle", 0, &angle, error_)) return false;
         const Mask mask = Build([&](Mask& m, float ox, float oy) {
             const Point centre{n[0] + ox, n[1] + oy};
@@ -342,7 +361,8 @@ private:
         if (text == "left") *anchor = TextAnchor::Left;
         else if (text == "centre" || text == "center") *anchor = TextAnchor::Centre;
         else if (text == "right") *anchor = TextAnchor::Right;
-        else return Fail("anchor must be left, centre or right, not " + text);
+        else if (text == "ink-centre" || text == "ink-center") *anchor = TextAnchor::InkCentre;
+        else return Fail("anchor must be left, centre, right or ink-centre, not " + text);
         return true;
     }
 
@@ -352,7 +372,7 @@ private:
         if (!Arguments(2, &n, "a position and a text")) return false;
         if (command_->arguments.size() != 3) return Fail("text takes x, y and one quoted text");
         float size = 0, maxWidth = 0;
-        if (!options_->Number("size", 24, &size, error_) || !options_->Number("max-width", 0, &maxWidth, error_)) return false;
+        if (!options_->Number("size", L(24), &size, error_) || !options_->Number("max-width", 0, &maxWidth, error_)) return false;
         TextAnchor anchor = TextAnchor::Left;
         if (!AnchorOf(options_->Text("anchor", "left"), &anchor)) return false;
         Mask mask(canvas_.Width(), canvas_.Height());
@@ -370,8 +390,8 @@ private:
         if (command_->arguments.size() < 6 || command_->arguments.size() > 7) return Fail("label takes one or two texts after its style");
         const float x = n[0], y = n[1], width = n[2], height = n[3];
         float inset = 0, radius = 0, rimWidth = 0, pad = 0, size = 0, secondSize = 0;
-        if (!options_->Number("inset", 3, &inset, error_) || !options_->Number("radius", height / 2 - inset, &radius, error_) ||
-            !options_->Number("rim-width", 2, &rimWidth, error_) || !options_->Number("pad", 16, &pad, error_) ||
+        if (!options_->Number("inset", L(3), &inset, error_) || !options_->Number("radius", height / 2 - inset, &radius, error_) ||
+            !options_->Number("rim-width", L(2), &rimWidth, error_) || !options_->Number("pad", L(16), &pad, error_) ||
             !options_->Number("size", height * 0.55f, &size, error_) || !options_->Number("en-size", height * 0.3f, &secondSize, error_))
             return false;
 
@@ -390,10 +410,10 @@ private:
                 // edge: the row below in an atlas is another picture, and a label drawn
                 // over the screen must not end in a cut-off smudge.
                 Mask cell(canvas_.Width(), canvas_.Height());
-                cell.AddRoundedRectangle(x + 1, y - 1, width - 2, height - 2, 0);
-                Mask soft = rimmed.Blurred(3);
+                cell.AddRoundedRectangle(x + L(1), y - L(1), width - L(2), height - L(2), 0);
+                Mask soft = rimmed.Blurred(WholeL(3));
                 soft.Intersect(cell);
-                canvas_.Composite(soft, Paint::Solid(colour), 1.0f, 0, 2);
+                canvas_.Composite(soft, Paint::Solid(colour), 1.0f, 0, WholeL(2));
             }
             const std::string rim = options_->Text("rim", "");
             if (!rim.empty()) {
@@ -410,8 +430,8 @@ private:
                 Colour colour;
                 if (!ColourOf(gloss, &colour)) return false;
                 Mask upper(canvas_.Width(), canvas_.Height());
-                upper.AddRoundedRectangle(plateX + rimWidth + 2, plateY + rimWidth + 1, plateW - 2 * rimWidth - 4,
-                    (plateH - 2 * rimWidth) * 0.45f, std::max(0.0f, radius - rimWidth - 2));
+                upper.AddRoundedRectangle(plateX + rimWidth + L(2), plateY + rimWidth + L(1), plateW - 2 * rimWidth - L(4),
+                    (plateH - 2 * rimWidth) * 0.45f, std::max(0.0f, radius - rimWidth - L(2)));
                 upper.Intersect(plate);
                 Colour clear = colour;
                 clear.alpha = 0;
@@ -444,9 +464,9 @@ private:
             secondWidth = std::min(secondWidth, available * 0.45f);
             secondX = textRight;
             secondAnchor = TextAnchor::Right;
-            mainMax = available - secondWidth - 8;
+            mainMax = available - secondWidth - L(8);
             if (centred) mainX = textLeft + mainMax / 2;
-            secondY = mainY + 1;
+            secondY = mainY + L(1);
         }
         Mask mainMask(canvas_.Width(), canvas_.Height());
         TextLayout mainLayout;
@@ -470,6 +490,7 @@ private:
     TextSetter& text_;
     const PictureDefinition& picture_;
     Canvas& canvas_;
+    float scale_;
     const DefinitionCommand* command_ = nullptr;
     Options* options_ = nullptr;
     std::string* error_ = nullptr;
@@ -500,13 +521,13 @@ bool PicturePainter::LoadFonts(std::string* error)
     return true;
 }
 
-bool PicturePainter::Paint(const PictureDefinition& picture, Canvas* canvas, std::string* error)
+bool PicturePainter::Paint(const PictureDefinition& picture, Canvas* canvas, std::string* error, int scale)
 {
-    if (canvas->Width() != picture.width || canvas->Height() != picture.height) {
+    if (scale < 1 || canvas->Width() != picture.width * scale || canvas->Height() != picture.height * scale) {
         *error = picture.path + ": canvas size differs from the definition";
         return false;
     }
-    CommandPainter painter(book_, text_, picture, *canvas);
+    CommandPainter painter(book_, text_, picture, *canvas, scale);
     for (const DefinitionCommand& command : picture.commands)
         if (!painter.Run(command, error)) return false;
     return true;

@@ -11,7 +11,7 @@
 //     polygon <x>,<y> <x>,<y> <x>,<y>...
 //     line <x1> <y1> <x2> <y2> [width=]
 //     snowflake <cx> <cy> <r> [width=] [angle=<degrees>]
-//     text <x> <y> "<text>" font= size= [anchor=left|centre|right] [max-width=]
+//     text <x> <y> "<text>" font= size= [anchor=left|centre|right|ink-centre] [max-width=]
 //         (y is the vertical middle of the line)
 //     label <x> <y> <w> <h> <style> "<main text>" ["<second line>"] [style overrides]
 //
@@ -24,6 +24,9 @@
 // align=left|centre and pad= (the text's distance from the plate's left edge).
 //
 // Unknown commands and options are errors (a typo must not silently drop a decoration).
+//
+// Every picture is also painted at twice its size for high-resolution windows (see main.cpp
+// and HighResolutionPath): the definitions are written once, in 1x pixels.
 #pragma once
 
 #include <string>
@@ -39,7 +42,10 @@ public:
     // Loads the book's fonts into `text`; the painter keeps references to both.
     PicturePainter(const PictureBook& book, TextSetter& text);
     bool LoadFonts(std::string* error);
-    bool Paint(const PictureDefinition& picture, Canvas* canvas, std::string* error);
+    // Paints at `scale` canvas pixels per definition pixel (canvas: the definition's size
+    // times scale): every position, length and text size is multiplied, so a picture at
+    // scale 2 is the same drawing with twice the detail, not an enlarged copy.
+    bool Paint(const PictureDefinition& picture, Canvas* canvas, std::string* error, int scale = 1);
 
 private:
     const PictureBook& book_;

@@ -182,6 +182,20 @@ bool TextSetter::Set(Mask& mask, const std::string& font, float size, const std:
     float left = anchorX;
     if (anchor == TextAnchor::Centre) left = anchorX - width / 2;
     if (anchor == TextAnchor::Right) left = anchorX - width;
+    if (anchor == TextAnchor::InkCentre) {
+        float inkLeft = 0, inkRight = 0, ignoredAdvance = 0;
+        bool inked = false;
+        if (!WalkGlyphs(face, size, codePoints, true, [&](FT_GlyphSlot slot, float pen) {
+                if (slot->bitmap.width == 0) return;
+                const float glyphLeft = std::round(pen) + slot->bitmap_left;
+                const float glyphRight = glyphLeft + slot->bitmap.width;
+                inkLeft = inked ? std::min(inkLeft, glyphLeft) : glyphLeft;
+                inkRight = inked ? std::max(inkRight, glyphRight) : glyphRight;
+                inked = true;
+            }, &ignoredAdvance, error))
+            return false;
+        left = inked ? anchorX - (inkLeft + inkRight) / 2 : anchorX - width / 2;
+    }
     left = std::round(left);
 
     float advance = 0;

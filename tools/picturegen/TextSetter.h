@@ -16,7 +16,9 @@
 
 namespace picturegen {
 
-enum class TextAnchor { Left, Centre, Right };
+// InkCentre centres the drawn pixels rather than the advance box: digits set cell by cell
+// then sit in the middle of their cells whatever their side bearings.
+enum class TextAnchor { Left, Centre, Right, InkCentre };
 
 struct TextLayout {
     float size = 0;       // the pixel size actually used, after shrinking to fit

@@ -3,8 +3,10 @@
 //     tomarugi-picturegen <definitions.pic> <staging root> [<picture path>...]
 //
 // Reads the definition file (and what it includes), paints each picture and writes it
-// under the staging root at its path (graphic/sprite/..., as inside the data pack). With
-// picture paths after the root, only those are painted. Exit status 1 on any error, with
+// under the staging root at its path (graphic/sprite/..., as inside the data pack), and
+// paints it again at twice the size beside it, at its high-resolution path ("name@2x.png",
+// see PictureBook.h): the engine draws from those in windows of 1.5x and more. With picture
+// paths after the root, only those are painted. Exit status 1 on any error, with
 // the file and line of the definition that failed.
 #include <chrono>
 #include <cstdio>
@@ -39,11 +41,14 @@ int main(int argc, char** argv)
     int painted = 0;
     for (const auto& picture : book.pictures) {
         if (!only.empty() && !only.count(picture.path)) continue;
-        picturegen::Canvas canvas(picture.width, picture.height);
-        if (!painter.Paint(picture, &canvas, &error) ||
-            !picturegen::WriteImageFile(canvas, std::string(argv[2]) + "/" + picture.path, &error)) {
-            std::fprintf(stderr, "tomarugi-picturegen: %s\n", error.c_str());
-            return 1;
+        for (const int scale : {1, picturegen::kHighResolutionScale}) {
+            picturegen::Canvas canvas(picture.width * scale, picture.height * scale);
+            const std::string path = scale == 1 ? picture.path : picturegen::HighResolutionPath(picture.path);
+            if (!painter.Paint(picture, &canvas, &error, scale) ||
+                !picturegen::WriteImageFile(canvas, std::string(argv[2]) + "/" + path, &error)) {
+                std::fprintf(stderr, "tomarugi-picturegen: %s\n", error.c_str());
+                return 1;
+            }
         }
         only.erase(picture.path);
         ++painted;

@@ -5,9 +5,12 @@
 // it before System::Finalize. Steps: Initialize (window), SetOption, CreateGraphicsDevice,
 // Start (logical screen), then call Run once per pass of the game loop until it returns 0.
 //
-// The window shows the logical screen scaled with its aspect kept (a whole-number scale
-// where one fits, letterboxed), may be resized, and answers three keys itself: Alt+Enter and
-// F11 toggle fullscreen, F12 saves the logical screen as
+// The window shows the logical screen with its aspect kept, fitted to the window's real
+// drawable size: below 1.5 times the logical size the logical screen itself, centred (shrunk
+// in a smaller window); from 1.5 times up the largest scale that fits, fractions included,
+// drawn at the window's own resolution (3D with more pixels, pictures from their "@2x"
+// companions once loaded). It may be resized, and answers three keys itself: Alt+Enter and
+// F11 toggle fullscreen, F12 saves the picture as drawn, at its resolution, as
 // "screenshot-YYYYMMDD-HHMMSS-mmm.png" beside the program, or in the folder given to
 // System::SetScreenshotFolder.
 //

@@ -21,6 +21,8 @@
 #if LUMORA_HAVE_INPUT
 #include "../input/InputSystem.h"
 #endif
+// Last: under X it brings Xlib and its macros (None, Bool, Status).
+#include <SDL_syswm.h>
 
 namespace Lumora::Internal {
 
@@ -82,6 +84,14 @@ std::int32_t Core::Initialize(const char* title, std::int32_t)
         return 0;
     }
     SDL_SetWindowMinimumSize(window_, 160, 120);
+#if LUMORA_HAVE_X11 && defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
+        x11Display_ = info.info.x11.display;
+        x11Window_ = info.info.x11.window;
+    }
+#endif
     glContext_ = SDL_GL_CreateContext(window_);
     if (glContext_ == nullptr) {
         ReportStartError(std::string("cannot create an OpenGL 3.3 context: ") + SDL_GetError());
@@ -243,8 +253,22 @@ IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)
     // held by its file opener, given back when the device goes.
     AddRef();
     std::shared_ptr<Core> keepAlive(this, [](Core* core) { core->Release(); });
-    return Internal::CreateGraphicsDevice(
+    GraphicsDevice* device = Internal::CreateGraphicsDevice(
         std::move(backend), [keepAlive](const char* name) { return keepAlive->OpenFile(name); }, screen_);
+    if (device != nullptr) {
+        device->SetNameResolver([keepAlive](const char* name) { return keepAlive->AbsoluteName(name); });
+    }
+    return device;
+}
+
+std::string Core::AbsoluteName(const char* name)
+{
+#if LUMORA_HAVE_FILE
+    if (fileManager_ != nullptr) {
+        return AbsolutePackName(*fileManager_, name);
+    }
+#endif
+    return name != nullptr ? name : "";
 }
 
 IFile* Core::OpenFile(const char* name)
@@ -331,9 +355,29 @@ void Core::GetDrawableSize(std::int32_t& width, std::int32_t& height)
 {
     width = 0;
     height = 0;
-    if (window_ != nullptr) {
-        SDL_GL_GetDrawableSize(window_, &width, &height);
+    if (window_ == nullptr) {
+        return;
     }
+#if LUMORA_HAVE_X11 && defined(SDL_VIDEO_DRIVER_X11)
+    if (x11Display_ != nullptr) {
+        // One round trip to the server per call (tens of microseconds); the GL back buffer
+        // follows this size, whatever SDL believes.
+        ::Window root = 0;
+        int x = 0;
+        int y = 0;
+        unsigned int windowWidth = 0;
+        unsigned int windowHeight = 0;
+        unsigned int border = 0;
+        unsigned int depth = 0;
+        if (XGetGeometry(static_cast<Display*>(x11Display_), x11Window_, &root, &x, &y, &windowWidth, &windowHeight,
+                         &border, &depth) != 0) {
+            width = static_cast<std::int32_t>(windowWidth);
+            height = static_cast<std::int32_t>(windowHeight);
+            return;
+        }
+    }
+#endif
+    SDL_GL_GetDrawableSize(window_, &width, &height);
 }
 
 void Core::SwapBuffers()

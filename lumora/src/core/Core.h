@@ -45,7 +45,9 @@ public:
     IInputController* CreateInputController(std::int32_t device, std::int32_t repeatDelay,
                                             std::int32_t repeatInterval) override;
 
-    // PresentSurface
+    // PresentSurface. The size is the drawable's as it really is, asked every time: under X
+    // the server's own figure for the window, since SDL reports the size it requested (a
+    // fullscreen switch that no window manager carried out still reads as the screen's size).
     void GetDrawableSize(std::int32_t& width, std::int32_t& height) override;
     void SwapBuffers() override;
 
@@ -55,11 +57,14 @@ private:
     void ToggleFullscreen();
     void RequestScreenshot();
     IFile* OpenFile(const char* name);
+    std::string AbsoluteName(const char* name);
 
     std::atomic<std::int32_t> references_{1};
     std::atomic<bool>* liveFlag_;
     SDL_Window* window_ = nullptr;
     void* glContext_ = nullptr;
+    void* x11Display_ = nullptr;      // the X connection SDL opened (not ours to close); null off X
+    unsigned long x11Window_ = 0;     // the window's X id while x11Display_ is set
     bool windowless_ = false; // headless without pixels: the window is only notional
     bool initialized_ = false;
     bool exitRequested_ = false;

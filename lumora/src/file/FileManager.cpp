@@ -158,6 +158,16 @@ IFile* FileManager::OpenFile(const char* name)
     return new MemoryFile(std::string(PackPathLeaf(fullName)), std::move(bytes));
 }
 
+std::string AbsolutePackName(IFileManager& manager, const char* name)
+{
+    const std::string given = name != nullptr ? name : "";
+    auto* own = dynamic_cast<FileManager*>(&manager);
+    if (own == nullptr) {
+        return given;
+    }
+    return "/" + JoinPackPath(own->GetCurrentDirectory(), given);
+}
+
 IFileManager* CreateFileManager(const char* packDirectory)
 {
     return new FileManager(packDirectory != nullptr ? packDirectory : "");

@@ -10,6 +10,7 @@
 #include <Lumora/IFileManager.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Lumora::Internal {
@@ -17,6 +18,11 @@ namespace Lumora::Internal {
 // A file manager whose packs "<name>.lpk" are looked up in `packDirectory` (UTF-8; null or
 // "" is the process's current directory). The caller owns the reference.
 IFileManager* CreateFileManager(const char* packDirectory);
+
+// The name under which `manager` opens the file `name` opens now, whatever its current
+// directory is set to later: "/<current directory>/<name>" for the engine's own file
+// manager, `name` itself for any other (they have no directories of their own).
+std::string AbsolutePackName(IFileManager& manager, const char* name);
 
 // Reads the whole plain file at `utf8Path`; null when it cannot be opened, is not a regular
 // file, or is larger than 2 GiB - 1. GetName gives the file's own name in Shift-JIS.

@@ -13,6 +13,8 @@
 
 namespace Lumora::Internal {
 
+class HighResolutionLoader;
+
 // The window as the backend sees it; implemented by the core.
 class PresentSurface {
 public:
@@ -30,9 +32,12 @@ public:
     virtual void DrawFrame(const FrameList& frame, std::int32_t width, std::int32_t height) = 0;
     // Shows the logical screen in the window (scaled and letterboxed).
     virtual void Present() = 0;
-    // Reads the logical screen back as RGBA rows from the top; false when the backend has
-    // no pixels.
+    // Reads the last frame back as RGBA rows from the top, at the size it was drawn (the
+    // logical screen's, or the window's picture when that is larger); false when the backend
+    // has no pixels.
     virtual bool ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) = 0;
+    // Where 2x textures are asked for (the device's; it outlives the backend's frames).
+    virtual void SetHighResolutionLoader(HighResolutionLoader* loader) { (void)loader; }
 };
 
 // Draws nothing; the frame list itself is the record (see the device's recording).
@@ -47,11 +52,13 @@ public:
 // stay current on it. Null, with a line on stderr, when the context is too old or the
 // shaders do not build. `surface` may be null (offscreen only, nothing is shown).
 //
-// Frames are drawn into an offscreen target the size of the logical screen, which Present
-// scales into the window. With `drawIntoWindow`, a frame whose window is exactly the logical
-// size is drawn straight into the window's back buffer instead, sparing the copy (a third of
-// a 2D frame's cost in software); ReadPixels then reads that back buffer, so it must come
-// before Present. Headless runs read their frames after Present and keep the target.
+// Frames are drawn into an offscreen target, which Present copies into the window. With
+// `drawIntoWindow` (a shown window), the target is the window's picture at its own
+// resolution (ComputeRenderScale), 2D quads keeping their logical coordinates and drawn from
+// the 2x textures from 1.5x up; and a frame whose window is exactly the logical size is drawn
+// straight into the window's back buffer instead, sparing the copy (a third of a 2D frame's
+// cost in software); ReadPixels then reads that back buffer, so it must come before Present.
+// Headless runs draw at the logical size, read their frames after Present and keep the target.
 std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface, bool drawIntoWindow = false);
 
 // Where the logical screen lands in a window of the given size: a whole-number scale when
@@ -65,5 +72,19 @@ struct ViewportRect {
 };
 ViewportRect ComputeLetterbox(std::int32_t windowWidth, std::int32_t windowHeight, std::int32_t logicalWidth,
                               std::int32_t logicalHeight);
+
+// How a shown window's frame is drawn: `scale` target pixels per logical pixel and the
+// target's size. Below 1.5x the logical screen itself (scale 1), which Present letterboxes
+// as ComputeLetterbox says, exactly as a 1x window shows it; from 1.5x the largest scale
+// that fits, fractions included (a 1920 x 1080 screen: 2.25, a 1440 x 1080 target), centred
+// by Present without further scaling.
+struct RenderScale {
+    float scale = 1.0f;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool Whole() const { return scale == static_cast<float>(static_cast<std::int32_t>(scale)); }
+};
+RenderScale ComputeRenderScale(std::int32_t windowWidth, std::int32_t windowHeight, std::int32_t logicalWidth,
+                               std::int32_t logicalHeight);
 
 } // namespace Lumora::Internal

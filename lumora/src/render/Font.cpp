@@ -68,6 +68,11 @@ Font* Font::Load(Internal::Render* render, const char* fileName, const char* pag
     font->pageExtension_ = pageExtension != nullptr ? pageExtension : "";
     font->pages_.resize(parsed.font->PageCount());
     font->readPagesOnFirstUse_ = name[0] == '/' || name[0] == '\\';
+    // Each page's 2x companion, named now while the current directory is the font's.
+    for (std::size_t page = 0; page < font->pages_.size(); ++page) {
+        const std::string pageName = LftPageFileName(name, font->pageExtension_, static_cast<int>(page));
+        font->pages_[page].highResolutionName = render->AbsoluteName(HighResolutionName(pageName).c_str());
+    }
     for (std::size_t page = 0; page < font->pages_.size() && !font->readPagesOnFirstUse_; ++page) {
         const std::string pageName = LftPageFileName(name, font->pageExtension_, static_cast<int>(page));
         if (!render->ReadFile(pageName.c_str(), font->pages_[page].file)) {
@@ -133,7 +138,9 @@ Texture* Font::DecodePage(std::size_t index, std::vector<std::uint8_t> file) con
     // Pages hold coverage, not colour: straight (never premultiplied), smoothly filtered.
     TextureOptions pageOptions;
     pageOptions.filter = TextureFilter::Linear;
-    return new Texture(pageName, std::move(*image), pageOptions);
+    auto* texture = new Texture(pageName, std::move(*image), pageOptions);
+    texture->SetHighResolutionName(pages_[index].highResolutionName);
+    return texture;
 }
 
 std::int32_t Font::Release()

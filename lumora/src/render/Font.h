@@ -80,6 +80,7 @@ private:
         // A decode under way on a helper thread (see DecodesInBackground); its result is
         // taken on the main thread once it is ready.
         std::future<Texture*> pending;
+        std::string highResolutionName; // the page's 2x companion, absolute (Texture.h)
     };
     // Starts decoding page `index` at its first use: on a helper thread when the font decodes
     // in the background, otherwise here and now.

@@ -26,9 +26,12 @@ class ScenePass {
 public:
     virtual void HoldPass() = 0;
     virtual void DropPass() = 0;
-    // Draws the scene with OpenGL into the bound target of the logical screen's size; the
-    // 2D state is the caller's to restore afterwards.
-    virtual void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight) = 0;
+    // Draws the scene with OpenGL into the bound target, which holds the logical screen
+    // (screenWidth x screenHeight logical pixels) in targetWidth x targetHeight pixels: the
+    // same picture, more pixels when the window is larger. The 2D state is the caller's to
+    // restore afterwards.
+    virtual void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
+                            std::int32_t targetHeight) = 0;
     // Describes the scene for the headless record.
     virtual void Record(Testing::RecordedScene& scene) const = 0;
 

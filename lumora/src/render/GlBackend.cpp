@@ -1,10 +1,14 @@
 // The OpenGL 3.3 core backend: the frame's quads go into one vertex buffer per frame and are
 // drawn as runs (one draw call per run of quads sharing texture, blend mode and shader) into
-// an offscreen target the size of the logical screen, which Present scales into the window,
-// or straight into a window of exactly that size (see CreateGlBackend).
+// an offscreen target, which Present copies into the window, or straight into a window of
+// exactly the logical size (see CreateGlBackend). In a shown window of 1.5x and more the
+// target has the window picture's own pixel size (ComputeRenderScale), so 3D edges and text
+// are drawn at the window's resolution rather than enlarged afterwards, and pictures come
+// from their 2x textures once loaded.
 #include "Backend.h"
 #include "GlProgram.h"
 #include "GlTexture.h"
+#include "HighResolutionLoader.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
@@ -40,6 +44,7 @@ layout(location = 3) in vec4 inColour;
 layout(location = 4) in vec4 inOutline;
 uniform vec2 screenSize;
 uniform vec2 textureSize;
+uniform float insetTexels; // half a texel of the bound texture, in 1x texels
 out vec2 texel;
 flat out vec4 bounds;
 flat out vec4 colour;
@@ -54,7 +59,7 @@ void main()
     vec2 b = inSource.xy + inSource.zw;
     vec2 low = min(a, b);
     vec2 high = max(a, b);
-    vec2 inset = min(vec2(0.5), (high - low) * 0.5);
+    vec2 inset = min(vec2(insetTexels), (high - low) * 0.5);
     bounds = vec4((low + inset) / textureSize, (high - inset) / textureSize);
     texel = inTexel / textureSize;
     colour = inColour;
@@ -119,6 +124,7 @@ struct ProgramSlots {
     GLuint program = 0;
     GLint screenSize = -1;
     GLint textureSize = -1;
+    GLint insetTexels = -1;
     GLint premultiplied = -1;
 };
 
@@ -129,6 +135,7 @@ ProgramSlots MakeProgram(const char* fragmentBody)
     if (slots.program != 0) {
         slots.screenSize = glGetUniformLocation(slots.program, "screenSize");
         slots.textureSize = glGetUniformLocation(slots.program, "textureSize");
+        slots.insetTexels = glGetUniformLocation(slots.program, "insetTexels");
         slots.premultiplied = glGetUniformLocation(slots.program, "premultiplied");
         glUseProgram(slots.program);
         glUniform1i(glGetUniformLocation(slots.program, "picture"), 0);
@@ -145,20 +152,23 @@ public:
     void DrawFrame(const FrameList& frame, std::int32_t width, std::int32_t height) override;
     void Present() override;
     bool ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width, std::int32_t& height) override;
+    void SetHighResolutionLoader(HighResolutionLoader* loader) override { highResolution_ = loader; }
 
 private:
     bool EnsureTarget(std::int32_t width, std::int32_t height);
+    RenderScale ScaleFor(std::int32_t width, std::int32_t height);
     bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
 
     PresentSurface* surface_;
     bool drawIntoWindow_;
+    HighResolutionLoader* highResolution_ = nullptr;
     bool windowHasDepth_ = false;
     // Where the last frame went: 0 (the window's back buffer) or framebuffer_.
     GLuint drawnInto_ = 0;
     bool drawnAny_ = false;
-    std::int32_t drawnWidth_ = 0;
+    std::int32_t drawnWidth_ = 0;  // pixels of the last frame (the logical size times its scale)
     std::int32_t drawnHeight_ = 0;
     ProgramSlots pictureProgram_;
     ProgramSlots textProgram_;
@@ -275,6 +285,19 @@ bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
     return true;
 }
 
+RenderScale GlBackend::ScaleFor(std::int32_t width, std::int32_t height)
+{
+    // Headless pixel runs keep the logical size whatever their hidden window's size: their
+    // readers compare logical pixels.
+    if (!drawIntoWindow_ || surface_ == nullptr) {
+        return RenderScale{1.0f, width, height};
+    }
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
+    surface_->GetDrawableSize(windowWidth, windowHeight);
+    return ComputeRenderScale(windowWidth, windowHeight, width, height);
+}
+
 bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDepth)
 {
     if (!drawIntoWindow_ || surface_ == nullptr || (needsDepth && !windowHasDepth_)) {
@@ -359,19 +382,32 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     const std::vector<Quad>& quads = frame.Quads();
     const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
     GLuint target = 0;
+    RenderScale scale{1.0f, width, height};
     if (!WindowFits(width, height, !scenes.empty())) {
-        if (!EnsureTarget(width, height)) {
+        scale = ScaleFor(width, height);
+        if (!EnsureTarget(scale.width, scale.height)) {
             drawnAny_ = false;
             return;
         }
         target = framebuffer_;
     }
+    const std::int32_t pixelWidth = scale.width;
+    const std::int32_t pixelHeight = scale.height;
+    // From 1.5x pictures come from their 2x textures; mode 0's texel-exact sampling holds at
+    // whole scales only (between them, filtering is what keeps texels even).
+    const bool highResolution = scale.scale >= 1.5f && highResolution_ != nullptr;
+    const bool wholeScale = scale.Whole();
+    // A 2x texture's first upload (up to some megabytes) is spread out, one a frame, so
+    // that switching to a large window never stalls a frame.
+    bool companionUploaded = false;
     drawnInto_ = target;
     drawnAny_ = true;
-    drawnWidth_ = width;
-    drawnHeight_ = height;
+    drawnWidth_ = pixelWidth;
+    drawnHeight_ = pixelHeight;
     glBindFramebuffer(GL_FRAMEBUFFER, target);
-    glViewport(0, 0, width, height);
+    // Quads keep their logical coordinates (the shader maps them through screenSize); the
+    // viewport alone decides how many pixels they cover.
+    glViewport(0, 0, pixelWidth, pixelHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
@@ -399,9 +435,9 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
         while (nextScene < scenes.size() && scenes[nextScene].quadIndex <= quadIndex) {
             glDisable(GL_BLEND);
             glBindSampler(0, 0);
-            scenes[nextScene++].pass->DrawWithGl(width, height);
+            scenes[nextScene++].pass->DrawWithGl(width, height, pixelWidth, pixelHeight);
             glBindFramebuffer(GL_FRAMEBUFFER, target);
-            glViewport(0, 0, width, height);
+            glViewport(0, 0, pixelWidth, pixelHeight);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_CULL_FACE);
             glDepthMask(GL_TRUE);
@@ -418,7 +454,19 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
                 stop = scenes[nextScene].quadIndex;
             }
             const Quad& head = quads[first];
-            Texture& texture = *head.texture;
+            Texture& base = *head.texture;
+            Texture* drawn = &base;
+            if (highResolution) {
+                if (Texture* companion = base.HighResolution()) {
+                    if (companion->gpuName != 0 || !companionUploaded) {
+                        companionUploaded = companionUploaded || companion->gpuName == 0;
+                        drawn = companion;
+                    }
+                } else if (base.ClaimHighResolutionLoad()) {
+                    highResolution_->Request(base);
+                }
+            }
+            Texture& texture = *drawn;
             if (UploadTextureToGl(texture)) {
                 if (!stateReady) {
                     // Every program outputs premultiplied colour, so one blend function serves
@@ -439,9 +487,12 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
                 }
                 glBindTexture(GL_TEXTURE_2D, texture.gpuName);
                 // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
-                glBindSampler(0, head.blendMode == 0 ? nearestSampler_ : 0);
-                glUniform2f(program->textureSize, static_cast<float>(texture.GetWidth()),
-                            static_cast<float>(texture.GetHeight()));
+                glBindSampler(0, head.blendMode == 0 && wholeScale ? nearestSampler_ : 0);
+                // Quads carry 1x texel coordinates; a 2x texture is addressed through its
+                // base's size, and its clamp is half of its own (smaller) texel.
+                glUniform2f(program->textureSize, static_cast<float>(base.GetWidth()),
+                            static_cast<float>(base.GetHeight()));
+                glUniform1f(program->insetTexels, &texture == &base ? 0.5f : 0.25f);
                 if (program->premultiplied >= 0) {
                     glUniform1i(program->premultiplied, texture.Premultiplied() ? 1 : 0);
                 }

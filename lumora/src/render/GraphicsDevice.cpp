@@ -40,10 +40,12 @@ bool ReadWholeFile(IFile& file, std::vector<std::uint8_t>& bytes)
 
 GraphicsDevice::GraphicsDevice(std::unique_ptr<RenderBackend> backend, FileOpener opener,
                                std::shared_ptr<ScreenState> screen)
-    : backend_(std::move(backend)), opener_(std::move(opener)), screen_(std::move(screen))
+    : backend_(std::move(backend)), opener_(std::move(opener)), screen_(std::move(screen)),
+      highResolution_([this](const char* name) { return OpenFile(name); })
 {
     const RuntimeMode mode = GetRuntimeMode();
     publishesPixels_ = mode.headless && mode.headlessPixels;
+    backend_->SetHighResolutionLoader(&highResolution_);
 }
 
 GraphicsDevice::~GraphicsDevice()
@@ -177,7 +179,9 @@ Texture* Render::LoadTexture(const char* fileName, const TextureOptions& options
     if (options.premultiply) {
         PremultiplyAlpha(*image);
     }
-    return new Texture(name, std::move(*image), options);
+    auto* texture = new Texture(name, std::move(*image), options);
+    texture->SetHighResolutionName(device_->AbsoluteName(HighResolutionName(name).c_str()));
+    return texture;
 }
 
 ISprite2D* Render::CreateSprite2D(std::int32_t vertexCount, ITexture* texture, std::int32_t, std::int32_t,

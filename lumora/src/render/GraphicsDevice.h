@@ -6,6 +6,7 @@
 
 #include "Backend.h"
 #include "FrameList.h"
+#include "HighResolutionLoader.h"
 #include "ScreenshotWriter.h"
 #include "Texture.h"
 
@@ -30,6 +31,9 @@ struct ScreenState {
 
 // Opens a file by name through the core's file manager (null when missing).
 using FileOpener = std::function<IFile*(const char* name)>;
+// The name that opens the same file whatever the current directory becomes (the pack's
+// absolute form, "/dir/name"); the name itself where the file manager has no directories.
+using NameResolver = std::function<std::string(const char* name)>;
 
 class GraphicsDevice final : public IGraphicsDevice {
 public:
@@ -40,6 +44,10 @@ public:
     IRender* CreateRender(std::int32_t flags, std::int32_t frameCapacityHint) override;
 
     IFile* OpenFile(const char* name) { return opener_ ? opener_(name) : nullptr; }
+    void SetNameResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
+    std::string AbsoluteName(const char* name) const { return resolver_ ? resolver_(name) : std::string(name); }
+    // Waits until every 2x texture asked for so far is loaded (tests).
+    void FlushHighResolution() { highResolution_.Flush(); }
     // Draws and shows a finished frame, records it in headless mode, counts the sync.
     void ShowFrame(const FrameList& frame);
     // Waits until every screenshot asked for so far is on disk.
@@ -51,10 +59,13 @@ private:
     std::atomic<std::int32_t> references_{1};
     std::unique_ptr<RenderBackend> backend_;
     FileOpener opener_;
+    NameResolver resolver_;
     std::shared_ptr<ScreenState> screen_;
     std::vector<std::uint8_t> pixels_; // a screenshot's pixels, handed to the writer
     ScreenshotWriter screenshots_;     // encodes and writes them off the frame's thread
     bool publishesPixels_ = false;     // registered as the headless pixel source
+    // Last, so it stops (and lets go of its textures) before the opener it reads with goes.
+    HighResolutionLoader highResolution_;
 };
 
 class Render final : public IRender {
@@ -86,6 +97,8 @@ public:
     Texture* LoadTexture(const char* fileName, const TextureOptions& options);
     // Reads a whole file through the core's file manager; false when missing or unreadable.
     bool ReadFile(const char* fileName, std::vector<std::uint8_t>& bytes);
+    // The name that opens `fileName` whatever the current directory becomes (the device's).
+    std::string AbsoluteName(const char* fileName) const { return device_->AbsoluteName(fileName); }
 
     // Used by sprites and fonts: append to this frame with the current blend mode.
     void AddQuad(Quad quad);

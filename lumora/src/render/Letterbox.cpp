@@ -28,4 +28,23 @@ ViewportRect ComputeLetterbox(std::int32_t windowWidth, std::int32_t windowHeigh
     return ViewportRect{(windowWidth - width) / 2, (windowHeight - height) / 2, width, height};
 }
 
+RenderScale ComputeRenderScale(std::int32_t windowWidth, std::int32_t windowHeight, std::int32_t logicalWidth,
+                               std::int32_t logicalHeight)
+{
+    RenderScale result{1.0f, logicalWidth, logicalHeight};
+    if (windowWidth <= 0 || windowHeight <= 0 || logicalWidth <= 0 || logicalHeight <= 0) {
+        return result;
+    }
+    const double fit = std::min(static_cast<double>(windowWidth) / logicalWidth,
+                                static_cast<double>(windowHeight) / logicalHeight);
+    if (fit < 1.5) {
+        return result;
+    }
+    // The limiting side fills the window exactly; the other is rounded, never past it.
+    result.scale = static_cast<float>(fit);
+    result.width = std::clamp(static_cast<std::int32_t>(std::lround(logicalWidth * fit)), 1, windowWidth);
+    result.height = std::clamp(static_cast<std::int32_t>(std::lround(logicalHeight * fit)), 1, windowHeight);
+    return result;
+}
+
 } // namespace Lumora::Internal

@@ -105,6 +105,27 @@ Texture::~Texture()
     if (gpuName != 0) {
         QueueGpuTextureDeletion(gpuName);
     }
+    if (Texture* companion = highResolution_.exchange(nullptr)) {
+        companion->Release();
+    }
+}
+
+void Texture::ProvideHighResolution(Texture* companion)
+{
+    Texture* earlier = highResolution_.exchange(companion, std::memory_order_acq_rel);
+    if (earlier != nullptr) {
+        earlier->Release(); // never expected: a texture is claimed once
+    }
+}
+
+std::string HighResolutionName(const std::string& name)
+{
+    const std::size_t separator = name.find_last_of("/\\");
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) {
+        return name + "@2x";
+    }
+    return name.substr(0, dot) + "@2x" + name.substr(dot);
 }
 
 std::int32_t Texture::Release()

@@ -5,6 +5,12 @@
 // it (normally the loader), rather than from glGenerateMipmap on the drawing thread: with
 // Mesa's software renderer that call builds and compiles a blit shader for every new shape
 // of texture, which froze the first frame of a screen for 50 to 100 ms.
+//
+// High resolution: a texture loaded from "name.ext" may have a companion "name@2x.ext" of
+// exactly twice its size (our picture generator paints every picture so). The backend asks
+// for it the first time it draws the texture into a target of 1.5 or more pixels per logical
+// pixel; HighResolutionLoader reads it off the drawing thread, and until it is there the 1x
+// texels are drawn. Drawing keeps the 1x texel coordinates: the backend maps them onto it.
 #pragma once
 
 #include "ImageCodec.h"
@@ -53,6 +59,21 @@ public:
     // the filter is LinearMipmaps and emptied with the texels; empty for other filters.
     std::vector<std::vector<std::uint8_t>>& MipLevels() { return mipLevels_; }
 
+    // The companion's name, absolute in the pack (fixed at load time, whatever the current
+    // directory is later); empty when there can be none.
+    void SetHighResolutionName(std::string name) { highResolutionName_ = std::move(name); }
+    const std::string& HighResolutionName() const { return highResolutionName_; }
+    // The loaded companion, or null (not asked for yet, loading, or there is none). Any thread.
+    Texture* HighResolution() const { return highResolution_.load(std::memory_order_acquire); }
+    // True exactly once, for the first caller that wants the companion of a texture that may
+    // have one: that caller queues its load.
+    bool ClaimHighResolutionLoad()
+    {
+        return !highResolutionName_.empty() && !highResolutionClaimed_.exchange(true, std::memory_order_acq_rel);
+    }
+    // Hands over the companion's reference (the loader; at most once; null: there is none).
+    void ProvideHighResolution(Texture* companion);
+
 private:
     ~Texture() override;
 
@@ -63,7 +84,13 @@ private:
     TextureOptions options_;
     std::vector<std::uint8_t> pixels_;
     std::vector<std::vector<std::uint8_t>> mipLevels_;
+    std::string highResolutionName_;
+    std::atomic<bool> highResolutionClaimed_{false};
+    std::atomic<Texture*> highResolution_{nullptr}; // owned: one reference, given back with this
 };
+
+// "name@2x.ext" for "name.ext" (the last dot after the last separator; "name@2x" without one).
+std::string HighResolutionName(const std::string& name);
 
 // The next mipmap level of a width x height RGBA image: max(1, width / 2) x max(1, height / 2)
 // texels, each the average of the 2 x 2 texels it covers (an odd size samples at the texel's

@@ -399,7 +399,8 @@ void ReleaseSceneGlResources()
     deletionGeneration = state.generation;
 }
 
-void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight)
+void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
+                              std::int32_t targetHeight)
 {
     GlState& state = State();
     DrainDeletions();
@@ -407,12 +408,21 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
     ++state.frameStamp;
     const BuiltFrame& built = BuildFrame();
     const SceneSnapshot& s = snapshot_;
-    const std::int32_t width = s.viewportWidth > 0 ? std::min(s.viewportWidth, screenWidth) : screenWidth;
-    const std::int32_t height = s.viewportHeight > 0 ? std::min(s.viewportHeight, screenHeight) : screenHeight;
+    // The viewport is set in logical pixels and drawn in target pixels (projection and field
+    // of view unchanged: the aspect is the same).
+    const std::int32_t logicalWidth = s.viewportWidth > 0 ? std::min(s.viewportWidth, screenWidth) : screenWidth;
+    const std::int32_t logicalHeight = s.viewportHeight > 0 ? std::min(s.viewportHeight, screenHeight) : screenHeight;
+    const auto toTarget = [](std::int32_t logical, std::int32_t screen, std::int32_t target) {
+        return screen > 0 ? static_cast<std::int32_t>(
+                                (static_cast<std::int64_t>(logical) * target + screen / 2) / screen)
+                          : logical;
+    };
+    const std::int32_t width = toTarget(logicalWidth, screenWidth, targetWidth);
+    const std::int32_t height = toTarget(logicalHeight, screenHeight, targetHeight);
     // The viewport's top-left is the screen's; GL counts rows from the bottom.
-    glViewport(0, screenHeight - height, width, height);
+    glViewport(0, targetHeight - height, width, height);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, screenHeight - height, width, height);
+    glScissor(0, targetHeight - height, width, height);
     glDepthMask(GL_TRUE);
     if (s.clearBackground) {
         const std::uint32_t argb = s.backgroundArgb;

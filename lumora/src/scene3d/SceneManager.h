@@ -186,7 +186,8 @@ public:
     // ScenePass
     void HoldPass() override { AddRef(); }
     void DropPass() override { Release(); }
-    void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight) override; // SceneGl.cpp
+    void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
+                    std::int32_t targetHeight) override; // SceneGl.cpp
     void Record(Testing::RecordedScene& scene) const override;
 
     // Used by actors: queueing, and their slots, which let a queued entry tell that its
