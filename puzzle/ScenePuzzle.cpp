@@ -430,7 +430,13 @@ RecordStore ScenePuzzle::StoreRecordIfBetter()
         return RecordStore::Kept; // equal is not a new record
     }
     if (currentStageKind == StageKind::Endless) {
-        const RecordStore stored = SetEndlessBestRecord(currentStageName, static_cast<std::int32_t>(rules.turns));
+        SaveDataManager save;
+        const RecordStore stored =
+            playedMoves.IsCompleteFor(rules)
+                ? save->SetBestRecordWithMoves(StageKind::Endless, currentStageName,
+                                               static_cast<std::int32_t>(rules.turns), stageHash,
+                                               FormatMoves(playedMoves.Moves()))
+                : SetEndlessBestRecord(currentStageName, static_cast<std::int32_t>(rules.turns));
         if (stored == RecordStore::Stored) {
             bestRecord = static_cast<std::int64_t>(rules.turns);
         } else if (stored == RecordStore::Kept) {

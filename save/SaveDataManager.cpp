@@ -189,6 +189,18 @@ const char* ResultTable(std::int32_t kind)
     return kind == StageKind::Extra ? "result_stage_extra" : "result_stage_normal";
 }
 
+// The table a record write goes to, by "table kind": 0 normal, 1 extra, 2 endless boards
+// (save/EndlessRecords.h, keyed by board_id). The lookups and writes that stand for the older
+// API (GetBestRecord, SetBestRecord) read any kind but Extra as normal and reach the first
+// two only (TableKindOf); the writes that keep moves reach the endless table too.
+std::int32_t TableKindOf(std::int32_t kind) { return kind == StageKind::Extra ? StageKind::Extra : StageKind::Normal; }
+std::int32_t MovesTableKindOf(std::int32_t kind) { return kind == StageKind::Endless ? StageKind::Endless : TableKindOf(kind); }
+const char* RecordTable(std::int32_t tableKind)
+{
+    return tableKind == StageKind::Endless ? "result_stage_endless" : ResultTable(tableKind);
+}
+const char* RecordKey(std::int32_t tableKind) { return tableKind == StageKind::Endless ? "board_id" : "name"; }
+
 // A record the file could not take, kept for the next write that succeeds in this run, with
 // the moves that made it when the clear wrote them down (empty otherwise).
 struct PendingRecord {
@@ -209,10 +221,9 @@ std::vector<PendingRecord>& PendingRecords()
 
 // Keeps `record` for the stage; of two for one stage only the better (fewer turns) is kept,
 // with its own moves.
-void KeepPendingRecord(std::int32_t kind, const std::string& name, std::int32_t record,
+void KeepPendingRecord(std::int32_t table, const std::string& name, std::int32_t record,
                        const std::string& fileHash = {}, const std::string& moves = {})
 {
-    const std::int32_t table = kind == StageKind::Extra ? StageKind::Extra : StageKind::Normal;
     for (PendingRecord& pending : PendingRecords()) {
         if (pending.kind == table && pending.name == name) {
             if (record < pending.record) {
@@ -225,16 +236,16 @@ void KeepPendingRecord(std::int32_t kind, const std::string& name, std::int32_t 
 }
 
 // The keep-better write of one record on an open file.
-RecordStore StoreKeepingBetter(sqlite3* database, std::int32_t kind, const std::string& name, std::int32_t record)
+RecordStore StoreKeepingBetter(sqlite3* database, std::int32_t table, const std::string& name, std::int32_t record)
 {
     StatementText text;
     // The comparison reads the stored value as the game does (the number its text starts
     // with, NULL as 0), so a hand-edited "12 turns" is beaten only by 11 or fewer.
     if (!FormatStatement(text,
-                         "UPDATE %s SET best_record = %d WHERE name IN (?1) AND "
+                         "UPDATE %s SET best_record = %d WHERE %s IN (?1) AND "
                          "(COALESCE(CAST(best_record AS INTEGER), 0) <= 0 OR "
                          "COALESCE(CAST(best_record AS INTEGER), 0) > %d)",
-                         ResultTable(kind), record, record)) {
+                         RecordTable(table), record, RecordKey(table), record)) {
         return RecordStore::Failed;
     }
     if (RunRepairing(database, text, &name, nullptr) != Outcome::Done) {
@@ -409,7 +420,7 @@ std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind,
                                                       return left.kind == record.kind && left.name == record.name;
                                                   });
             for (std::size_t i = 0; i < names.size() && !stillPending; ++i) {
-                const bool sameTable = (record.kind == StageKind::Extra) == (kind == StageKind::Extra);
+                const bool sameTable = record.kind == TableKindOf(kind);
                 if (sameTable && names[i] == record.name && (records[i] <= 0 || records[i] > record.record)) {
                     records[i] = record.record;
                 }
@@ -421,16 +432,17 @@ std::vector<std::int32_t> RealSaveDataManager::GetBestRecords(std::int32_t kind,
 
 RecordStore RealSaveDataManager::SetBestRecord(std::int32_t kind, const std::string& name, std::int32_t record)
 {
+    const std::int32_t table = TableKindOf(kind);
     SaveConnection connection;
     if (!connection) {
         ReportUnwritable(nullptr);
-        KeepPendingRecord(kind, name, record);
+        KeepPendingRecord(table, name, record);
         return RecordStore::Failed;
     }
-    const RecordStore stored = StoreKeepingBetter(connection.Get(), kind, name, record);
+    const RecordStore stored = StoreKeepingBetter(connection.Get(), table, name, record);
     if (stored == RecordStore::Failed) {
         ReportUnwritable(connection.Get());
-        KeepPendingRecord(kind, name, record);
+        KeepPendingRecord(table, name, record);
     } else {
         OfferPendingRecords(connection.Get());
     }
@@ -521,15 +533,15 @@ bool LookUpBestMoves(sqlite3* database, std::int32_t kind, const std::string& na
     if (!FormatStatement(text,
                          "SELECT file_hash, turns, moves FROM stage_best_moves WHERE kind = ?1 AND name IN (?2) AND "
                          "CAST(turns AS INTEGER) = (SELECT COALESCE(CAST(best_record AS INTEGER), 0) FROM %s "
-                         "WHERE name IN (?2) LIMIT 1)",
-                         ResultTable(kind))) {
+                         "WHERE %s IN (?2) LIMIT 1)",
+                         RecordTable(MovesTableKindOf(kind)), RecordKey(MovesTableKindOf(kind)))) {
         return false;
     }
     bool found = false;
     RunBound(
         database, text.data(),
         [&](sqlite3_stmt* statement) {
-            return sqlite3_bind_int(statement, 1, kind) == SQLITE_OK && BindText(statement, 2, name);
+            return sqlite3_bind_int(statement, 1, MovesTableKindOf(kind)) == SQLITE_OK && BindText(statement, 2, name);
         },
         [&](sqlite3_stmt* statement) {
             if (!found) {
@@ -566,10 +578,11 @@ RecordStore RealSaveDataManager::SetBestRecordWithMoves(std::int32_t kind, const
                                                         std::int32_t record, const std::string& fileHash,
                                                         const std::string& moves)
 {
+    const std::int32_t table = MovesTableKindOf(kind);
     SaveConnection connection;
     if (!connection) {
         ReportUnwritable(nullptr);
-        KeepPendingRecord(kind, name, record, fileHash, moves);
+        KeepPendingRecord(table, name, record, fileHash, moves);
         return RecordStore::Failed;
     }
     sqlite3* database = connection.Get();
@@ -578,7 +591,7 @@ RecordStore RealSaveDataManager::SetBestRecordWithMoves(std::int32_t kind, const
         if (rollBack) {
             sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
         }
-        KeepPendingRecord(kind, name, record, fileHash, moves);
+        KeepPendingRecord(table, name, record, fileHash, moves);
         return RecordStore::Failed;
     };
     // IMMEDIATE: the write lock is taken before the record is compared, so another copy of
@@ -586,7 +599,7 @@ RecordStore RealSaveDataManager::SetBestRecordWithMoves(std::int32_t kind, const
     if (sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return fail(false);
     }
-    const RecordStore stored = StoreKeepingBetter(database, kind, name, record);
+    const RecordStore stored = StoreKeepingBetter(database, table, name, record);
     if (stored == RecordStore::Failed) {
         return fail(true);
     }
@@ -595,7 +608,7 @@ RecordStore RealSaveDataManager::SetBestRecordWithMoves(std::int32_t kind, const
         OfferPendingRecords(database);
         return RecordStore::Kept;
     }
-    if (!StoreBestMoves(database, kind, name, record, fileHash, moves) ||
+    if (!StoreBestMoves(database, table, name, record, fileHash, moves) ||
         sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return fail(true);
     }
@@ -661,7 +674,8 @@ bool ReadSavedRecords(const std::string& path, std::vector<SavedRecord>& records
         if (!has(source.table)) {
             continue;
         }
-        const std::string select = std::string("SELECT name, best_record FROM ") + source.table;
+        const std::string select =
+            std::string("SELECT ") + RecordKey(source.kind) + ", best_record FROM " + source.table;
         std::vector<std::string> seen;
         const std::size_t first = records.size();
         if (!RunBound(

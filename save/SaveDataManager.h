@@ -78,6 +78,9 @@ public:
     // leaves the old record and the old moves, never one without the other. `fileHash` is
     // the stage file's StageFileHash (an endless board's ID for kind 2), `moves` the
     // solution as FormatMoves writes it. Kept and Failed leave the stored moves untouched.
+    // Kind Endless (2) stores an endless board's record (save/EndlessRecords.h: `name` is the
+    // board's ID, whose row the start of its play made) under the same rules; any other kind
+    // but Extra is normal, as for SetBestRecord.
     RecordStore SetBestRecordWithMoves(std::int32_t kind, const std::string& name, std::int32_t record,
                                        const std::string& fileHash, const std::string& moves);
     // The moves stored with the stage's best record; false when there are none (a record

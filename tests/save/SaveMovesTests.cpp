@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "SaveDataManager.h"
+#include "EndlessRecords.h"
 #include "SaveTestFolder.h"
 
 namespace {
@@ -147,6 +148,40 @@ TEST_F(Moves, TheListIsReadOnlyAndGivesEveryRecordWithItsMoves)
     }
     EXPECT_FALSE(ReadSavedRecords(notDatabase.string(), records, error));
     EXPECT_FALSE(error.empty());
+}
+
+} // namespace
+
+namespace {
+
+using EndlessMoves = SaveFileTest;
+
+// An endless board's record goes to its own table (keyed by the board's ID) with its moves,
+// by the same rules; the normal table's row of the same name is not touched, and the
+// read-only listing finds the board with its moves.
+TEST_F(EndlessMoves, AnEndlessRecordKeepsItsMovesInItsOwnTable)
+{
+    ASSERT_TRUE(NoteEndlessPlayed("2A-000007", 12, 1000));
+    SaveDataManager save;
+    save->GetBestRecord(StageKind::Normal, "2A-000007"); // a normal stage of the same name
+    EXPECT_EQ(save->SetBestRecordWithMoves(StageKind::Endless, "2A-000007", 13, "h13", "U D"), RecordStore::Stored);
+    EXPECT_EQ(save->SetBestRecordWithMoves(StageKind::Endless, "2A-000007", 14, "h14", "L R"), RecordStore::Kept);
+    EXPECT_EQ(GetEndlessBestRecord("2A-000007"), 13);
+    EXPECT_EQ(Rows("result_stage_normal"), Lines{"2A-000007:0"});
+    BestMoves moves;
+    ASSERT_TRUE(save->GetBestMoves(StageKind::Endless, "2A-000007", moves));
+    EXPECT_EQ(moves.moves, "U D");
+    EXPECT_FALSE(save->GetBestMoves(StageKind::Normal, "2A-000007", moves));
+
+    std::vector<SavedRecord> records;
+    std::string error;
+    ASSERT_TRUE(ReadSavedRecords("tomarugi.save", records, error)) << error;
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, 2);
+    EXPECT_EQ(records[0].name, "2A-000007");
+    EXPECT_EQ(records[0].record, 13);
+    EXPECT_TRUE(records[0].hasMoves);
+    EXPECT_EQ(records[0].moves.fileHash, "h13");
 }
 
 } // namespace

@@ -18,7 +18,9 @@
 // Stage files are looked for by name in the folders after --stages, in order, and then in
 // the tool's own folder: normal stages in stages/ (the compiled sources of the data pack,
 // as a build leaves them), extra ones in data/stage/extra/. Endless boards are made from
-// their IDs by the endless generator, which this tool does not have: they are "stage missing".
+// their IDs by the game's own generator (puzzle/EndlessBoard.h); an ID that is not one, or
+// whose version this tool does not know, is "stage missing".
+#include "EndlessBoard.h"
 #include "PuzzleReplay.h"
 #include "PuzzleRules.h"
 #include "PuzzleSolver.h"
@@ -80,6 +82,23 @@ bool FindStageBytes(const std::vector<std::filesystem::path>& folders, const std
         return true;
     }
     return false;
+}
+
+} // namespace
+
+namespace {
+
+// The bytes of the board an endless ID names, made again; false for a text that is no ID.
+bool EndlessBoardBytes(const std::string& boardId, std::vector<std::uint8_t>& bytes)
+{
+    EndlessId id;
+    std::string why;
+    EndlessBoard board;
+    if (!ParseEndlessId(boardId, id, why) || MakeEndlessBoard(id, board) != EndlessOutcome::Made) {
+        return false;
+    }
+    bytes = board.stage.ToBytes();
+    return true;
 }
 
 } // namespace
@@ -169,7 +188,9 @@ int RecordsCommand(const std::vector<std::string>& args)
             std::vector<std::uint8_t> bytes;
             if (!saved.hasMoves) {
                 verdict = "no moves";
-            } else if (saved.kind == 2 || !Lumora::TryShiftJisToUtf8(saved.name, fileName) ||
+            } else if (saved.kind == StageKind::Endless) {
+                verdict = EndlessBoardBytes(saved.name, bytes) ? VerifyStoredMoves(bytes, saved) : "stage missing";
+            } else if (!Lumora::TryShiftJisToUtf8(saved.name, fileName) ||
                        !FindStageBytes(saved.kind == 1 ? extraFolders : normalFolders, fileName, bytes)) {
                 verdict = "stage missing";
             } else {
