@@ -26,7 +26,7 @@ std::vector<std::uint8_t> SquareModel(const QuadSpec& spec)
     }
     LmdMaterial material;
     material.color = {spec.color[0], spec.color[1], spec.color[2], spec.color[3]};
-    material.flags = spec.transparent ? kLmdMaterialTransparent : 0;
+    material.flags = static_cast<std::uint8_t>((spec.transparent ? kLmdMaterialTransparent : 0) | spec.flags);
     if (spec.materials == 2) {
         mesh.materials = {material, material};
         mesh.triangles = {{0, 1, 2}, {0, 2, 3}};

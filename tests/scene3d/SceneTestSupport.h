@@ -16,6 +16,7 @@ struct QuadSpec {
     float height = 0.0f;                  // y of the square
     float color[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     bool transparent = false;             // the material's own flag
+    std::uint8_t flags = 0;               // further kLmdMaterial* flags (unlit, no fog)
     int materials = 1;                    // the square split into this many materials (1 or 2)
     bool animated = false;                // one bone, animation 3 of 40 frames moving it up 10
 };

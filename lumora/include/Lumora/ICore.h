@@ -78,6 +78,9 @@ public:
     // is waited for when the core goes. No effect in headless mode, when called again, or
     // when LUMORA_NO_SHADER_PRIMING is set in the environment (for measuring).
     virtual void PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count) = 0;
+    // Non-zero while the helper of PrimeModelShaders has not yet been given back (it is
+    // given back in the first Run after it has ended).
+    virtual std::int32_t IsPrimingModelShaders() = 0;
 
     // The graphics device for this window (`adapter` is 0). Null when none can be made.
     virtual IGraphicsDevice* CreateGraphicsDevice(std::int32_t adapter) = 0;

@@ -38,6 +38,7 @@ public:
     std::uint64_t GetPerformanceFrequency() override;
     std::uint32_t GetSyncCount() override { return screen_->syncCount.load(); }
     void PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count) override;
+    std::int32_t IsPrimingModelShaders() override { return primer_.Running() ? 1 : 0; }
     IGraphicsDevice* CreateGraphicsDevice(std::int32_t adapter) override;
     IFileManager* CreateFileManager() override;
     void SetFileManager(IFileManager* fileManager) override;

@@ -31,6 +31,8 @@ public:
     bool Start(SDL_Window* mainWindow, void* mainContext, bool windowFirst, std::vector<ModelShaderDraw> draws);
     void Poll();
     void Stop();
+    // True from a successful Start until Poll or Stop has given the window back.
+    bool Running() const { return window_ != nullptr; }
 
 private:
     void Release();

@@ -637,7 +637,9 @@ std::size_t PrimeModelShaderDraws(std::span<const ModelShaderDraw> draws, const 
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(indices), indices, GL_STATIC_DRAW);
     SetVertexLayout();
 
-    // The textured variants sample as the 3D pass does at a whole scale (nearest, repeat).
+    // The game's models have no textures. A textured variant is drawn with a 2 x 2 texture
+    // of one level under the 3D pass's nearest sampler, which need not be the state a
+    // textured model meets (its texture has mipmaps, and fractional scales filter).
     const std::uint8_t texel[2 * 2 * 4] = {255, 255, 255, 255, 255, 255, 255, 255,
                                            255, 255, 255, 255, 255, 255, 255, 255};
     GLuint texture = 0;
