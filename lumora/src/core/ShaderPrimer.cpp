@@ -84,6 +84,9 @@ bool ShaderPrimer::Start(SDL_Window* mainWindow, void* mainContext, bool windowF
             PrimeEverything(draws_, windowFirst, stop_);
             SDL_GL_MakeCurrent(window_, nullptr);
         }
+        // SDL keeps the current context in thread-local storage it frees by itself only for
+        // threads it made.
+        SDL_TLSCleanup();
         finished_.store(true, std::memory_order_release);
     });
     return true;
