@@ -12,8 +12,10 @@
 #include <Lumora/Text.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -118,6 +120,9 @@ SceneEndless::SceneEndless(Application* application) : Scene(application)
 
 SceneEndless::~SceneEndless()
 {
+    if (typing) {
+        Lumora::System::StopTextInput();
+    }
     worker.reset(); // cancels a making in progress and joins
     Lumora::SafeRelease(marks);
     numberRenderer.reset();
@@ -155,6 +160,7 @@ bool SceneEndless::Update()
     default:
         break;
     }
+    SyncTextInput();
     return Scene::Update();
 }
 
@@ -235,9 +241,88 @@ void SceneEndless::EnterId(const std::string& text)
     StartMaking(id);
 }
 
+void SceneEndless::SyncTextInput()
+{
+    const bool wanted = phase == EndlessDialling;
+    if (wanted != typing) {
+        typing = wanted;
+        if (wanted) {
+            Lumora::System::StartTextInput();
+        } else {
+            Lumora::System::StopTextInput();
+        }
+    }
+}
+
+namespace {
+
+// `typed` with full-width forms (U+FF01 to U+FF5E, what a Japanese input method types for
+// "２Ａ－０４８２１３") turned into their ASCII characters; everything else as it came.
+std::string NarrowFullWidth(const std::string& typed)
+{
+    std::string narrow;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(typed[i]);
+        if (b0 == 0xEF && i + 2 < typed.size()) {
+            const auto b1 = static_cast<unsigned char>(typed[i + 1]);
+            const auto b2 = static_cast<unsigned char>(typed[i + 2]);
+            const unsigned code = ((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+            if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80 && code >= 0xFF01 && code <= 0xFF5E) {
+                narrow += static_cast<char>(code - 0xFEE0);
+                i += 2;
+                continue;
+            }
+        }
+        narrow += typed[i];
+    }
+    return narrow;
+}
+
+} // namespace
+
+bool SceneEndless::TypeIntoDial(const std::string& typed, bool& decide, bool& cancel)
+{
+    bool taken = false;
+    for (const char c : NarrowFullWidth(typed)) {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c == '\r' || c == '\x1b') {
+            (c == '\r' ? decide : cancel) = true;
+            return true;
+        }
+        if (c == '\b') {
+            caret = caret == 3 ? 1 : std::max(caret - 1, 0);
+            taken = true;
+        } else if (c == '-') {
+            caret = std::max(caret, 3);
+            taken = true;
+        } else if (IsDialCharacter(caret) && upper != '\0' && std::strchr(DialAlphabet(caret), upper) != nullptr) {
+            dial[static_cast<std::size_t>(caret)] = upper;
+            caret = caret == 1 ? 3 : std::min(caret + 1, 8);
+            message.clear();
+            taken = true;
+        }
+        // Anything else (a space, a letter where a digit goes) is no part of an ID: the keys
+        // keep their own meaning then (Z plays, X goes back).
+    }
+    return taken;
+}
+
 void SceneEndless::UpdateDialling()
 {
     Lumora::IInputController* input = GetInputController();
+    bool decide = false;
+    bool cancel = false;
+    if (TypeIntoDial(Lumora::System::TakeTypedText(), decide, cancel)) {
+        if (decide) {
+            PlaySound(commonSounds.decision);
+            EnterId(dial);
+        } else if (cancel) {
+            PlaySound(commonSounds.cancel);
+            message.clear();
+            phase = EndlessChoosing;
+        }
+        return; // what was typed wins over the buttons of the same update
+    }
     if (input == nullptr) {
         return;
     }
@@ -454,6 +539,7 @@ void SceneEndless::DrawPanel(Lumora::IRender* /*render*/, Lumora::IFont* font)
         line("Up/down: change", 176);
         line("Left/right: move", 208);
         line("Z: play  X: back", 240);
+        line("Or type the ID", 272);
     } else if (cursor == EndlessRowToday) {
         line("Today's stage", 64);
         line(todayText, 96);

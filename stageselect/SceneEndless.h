@@ -7,8 +7,12 @@
 // Up and down move the cursor; decide acts on the row; cancel goes back to the title.
 //
 // Entering an ID: a dial of nine characters ("2A-048213"): left and right pick a character,
-// up and down turn it, decide plays the ID, cancel leaves the dial. A mistyped ID leaves one
-// line on the panel and nothing else happens.
+// up and down turn it, decide plays the ID, cancel leaves the dial. A keyboard may also type
+// the ID as it was shared (SDL text input runs while the dial is open): each character that
+// fits the character under the caret (case does not matter) is put there and the caret
+// moves on, "-" jumps past the dash, Backspace steps back, Enter plays and Escape leaves.
+// Typed characters that fit nowhere leave the keys their meaning (Z plays, X goes back). A
+// mistyped ID leaves one line on the panel and nothing else happens.
 //
 // Making a board runs on the screen's background worker (puzzle/BackgroundWorker.h) at
 // background priority, its helpers too; the screen keeps drawing and shows the candidates
@@ -79,6 +83,11 @@ public:
 private:
     void UpdateChoosing();
     void UpdateDialling();
+    // Text input runs exactly while the dial is open.
+    void SyncTextInput();
+    // Puts `typed` into the dial; true when any of it was ID input (or Enter, Escape),
+    // `decide` / `cancel` set by Enter / Escape.
+    bool TypeIntoDial(const std::string& typed, bool& decide, bool& cancel);
     void UpdateMaking();
     void StartMaking(const EndlessId& id);
     void DecideRow(std::int32_t row);
@@ -95,6 +104,7 @@ private:
 
     // The dial: nine characters, the caret on one of the editable ones (0, 1, 3..8).
     std::string dial = "2A-000000";
+    bool typing = false; // text input started by this screen
     std::int32_t caret = 0;
 
     // The board being made. The worker's job writes `made` under `madeMutex`.

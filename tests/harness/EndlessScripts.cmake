@@ -45,7 +45,15 @@ file(WRITE ${endless_dir}/endless-keep-menu.script
   "press down\npress down\npress down\npress down\npress down\npress down\npress confirm\nwait 2\n"
   "expect-kept 1A-048213\nframes 1\nexpect-text 40 Kept: 1A-048213.pzd (extra stages)\nexpect-scene 4\n")
 
-foreach(name endless-daily endless-hard-hints endless-bad-id endless-keep-menu)
+# An ID typed as it was shared, with a Japanese input method's full-width digits: "1a-04",
+# two Backspaces (the caret back on the first digit after the dash), then "０４８２１３"
+# and Enter give 1A-048213 over the dial's 2A-000000.
+file(WRITE ${endless_dir}/endless-typed-id.script
+  "${endless_to_screen}press down\npress down\npress down\npress down\npress confirm\nidle\n"
+  "frames 1\nexpect-text 272 Or type the ID\n"
+  "type 1a-04<bs><bs>\ntype ０４８２１３<enter>\nwait-board\nexpect-board-id 1A-048213\nexpect-scene 4\n")
+
+foreach(name endless-daily endless-hard-hints endless-bad-id endless-keep-menu endless-typed-id)
   add_test(NAME harness_${name} COMMAND tomarugi-harness ${endless_dir}/${name}.script)
   set_tests_properties(harness_${name} PROPERTIES LABELS "harness;endless" TIMEOUT 180)
 endforeach()
