@@ -18,7 +18,9 @@
 # start does, and make the median. The game compiles the variants it will need on a helper
 # thread while the logos show (LUMORA_NO_SHADER_PRIMING=1 in the environment turns that off,
 # to measure what it saves). The last line checks run 0 against the first-start limit, a
-# largest gap under 100 ms, and the script exits 1 when it is over.
+# largest gap under 100 ms, and the script exits 1 when it is over. With X_SCREEN=WxH set
+# (for example 1920x1080) each run is under its own Xvfb of that size with openbox instead
+# of the offscreen driver.
 #   run-frame-gaps.sh GAME PROBE RUNS OVERLAY
 game=$1 probe=$2 runs=$3 overlay=$4
 folder=$(dirname "$game")
@@ -36,9 +38,19 @@ run=-1
 while [ "$run" -lt "$runs" ]; do
     dir=$(mktemp -d) || exit 1
     cp "$game" "$dir/" && cp "$folder/tomarugi.save" "$dir/" && ln -s "$folder/data.lpk" "$folder"/*.lmp "$dir/" || exit 1
-    MESA_SHADER_CACHE_DIR=$shaderCache \
-    SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LD_PRELOAD="$probe" SWAP_PROBE_LOG="$dir/frames.log" \
-        SWAP_PROBE_KEYS="$keys" timeout -s TERM 60 "$dir/$(basename "$game")" 2>"$dir/stderr.log"
+    if [ -n "$X_SCREEN" ]; then
+        # Under X with a window manager: the window opens at the largest whole scale that
+        # fits (2x on 1920x1080), as on a player's desktop.
+        MESA_SHADER_CACHE_DIR=$shaderCache SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy PROBE="$probe" \
+        SWAP_PROBE_LOG="$dir/frames.log" SWAP_PROBE_KEYS="$keys" GAME="$dir/$(basename "$game")" \
+            timeout -s TERM 90 xvfb-run -a -s "-screen 0 ${X_SCREEN}x24" sh -c '
+                openbox >/dev/null 2>&1 & sleep 1
+                LD_PRELOAD="$PROBE" "$GAME" 2>"$(dirname "$GAME")/stderr.log"'
+    else
+        MESA_SHADER_CACHE_DIR=$shaderCache \
+        SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LD_PRELOAD="$probe" SWAP_PROBE_LOG="$dir/frames.log" \
+            SWAP_PROBE_KEYS="$keys" timeout -s TERM 60 "$dir/$(basename "$game")" 2>"$dir/stderr.log"
+    fi
     code=$?
     run=$((run + 1))
     shots=$(ls "$dir"/screenshot-*.png 2>/dev/null | wc -l)
