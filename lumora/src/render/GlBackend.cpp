@@ -4,20 +4,27 @@
 // exactly the logical size (see CreateGlBackend). In a shown window of 1.5x and more the
 // target has the window picture's own pixel size (ComputeRenderScale), so 3D edges and text
 // are drawn at the window's resolution rather than enlarged afterwards, and pictures come
-// from their 2x textures once loaded.
+// from their 2x textures once loaded. A target of exactly the window's drawable size (a
+// 1280 x 960 window at 2x) is the window's back buffer itself: the copy of a full window
+// costs more than the 3D scene in software. When the renderer is measured too slow for the
+// window's scale, a lower one is drawn and enlarged (ScaleGovernor).
 #include "Backend.h"
 #include "GlProgram.h"
 #include "GlTexture.h"
 #include "HighResolutionLoader.h"
+#include "ScaleGovernor.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace Lumora::Internal {
 namespace {
@@ -160,9 +167,22 @@ private:
     bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
+    void FinishTiming();
 
     PresentSurface* surface_;
     bool drawIntoWindow_;
+    ScaleGovernor governor_;
+    // The window's own picture size when the governor draws a smaller one (0: not lowered);
+    // Present enlarges the target to it.
+    std::int32_t shownWidth_ = 0;
+    std::int32_t shownHeight_ = 0;
+    // A 3D frame being timed for the governor: from DrawFrame's start to the end of its GL
+    // work, just before the swap.
+    bool timingFrame_ = false;
+    std::chrono::steady_clock::time_point frameStart_;
+    // For tests only (LUMORA_TEST_3D_PIXEL_COST_NS): nanoseconds of waiting added to a frame
+    // with a 3D pass per pixel of its picture, a stand-in for a renderer too slow for it.
+    double testPixelCostNanoseconds_ = 0.0;
     HighResolutionLoader* highResolution_ = nullptr;
     bool windowHasDepth_ = false;
     // Where the last frame went: 0 (the window's back buffer) or framebuffer_.
@@ -248,6 +268,10 @@ bool GlBackend::Setup()
         windowHasDepth_ = depthBits > 0;
     }
 
+    if (const char* cost = std::getenv("LUMORA_TEST_3D_PIXEL_COST_NS")) {
+        testPixelCostNanoseconds_ = std::max(0.0, std::atof(cost));
+    }
+
     glGenSamplers(1, &nearestSampler_);
     glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -295,7 +319,16 @@ RenderScale GlBackend::ScaleFor(std::int32_t width, std::int32_t height)
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    return ComputeRenderScale(windowWidth, windowHeight, width, height);
+    const RenderScale own = ComputeRenderScale(windowWidth, windowHeight, width, height);
+    governor_.SetWindowScale(own.scale);
+    const float chosen = governor_.Scale();
+    if (chosen >= own.scale) {
+        shownWidth_ = shownHeight_ = 0;
+        return own;
+    }
+    shownWidth_ = own.width;
+    shownHeight_ = own.height;
+    return RenderScaleAt(chosen, width, height);
 }
 
 bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDepth)
@@ -381,10 +414,13 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     }
     const std::vector<Quad>& quads = frame.Quads();
     const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
+    const RenderScale scale = ScaleFor(width, height);
+    timingFrame_ = governor_.Measuring() && !scenes.empty();
+    if (timingFrame_) {
+        frameStart_ = std::chrono::steady_clock::now();
+    }
     GLuint target = 0;
-    RenderScale scale{1.0f, width, height};
-    if (!WindowFits(width, height, !scenes.empty())) {
-        scale = ScaleFor(width, height);
+    if (!WindowFits(scale.width, scale.height, !scenes.empty())) {
         if (!EnsureTarget(scale.width, scale.height)) {
             drawnAny_ = false;
             return;
@@ -506,6 +542,28 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     glBindSampler(0, 0);
     glDisable(GL_BLEND);
     glBindVertexArray(0);
+    if (testPixelCostNanoseconds_ > 0.0 && !scenes.empty()) {
+        const double pixels = static_cast<double>(pixelWidth) * static_cast<double>(pixelHeight);
+        std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<std::int64_t>(pixels * testPixelCostNanoseconds_)));
+    }
+}
+
+void GlBackend::FinishTiming()
+{
+    if (!timingFrame_) {
+        return;
+    }
+    timingFrame_ = false;
+    // The software renderer works on its own threads until the swap; the frame's cost is
+    // only known once they are done. Only frames under measurement wait for it.
+    glFinish();
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - frameStart_).count();
+    governor_.AddFrame(milliseconds);
+    const std::string report = governor_.TakeReport();
+    if (!report.empty()) {
+        std::fprintf(stderr, "%s\n", report.c_str());
+    }
 }
 
 void GlBackend::Present()
@@ -514,13 +572,18 @@ void GlBackend::Present()
         return;
     }
     if (drawnInto_ == 0) {
+        FinishTiming();
         surface_->SwapBuffers(); // the frame is already in the window
         return;
     }
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
+    // A lowered picture fills the place of the window's own; anything else is letterboxed.
+    ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
+    if (shownWidth_ > 0 && shownWidth_ <= windowWidth && shownHeight_ <= windowHeight) {
+        view = ViewportRect{(windowWidth - shownWidth_) / 2, (windowHeight - shownHeight_) / 2, shownWidth_, shownHeight_};
+    }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
     // Black bars only where the picture does not reach; a window the picture fills needs no
@@ -538,6 +601,7 @@ void GlBackend::Present()
                           GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    FinishTiming();
     surface_->SwapBuffers();
 }
 
