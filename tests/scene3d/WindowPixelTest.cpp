@@ -73,7 +73,7 @@ protected:
     // A red ground (far) and a small blue square 10 units nearer the eye, from above as the
     // puzzle's top view; the model placed first is drawn first. A white fill before the scene
     // (covered by its clear), a red top row and a blue bottom panel after it.
-    void DrawScene(bool nearFirst)
+    void DrawScene(bool nearFirst, int frames = 1)
     {
         MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
         SceneTest::QuadSpec red;
@@ -89,6 +89,14 @@ protected:
         files->Put("white.png", RenderTest::Png(1, 1, {255, 255, 255, 255}));
         Lumora::ITexture* white = render->CreateTextureFromFile("white.png");
         ASSERT_NE(white, nullptr);
+        for (int frame = 0; frame < frames; ++frame) {
+            DrawSceneFrame(nearFirst, white, ground, square);
+        }
+        white->Release();
+    }
+
+    void DrawSceneFrame(bool nearFirst, Lumora::ITexture* white, Lumora::IActor* ground, Lumora::IActor* square)
+    {
         render->SetClearColor(0xFF000000);
         render->BeginFrame();
         render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFFFFFF, Rect(0, 0, 1, 1), white, 0, {});
@@ -109,7 +117,6 @@ protected:
         render->DrawTexture(Rect(0, 0, 640, 1), 0xFFFF0000, Rect(0, 0, 1, 1), white, 0, {});
         render->DrawTexture(Rect(0, 380, 640, 100), 0xFF0000FF, Rect(0, 0, 1, 1), white, 0, {});
         render->EndFrame();
-        white->Release();
     }
 
     // Releases the scene, render and device (which waits for the screenshot writer) and
@@ -187,6 +194,41 @@ TEST_F(WindowPixels, AScaledWindowShowsTheSamePictureAtItsOwnResolution)
     DrawScene(false);
     ReadShot();
     ExpectTheScene(2);
+}
+
+// A renderer too slow for the window's scale, made so by the test-only cost per 3D pixel
+// (40 ns: 49 ms a frame at 2x, 12 ms at 1x, besides the real drawing): after its frames have
+// been measured the picture is drawn at 1x and enlarged into the same place, and the choice
+// is said in one line.
+class SlowRenderer : public WindowPixels {
+protected:
+    void SetUp() override
+    {
+        setenv("LUMORA_TEST_3D_PIXEL_COST_NS", "40", 1);
+        WindowPixels::SetUp();
+    }
+    void TearDown() override
+    {
+        WindowPixels::TearDown();
+        unsetenv("LUMORA_TEST_3D_PIXEL_COST_NS");
+    }
+};
+
+TEST_F(SlowRenderer, FallsBackToTheLargestScaleThatHoldsTheFrameBudgetAndSaysSoOnce)
+{
+    SizeWindow(1280, 960);
+    testing::internal::CaptureStderr();
+    // Warm-up and median at 2x, then at the step the measured time points to, and beyond.
+    DrawScene(false, 4 * 30 + 20);
+    PressF12();
+    DrawScene(false);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ReadShot();
+    // F12 keeps the picture as drawn: the logical size.
+    ExpectTheScene(1);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("at the window's 2.00x"), std::string::npos) << said;
+    EXPECT_NE(said.find("drawing at 1.00x"), std::string::npos) << said;
 }
 
 // Pictures in a large window: drawing code keeps its 1x rectangles, the engine draws them

@@ -16,6 +16,7 @@
 #include "SceneFactory.h"
 #include "Texture.h"
 
+#include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -165,6 +166,7 @@ private:
     bool EnsureTarget(std::int32_t width, std::int32_t height);
     RenderScale ScaleFor(std::int32_t width, std::int32_t height);
     bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
+    bool BackBufferHasSize(std::int32_t width, std::int32_t height);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
     void FinishTiming();
@@ -185,6 +187,10 @@ private:
     double testPixelCostNanoseconds_ = 0.0;
     HighResolutionLoader* highResolution_ = nullptr;
     bool windowHasDepth_ = false;
+    // The last drawable size whose back buffer was checked, and the answer.
+    std::int32_t checkedWidth_ = 0;
+    std::int32_t checkedHeight_ = 0;
+    bool checkedFits_ = false;
     // Where the last frame went: 0 (the window's back buffer) or framebuffer_.
     GLuint drawnInto_ = 0;
     bool drawnAny_ = false;
@@ -339,7 +345,31 @@ bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDe
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    return windowWidth == width && windowHeight == height;
+    return windowWidth == width && windowHeight == height && BackBufferHasSize(width, height);
+}
+
+bool GlBackend::BackBufferHasSize(std::int32_t width, std::int32_t height)
+{
+    if (width == checkedWidth_ && height == checkedHeight_) {
+        return checkedFits_;
+    }
+    checkedWidth_ = width;
+    checkedHeight_ = height;
+    checkedFits_ = true;
+    // Under GLX the back buffer follows the X window (whose size the drawable size is). An
+    // EGL surface may keep the size it was made with (SDL's offscreen driver draws into a
+    // pbuffer made at the window's first size): ask the surface itself.
+    if (epoxy_has_egl() && eglGetCurrentContext() != EGL_NO_CONTEXT) {
+        EGLint surfaceWidth = 0;
+        EGLint surfaceHeight = 0;
+        const EGLDisplay display = eglGetCurrentDisplay();
+        const EGLSurface drawn = eglGetCurrentSurface(EGL_DRAW);
+        if (drawn != EGL_NO_SURFACE && eglQuerySurface(display, drawn, EGL_WIDTH, &surfaceWidth) == EGL_TRUE &&
+            eglQuerySurface(display, drawn, EGL_HEIGHT, &surfaceHeight) == EGL_TRUE) {
+            checkedFits_ = surfaceWidth == width && surfaceHeight == height;
+        }
+    }
+    return checkedFits_;
 }
 
 void GlBackend::EnsureIndexCapacity(std::size_t quadCount)
