@@ -120,6 +120,24 @@ ScenePuzzle::ScenePuzzle(Application* application)
     }
 }
 
+std::span<const Lumora::ModelShaderDraw> ScenePuzzle::ModelShaderDraws()
+{
+    // Option bytes: skinned, textured, vertex colour, lit, ambient, fog, transparent.
+    // tests/puzzlescene/PuzzleShaderDrawsTest.cpp checks this against what frames draw.
+    static constexpr Lumora::ModelShaderDraw draws[] = {
+        {{0, 0, 0, 1, 1, 1, 0}, 1}, // the floor's tiles, one instanced group
+        {{0, 0, 0, 1, 1, 1, 0}, 0}, // lit rigid materials
+        {{0, 0, 0, 0, 0, 1, 0}, 0}, // unlit rigid materials
+        {{0, 0, 0, 1, 1, 1, 1}, 0}, // a frozen frog's ice
+        {{1, 0, 0, 1, 1, 1, 0}, 0}, // lit skinned materials: the player
+        {{1, 0, 0, 0, 0, 1, 0}, 0}, // the player's unlit ones
+        {{1, 0, 0, 1, 1, 1, 1}, 0}, // a leaving frog's ice
+        {{0, 0, 1, 1, 1, 1, 0}, 0}, // the icicles, tinted by vertex colours
+        {{0, 0, 1, 1, 1, 1, 1}, 0}, // an icicle seen through where it would hide the player
+    };
+    return draws;
+}
+
 ScenePuzzle::~ScenePuzzle()
 {
     ReleaseEverything();

@@ -40,6 +40,7 @@
 #include "EffectWipe.h"
 
 #include <Lumora/IActor.h>
+#include <Lumora/ICore.h>
 #include <Lumora/IFile.h>
 #include <Lumora/IModel.h>
 #include <Lumora/ISceneManager.h>
@@ -49,6 +50,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,11 @@ class ScenePuzzle : public Scene {
 public:
     explicit ScenePuzzle(Application* application);
     ~ScenePuzzle() override;
+
+    // Every way the puzzle's 3D frame draws with a model shader: its models' materials, the
+    // floor's tiles as one instanced group, the frozen frogs' ice in the transparent pass.
+    // The game has them compiled ahead while the logos show (ICore::PrimeModelShaders).
+    static std::span<const Lumora::ModelShaderDraw> ModelShaderDraws();
 
     // One update by phase (see above), then the base update; false once the scene is dead.
     bool Update() override;

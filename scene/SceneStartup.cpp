@@ -3,7 +3,10 @@
 #include "CommonSounds.h"
 #include "FlatFill.h"
 #include "ResourceManager.h"
+#include "ScenePuzzle.h"
 #include "SceneTitle.h"
+
+#include <Lumora/ICore.h>
 
 namespace {
 constexpr std::int32_t kFadeStep = 2;
@@ -18,6 +21,12 @@ SceneStartup::SceneStartup(Application* application) : Scene(application)
                                            &publisherLogo_));
         loader->AddRequestFor(LoadOwner(), new LoadRequest(kPixelLoadOptions, "graphic/sprite",
                                            "circle_logo_kobokan.png", &circleLogo_));
+    }
+    // The puzzle's model shaders are compiled on a helper thread while the logos and the
+    // title show, so that a player's very first puzzle does not stall on them.
+    if (Lumora::ICore* core = GetCore()) {
+        const std::span<const Lumora::ModelShaderDraw> draws = ScenePuzzle::ModelShaderDraws();
+        core->PrimeModelShaders(draws.data(), static_cast<std::int32_t>(draws.size()));
     }
 }
 

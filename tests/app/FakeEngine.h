@@ -198,6 +198,7 @@ public:
     std::uint64_t GetPerformanceCounter() override { return 0; }
     std::uint64_t GetPerformanceFrequency() override { return 1'000'000; }
     std::uint32_t GetSyncCount() override { return 0; }
+    void PrimeModelShaders(const Lumora::ModelShaderDraw*, std::int32_t) override {}
     Lumora::IGraphicsDevice* CreateGraphicsDevice(std::int32_t) override { return nullptr; }
     Lumora::IFileManager* CreateFileManager() override { return nullptr; }
     void SetFileManager(Lumora::IFileManager*) override {}

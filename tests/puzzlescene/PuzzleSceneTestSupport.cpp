@@ -128,9 +128,9 @@ void PuzzleSceneFixture::SetUpTestSuite()
     ASSERT_TRUE(Tomarugi::Pack::WritePack(packPath, files, "hasunohanagasaku", {}, message)) << message;
 }
 
-PuzzleSceneFixture::PuzzleSceneFixture()
+PuzzleSceneFixture::PuzzleSceneFixture(bool pixels)
 {
-    Lumora::Testing::EnableHeadless();
+    Lumora::Testing::EnableHeadless({pixels});
     commonSounds = CommonSounds{};
     application = std::make_unique<Application>();
     ScenePuzzle::playerClock = 0.0f;

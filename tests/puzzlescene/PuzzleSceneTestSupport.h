@@ -30,7 +30,8 @@ std::vector<std::uint8_t> StageBytes(const std::vector<std::string>& rows);
 class PuzzleSceneFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite();
-    PuzzleSceneFixture();
+    // `pixels`: frames are drawn with OpenGL too (offscreen), not only recorded.
+    explicit PuzzleSceneFixture(bool pixels = false);
     ~PuzzleSceneFixture() override;
 
     // Makes the scene of stage `name` (one of the pack's test stages) and runs the updates

@@ -23,12 +23,21 @@
 #include <Lumora/IFileManager.h>
 #include <Lumora/IGraphicsDevice.h>
 #include <Lumora/ISound.h>
+#include <Lumora/ModelShader.h>
 
 #include <cstdint>
 
 namespace Lumora {
 
 class IInputController;
+
+// One way the 3D pass draws with a model shader variant: `options` as a material asks for
+// it (`transparent` on: drawn in the transparent pass, blended without writing depth), and
+// `instanced` non-zero for a group drawn with one instanced call (the floor's tiles).
+struct ModelShaderDraw {
+    ModelShaderOptions options{};
+    std::uint8_t instanced = 0;
+};
 
 class ICore : public IInterface {
 public:
@@ -58,6 +67,17 @@ public:
     virtual std::uint64_t GetPerformanceFrequency() = 0;
     // Frames shown since the core was made.
     virtual std::uint32_t GetSyncCount() = 0;
+
+    // Has the renderer ready for the given model shader draws before a 3D frame needs them.
+    // A software OpenGL renderer compiles a shader variant the first time it draws with it,
+    // tens of milliseconds each, and keeps the result in the driver's on-disk cache; on a
+    // player's very first start that stalls the first 3D frame. So a helper thread with a
+    // GL context of its own, on a hidden window, draws each one once off screen into both
+    // kinds of target the 3D pass uses, and the driver's cache holds them when the game's
+    // own frame asks. Returns at once; the helper gives its window back in a later Run and
+    // is waited for when the core goes. No effect in headless mode, when called again, or
+    // when LUMORA_NO_SHADER_PRIMING is set in the environment (for measuring).
+    virtual void PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count) = 0;
 
     // The graphics device for this window (`adapter` is 0). Null when none can be made.
     virtual IGraphicsDevice* CreateGraphicsDevice(std::int32_t adapter) = 0;

@@ -8,6 +8,7 @@
 // DisableHeadless after System::Finalize returns to the normal engine.
 #pragma once
 
+#include <Lumora/ICore.h>
 #include <Lumora/Math.h>
 
 #include <cstdint>
@@ -105,6 +106,10 @@ std::vector<RecordedDraw> GetLastFrame();
 std::uint32_t GetLastClearColor();
 // The 3D scenes of the last frame, in frame order (each also appears as a Scene draw).
 std::vector<RecordedScene> GetLastScenes();
+// With pixels: every way the 3D pass has drawn with a model shader since its GL context was
+// made, each option set once per way (plain, instanced), in option order. Call it from the
+// thread that draws.
+std::vector<ModelShaderDraw> GetModelShaderDrawsSoFar();
 // Frames ended since System::Initialize.
 std::uint64_t GetFrameCount();
 

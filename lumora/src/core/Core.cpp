@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -32,6 +33,7 @@ Core::Core(std::atomic<bool>* liveFlag) : liveFlag_(liveFlag), screen_(std::make
 
 Core::~Core()
 {
+    primer_.Stop();
     SafeRelease(fileManager_);
     if (glContext_ != nullptr) {
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(glContext_));
@@ -149,6 +151,7 @@ std::int32_t Core::Run(std::int32_t)
     if (windowless_) {
         return 1;
     }
+    primer_.Poll();
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         switch (event.type) {
@@ -231,6 +234,22 @@ std::uint64_t Core::GetPerformanceCounter()
 std::uint64_t Core::GetPerformanceFrequency()
 {
     return CounterFrequency();
+}
+
+void Core::PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count)
+{
+    if (primingAsked_ || window_ == nullptr || GetRuntimeMode().headless || draws == nullptr || count <= 0) {
+        return;
+    }
+    primingAsked_ = true;
+    if (const char* off = std::getenv("LUMORA_NO_SHADER_PRIMING"); off != nullptr && *off != '\0') {
+        return;
+    }
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    GetDrawableSize(width, height);
+    const bool windowFirst = width == screen_->logicalWidth && height == screen_->logicalHeight;
+    primer_.Start(window_, glContext_, windowFirst, std::vector<ModelShaderDraw>(draws, draws + count));
 }
 
 IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)

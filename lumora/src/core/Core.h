@@ -6,6 +6,7 @@
 
 #include "Backend.h"
 #include "GraphicsDevice.h"
+#include "ShaderPrimer.h"
 
 #include <Lumora/ICore.h>
 
@@ -36,6 +37,7 @@ public:
     std::uint64_t GetPerformanceCounter() override;
     std::uint64_t GetPerformanceFrequency() override;
     std::uint32_t GetSyncCount() override { return screen_->syncCount.load(); }
+    void PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count) override;
     IGraphicsDevice* CreateGraphicsDevice(std::int32_t adapter) override;
     IFileManager* CreateFileManager() override;
     void SetFileManager(IFileManager* fileManager) override;
@@ -68,6 +70,8 @@ private:
     bool windowless_ = false; // headless without pixels: the window is only notional
     bool initialized_ = false;
     bool exitRequested_ = false;
+    bool primingAsked_ = false;
+    ShaderPrimer primer_; // before the window it needs goes (see ~Core)
     std::shared_ptr<ScreenState> screen_;
     IFileManager* fileManager_ = nullptr;
 };

@@ -9,6 +9,7 @@
 // costs more than the 3D scene in software. When the renderer is measured too slow for the
 // window's scale, a lower one is drawn and enlarged (ScaleGovernor).
 #include "Backend.h"
+#include "GlPriming.h"
 #include "GlProgram.h"
 #include "GlTexture.h"
 #include "HighResolutionLoader.h"
@@ -151,6 +152,40 @@ ProgramSlots MakeProgram(const char* fragmentBody)
     return slots;
 }
 
+// The attribute layout of Vertex in the bound vertex array and array buffer. The software
+// renderer keys its compiled vertex stage on it, so the shader priming shares it.
+void SetQuadVertexLayout()
+{
+const auto stride = static_cast<GLsizei>(sizeof(Vertex));
+glEnableVertexAttribArray(0);
+glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, x)));
+glEnableVertexAttribArray(1);
+glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, u)));
+glEnableVertexAttribArray(2);
+glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, sourceX)));
+glEnableVertexAttribArray(3);
+glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, colour)));
+glEnableVertexAttribArray(4);
+glVertexAttribPointer(4, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, outline)));
+}
+
+// Every program outputs premultiplied colour, so one blend function serves both modes; the
+// screen's alpha channel stays opaque.
+void SetQuadBlendState()
+{
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+}
+
+// Mode 0's texel-exact sampling at whole scales.
+void SetNearestSampling(GLuint sampler)
+{
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
 class GlBackend final : public RenderBackend {
 public:
     GlBackend(PresentSurface* surface, bool drawIntoWindow) : surface_(surface), drawIntoWindow_(drawIntoWindow) {}
@@ -191,7 +226,7 @@ private:
     std::int32_t checkedWidth_ = 0;
     std::int32_t checkedHeight_ = 0;
     bool checkedFits_ = false;
-    // Where the last frame went: 0 (the window's back buffer) or framebuffer_.
+    // Where the last frame went: 0 (the window's back buffer) or target_.framebuffer.
     GLuint drawnInto_ = 0;
     bool drawnAny_ = false;
     std::int32_t drawnWidth_ = 0;  // pixels of the last frame (the logical size times its scale)
@@ -204,9 +239,7 @@ private:
     std::size_t indexCapacityQuads_ = 0;
     std::size_t vertexCapacityBytes_ = 0;
     GLuint nearestSampler_ = 0;
-    GLuint framebuffer_ = 0;
-    GLuint colourTarget_ = 0;
-    GLuint depthTarget_ = 0; // for 3D scene passes
+    OffscreenTarget target_; // its depth buffer is for 3D scene passes
     std::int32_t targetWidth_ = 0;
     std::int32_t targetHeight_ = 0;
     std::vector<Vertex> vertices_;
@@ -226,9 +259,7 @@ GlBackend::~GlBackend()
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(1, &nearestSampler_);
-    glDeleteFramebuffers(1, &framebuffer_);
-    glDeleteTextures(1, &colourTarget_);
-    glDeleteRenderbuffers(1, &depthTarget_);
+    DeleteOffscreenTarget(target_);
 }
 
 bool GlBackend::Setup()
@@ -249,17 +280,7 @@ bool GlBackend::Setup()
     glBindVertexArray(vertexArray_);
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
-    const auto stride = static_cast<GLsizei>(sizeof(Vertex));
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, x)));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, u)));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(Vertex, sourceX)));
-    glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, colour)));
-    glEnableVertexAttribArray(4);
-    glVertexAttribPointer(4, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<const void*>(offsetof(Vertex, outline)));
+    SetQuadVertexLayout();
     glBindVertexArray(0);
 
     if (drawIntoWindow_ && surface_ != nullptr) {
@@ -279,34 +300,16 @@ bool GlBackend::Setup()
     }
 
     glGenSamplers(1, &nearestSampler_);
-    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    SetNearestSampling(nearestSampler_);
     return true;
 }
 
 bool GlBackend::EnsureTarget(std::int32_t width, std::int32_t height)
 {
-    if (framebuffer_ != 0 && width == targetWidth_ && height == targetHeight_) {
+    if (target_.framebuffer != 0 && width == targetWidth_ && height == targetHeight_) {
         return true;
     }
-    if (framebuffer_ == 0) {
-        glGenFramebuffers(1, &framebuffer_);
-        glGenTextures(1, &colourTarget_);
-        glGenRenderbuffers(1, &depthTarget_);
-    }
-    glBindRenderbuffer(GL_RENDERBUFFER, depthTarget_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    glBindTexture(GL_TEXTURE_2D, colourTarget_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTarget_, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthTarget_);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    if (!ShapeOffscreenTarget(target_, width, height)) {
         std::fprintf(stderr, "Lumora: cannot make a %d x %d offscreen target\n", width, height);
         return false;
     }
@@ -455,7 +458,7 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
             drawnAny_ = false;
             return;
         }
-        target = framebuffer_;
+        target = target_.framebuffer;
     }
     const std::int32_t pixelWidth = scale.width;
     const std::int32_t pixelHeight = scale.height;
@@ -535,12 +538,9 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
             Texture& texture = *drawn;
             if (UploadTextureToGl(texture)) {
                 if (!stateReady) {
-                    // Every program outputs premultiplied colour, so one blend function serves
-                    // both modes; the screen's alpha channel stays opaque.
                     glBindVertexArray(vertexArray_);
                     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-                    glEnable(GL_BLEND);
-                    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+                    SetQuadBlendState();
                     glActiveTexture(GL_TEXTURE0);
                     current = nullptr;
                     stateReady = true;
@@ -623,7 +623,7 @@ void GlBackend::Present()
         glClear(GL_COLOR_BUFFER_BIT);
     }
     if (view.width > 0 && view.height > 0) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target_.framebuffer);
         const bool wholeScale = view.width % targetWidth_ == 0 && view.height % targetHeight_ == 0;
         // GL rows count from the bottom: flip the letterbox's top offset.
         const GLint bottom = windowHeight - view.y - view.height;
@@ -672,6 +672,135 @@ std::unique_ptr<RenderBackend> CreateGlBackend(PresentSurface* surface, bool dra
         return nullptr;
     }
     return backend;
+}
+
+bool ShapeOffscreenTarget(OffscreenTarget& target, std::int32_t width, std::int32_t height)
+{
+    if (target.framebuffer == 0) {
+        glGenFramebuffers(1, &target.framebuffer);
+        glGenTextures(1, &target.colour);
+        glGenRenderbuffers(1, &target.depth);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindTexture(GL_TEXTURE_2D, target.colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void DeleteOffscreenTarget(OffscreenTarget& target)
+{
+    glDeleteFramebuffers(1, &target.framebuffer);
+    glDeleteTextures(1, &target.colour);
+    glDeleteRenderbuffers(1, &target.depth);
+    target = OffscreenTarget{};
+}
+
+std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
+{
+    // One quad over the target's corner, in logical pixels of a 640 x 480 screen.
+    Vertex quad[4];
+    const float xs[4] = {0.0f, 8.0f, 0.0f, 8.0f};
+    const float ys[4] = {0.0f, 0.0f, 8.0f, 8.0f};
+    for (int corner = 0; corner < 4; ++corner) {
+        quad[corner] = Vertex{xs[corner], ys[corner], xs[corner] * 0.25f, ys[corner] * 0.25f, 0.0f, 0.0f, 2.0f, 2.0f,
+                              0xFFFFFFFFu, 0xFF000000u};
+    }
+    const GLuint indices[6] = {0, 1, 2, 2, 1, 3};
+    GLuint vertexArray = 0;
+    GLuint buffers[2] = {0, 0};
+    glGenVertexArrays(1, &vertexArray);
+    glGenBuffers(2, buffers);
+    glBindVertexArray(vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(indices), indices, GL_STATIC_DRAW);
+    SetQuadVertexLayout();
+    GLuint nearest = 0;
+    glGenSamplers(1, &nearest);
+    SetNearestSampling(nearest);
+    // The text program draws font pages only, whose sides are powers of two (the baker's).
+    const ProgramSlots programs[2] = {MakeProgram(PictureFragmentSource), MakeProgram(TextFragmentSource)};
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    SetQuadBlendState();
+    glActiveTexture(GL_TEXTURE0);
+
+    // Sides of 4 and 6 texels: each power-of-two pairing, as the sampler's code depends on it.
+    const std::int32_t sides[4][2] = {{4, 4}, {6, 6}, {4, 6}, {6, 4}};
+    const TextureFilter filters[3] = {TextureFilter::Nearest, TextureFilter::Linear, TextureFilter::LinearMipmaps};
+    std::vector<std::uint8_t> texels(6 * 6 * 4, 0xFF);
+    std::size_t drawn = 0;
+    for (const auto& side : sides) {
+        for (const TextureFilter filter : filters) {
+            if (stop.load(std::memory_order_relaxed)) {
+                break;
+            }
+            // The texture as UploadTextureToGl leaves it.
+            GLuint texture = 0;
+            glGenTextures(1, &texture);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            std::int32_t width = side[0];
+            std::int32_t height = side[1];
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+            GLint levels = 1;
+            GLint minFilter = filter == TextureFilter::Nearest ? GL_NEAREST : GL_LINEAR;
+            if (filter == TextureFilter::LinearMipmaps) {
+                while (width > 1 || height > 1) {
+                    width = width > 1 ? width / 2 : 1;
+                    height = height > 1 ? height / 2 : 1;
+                    glTexImage2D(GL_TEXTURE_2D, levels, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                                 texels.data());
+                    ++levels;
+                }
+                minFilter = GL_LINEAR_MIPMAP_LINEAR;
+            }
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter == TextureFilter::Nearest ? GL_NEAREST : GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            for (const ProgramSlots& program : programs) {
+                if (program.program == 0 || (&program == &programs[1] && (side[0] != 4 || side[1] != 4))) {
+                    continue;
+                }
+                glUseProgram(program.program);
+                glUniform2f(program.screenSize, 640.0f, 480.0f);
+                glUniform2f(program.textureSize, static_cast<float>(side[0]), static_cast<float>(side[1]));
+                glUniform1f(program.insetTexels, 0.5f);
+                // The texture's own sampling, then mode 0's nearest sampler over it (the same
+                // for a nearest texture as for a linear one: one level either way).
+                for (const GLuint sampler : {GLuint{0}, nearest}) {
+                    if (sampler != 0 && filter == TextureFilter::Linear) {
+                        continue;
+                    }
+                    glBindSampler(0, sampler);
+                    glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
+                    ++drawn;
+                }
+            }
+            glDeleteTextures(1, &texture);
+        }
+    }
+    glBindSampler(0, 0);
+    glDisable(GL_BLEND);
+    glBindVertexArray(0);
+    for (const ProgramSlots& program : programs) {
+        glDeleteProgram(program.program);
+    }
+    glDeleteSamplers(1, &nearest);
+    glDeleteBuffers(2, buffers);
+    glDeleteVertexArrays(1, &vertexArray);
+    return drawn;
 }
 
 } // namespace Lumora::Internal

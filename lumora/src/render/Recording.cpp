@@ -1,6 +1,7 @@
 #include "Recording.h"
 
 #include "ImageCodec.h"
+#include "SceneFactory.h"
 #include "Texture.h"
 
 #include <Lumora/Testing.h>
@@ -128,6 +129,11 @@ std::vector<RecordedDraw> GetLastFrame()
     auto& record = Internal::TheRecord();
     std::lock_guard lock(record.lock);
     return record.draws;
+}
+
+std::vector<ModelShaderDraw> GetModelShaderDrawsSoFar()
+{
+    return Internal::ModelShaderDrawsSoFar();
 }
 
 std::vector<RecordedScene> GetLastScenes()

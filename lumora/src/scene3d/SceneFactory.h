@@ -19,7 +19,23 @@ ISceneManager* CreateSceneManagerFor(Render& render, std::int32_t capacity, std:
 
 } // namespace Lumora::Internal
 
+#include <Lumora/ICore.h>
+
+#include <atomic>
+#include <cstddef>
+#include <span>
+#include <vector>
+
 namespace Lumora::Internal {
+// Draws each of `draws` once into the bound framebuffer (which has a depth buffer), in the
+// GL context current on the calling thread (any thread; it touches none of the 3D pass's own
+// objects), as the 3D pass would draw it; gives back every GL object it made. For
+// ICore::PrimeModelShaders. Stops early once `stop` is set. Returns the draws made.
+std::size_t PrimeModelShaderDraws(std::span<const ModelShaderDraw> draws, const std::atomic<bool>& stop);
+// The model shader draws the 3D pass has made in the current context so far, each option
+// set once per way (plain, instanced). Drawing thread only.
+std::vector<ModelShaderDraw> ModelShaderDrawsSoFar();
+
 // Deletes the 3D pass's GL objects; the GL backend calls it before its context goes, so a
 // later context starts from nothing.
 void ReleaseSceneGlResources();

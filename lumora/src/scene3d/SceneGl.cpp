@@ -13,10 +13,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace Lumora::Internal {
 
@@ -66,6 +69,8 @@ struct GlState {
     GLuint samplers[3] = {0, 0, 0};   // nearest, linear, mipmapped
     std::uint64_t frameStamp = 0;
     std::array<Matrix4, ModelShaderBonePaletteSize> palette{};
+    // Per option index: bit 0 drawn plain, bit 1 drawn instanced, since the context was made.
+    std::array<std::uint8_t, 128> drawnKinds{};
 };
 
 GlState& State()
@@ -151,6 +156,65 @@ ProgramEntry* Program(const ModelShaderOptions& options)
     return &entry;
 }
 
+// The attribute layout of GpuVertex in the bound vertex array and array buffer, and the
+// instance offsets' divisor (their array is enabled per draw). The software renderer keys
+// its compiled vertex stage on this layout, so the 3D pass and the shader priming share it.
+void SetVertexLayout()
+{
+    const auto stride = static_cast<GLsizei>(sizeof(GpuVertex));
+    glEnableVertexAttribArray(ModelShaderAttributePosition);
+    glVertexAttribPointer(ModelShaderAttributePosition, 3, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(GpuVertex, position)));
+    glEnableVertexAttribArray(ModelShaderAttributeNormal);
+    glVertexAttribPointer(ModelShaderAttributeNormal, 3, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(GpuVertex, normal)));
+    glEnableVertexAttribArray(ModelShaderAttributeTexCoord);
+    glVertexAttribPointer(ModelShaderAttributeTexCoord, 2, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(GpuVertex, texCoord)));
+    glEnableVertexAttribArray(ModelShaderAttributeColor);
+    glVertexAttribPointer(ModelShaderAttributeColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                          reinterpret_cast<const void*>(offsetof(GpuVertex, color)));
+    glEnableVertexAttribArray(ModelShaderAttributeBoneIndex);
+    glVertexAttribPointer(ModelShaderAttributeBoneIndex, 1, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(GpuVertex, bone)));
+    glVertexAttribDivisor(ModelShaderAttributeInstanceOffset, 1);
+}
+
+// The pass state of opaque materials and the one of transparent materials (blended, depth
+// tested but not written), shared with the shader priming for the same reason.
+void SetOpaqueState()
+{
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CW); // the view mirrors X (see PerspectiveMatrix)
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+}
+
+void SetTransparentState()
+{
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    glDepthMask(GL_FALSE);
+}
+
+// The instance offsets for the bound vertex array: from `buffer` (vec4s from `first` on) for
+// an instanced group, the constant (0, 0, 0, 1) when `buffer` is 0.
+void BindInstanceOffsets(GLuint buffer, std::size_t first)
+{
+    if (buffer != 0) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glEnableVertexAttribArray(ModelShaderAttributeInstanceOffset);
+        glVertexAttribPointer(ModelShaderAttributeInstanceOffset, 4, GL_FLOAT, GL_FALSE, 0,
+                              reinterpret_cast<const void*>(first * 4 * sizeof(float)));
+    } else {
+        glDisableVertexAttribArray(ModelShaderAttributeInstanceOffset);
+        glVertexAttrib4f(ModelShaderAttributeInstanceOffset, 0.0f, 0.0f, 0.0f, 1.0f);
+    }
+}
+
 bool Upload(SceneModel& model)
 {
     GlState& state = State();
@@ -205,23 +269,7 @@ bool Upload(SceneModel& model)
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, out.indexBuffer);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
                      indices.data(), GL_STATIC_DRAW);
-        const auto stride = static_cast<GLsizei>(sizeof(GpuVertex));
-        glEnableVertexAttribArray(ModelShaderAttributePosition);
-        glVertexAttribPointer(ModelShaderAttributePosition, 3, GL_FLOAT, GL_FALSE, stride,
-                              reinterpret_cast<const void*>(offsetof(GpuVertex, position)));
-        glEnableVertexAttribArray(ModelShaderAttributeNormal);
-        glVertexAttribPointer(ModelShaderAttributeNormal, 3, GL_FLOAT, GL_FALSE, stride,
-                              reinterpret_cast<const void*>(offsetof(GpuVertex, normal)));
-        glEnableVertexAttribArray(ModelShaderAttributeTexCoord);
-        glVertexAttribPointer(ModelShaderAttributeTexCoord, 2, GL_FLOAT, GL_FALSE, stride,
-                              reinterpret_cast<const void*>(offsetof(GpuVertex, texCoord)));
-        glEnableVertexAttribArray(ModelShaderAttributeColor);
-        glVertexAttribPointer(ModelShaderAttributeColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                              reinterpret_cast<const void*>(offsetof(GpuVertex, color)));
-        glEnableVertexAttribArray(ModelShaderAttributeBoneIndex);
-        glVertexAttribPointer(ModelShaderAttributeBoneIndex, 1, GL_FLOAT, GL_FALSE, stride,
-                              reinterpret_cast<const void*>(offsetof(GpuVertex, bone)));
-        glVertexAttribDivisor(ModelShaderAttributeInstanceOffset, 1);
+        SetVertexLayout();
         glBindVertexArray(0);
     }
     model.gpu = gpu;
@@ -306,6 +354,7 @@ void DrawModel(SceneModel& model, const QueuedActor* entry, bool transparentPass
                 continue;
             }
             glUseProgram(program->program);
+            state.drawnKinds[OptionIndex(options)] |= instances > 0 ? 2 : 1;
             SetFrameConstants(*program, pass);
             glUniformMatrix4fv(program->model, 1, GL_FALSE, world.m.data());
             const LmdMaterial& source = model.Data().meshes[meshIndex].materials[materialIndex];
@@ -334,15 +383,7 @@ void DrawModel(SceneModel& model, const QueuedActor* entry, bool transparentPass
             }
             if (!bound) {
                 glBindVertexArray(mesh.vertexArray);
-                if (instances > 0) {
-                    glBindBuffer(GL_ARRAY_BUFFER, state.instanceBuffer);
-                    glEnableVertexAttribArray(ModelShaderAttributeInstanceOffset);
-                    glVertexAttribPointer(ModelShaderAttributeInstanceOffset, 4, GL_FLOAT, GL_FALSE, 0,
-                                          reinterpret_cast<const void*>(instanceFirst * 4 * sizeof(float)));
-                } else {
-                    glDisableVertexAttribArray(ModelShaderAttributeInstanceOffset);
-                    glVertexAttrib4f(ModelShaderAttributeInstanceOffset, 0.0f, 0.0f, 0.0f, 1.0f);
-                }
+                BindInstanceOffsets(instances > 0 ? state.instanceBuffer : 0, instanceFirst);
                 bound = true;
             }
             const void* offset = reinterpret_cast<const void*>(static_cast<std::size_t>(range.firstIndex) * sizeof(std::uint32_t));
@@ -394,6 +435,7 @@ void ReleaseSceneGlResources()
         glDeleteSamplers(3, state.samplers);
     }
     state.samplers[0] = state.samplers[1] = state.samplers[2] = 0;
+    state.drawnKinds = {};
     ++state.generation;
     std::lock_guard lock(deletionMutex);
     deletionGeneration = state.generation;
@@ -435,12 +477,7 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
         glClear(GL_DEPTH_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CW); // the view mirrors X (see PerspectiveMatrix)
-    glDisable(GL_BLEND);
+    SetOpaqueState();
 
     PassContext pass{&built, &s, s.camera.farPlane * 0.5f, s.camera.farPlane};
 
@@ -484,9 +521,7 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
         }
     }
     if (!built.transparent.empty()) {
-        glEnable(GL_BLEND);
-        glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
-        glDepthMask(GL_FALSE);
+        SetTransparentState();
         for (const std::int32_t index : built.transparent) {
             const QueuedActor& entry = drawn_[static_cast<std::size_t>(index)];
             SceneModel& model = *entry.actor->Model();
@@ -501,6 +536,162 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
     glBindSampler(0, 0);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
+}
+
+} // namespace Lumora::Internal
+
+namespace Lumora::Internal {
+
+namespace {
+
+// Draws every one of `draws` once into the bound framebuffer, with the pass state, vertex
+// layout and instance binding of the 3D pass; `programs` caches this context's programs
+// by option index. Geometry: two small triangles of opposite winding, so one passes the
+// back-face cull whichever way the view turns.
+std::size_t PrimeInto(std::span<const ModelShaderDraw> draws, std::array<GLuint, 128>& programs,
+                      std::array<bool, 128>& tried, GLuint instanceBuffer, GLuint texture, GLuint sampler,
+                      const std::atomic<bool>& stop)
+{
+    std::size_t drawn = 0;
+    for (const ModelShaderDraw& draw : draws) {
+        if (stop.load(std::memory_order_relaxed)) {
+            break;
+        }
+        const unsigned index = OptionIndex(draw.options);
+        if (!tried[index]) {
+            tried[index] = true;
+            std::string vertexSource;
+            std::string fragmentSource;
+            std::string error;
+            // A variant that cannot be had is the 3D pass's to report, when it needs it.
+            if (FetchModelShader(draw.options, vertexSource, fragmentSource, error)) {
+                char what[48];
+                std::snprintf(what, sizeof(what), "model shader %02X (compiled ahead)", index);
+                programs[index] = BuildGlProgram({vertexSource.c_str()}, {fragmentSource.c_str()}, what, "");
+            }
+        }
+        const GLuint program = programs[index];
+        if (program == 0) {
+            continue;
+        }
+        glUseProgram(program);
+        static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        for (const char* name : {ModelShaderUniformModel, ModelShaderUniformView, ModelShaderUniformProjection}) {
+            glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, identity);
+        }
+        glUniformMatrix4fv(glGetUniformLocation(program, ModelShaderUniformBones), 1, GL_FALSE, identity);
+        glUniform4f(glGetUniformLocation(program, ModelShaderUniformMaterialColor), 1.0f, 1.0f, 1.0f, 0.5f);
+        glUniform1i(glGetUniformLocation(program, ModelShaderUniformTexture), 0);
+        glUniform2f(glGetUniformLocation(program, ModelShaderUniformFogRange), 1.0f, 2.0f);
+        if (draw.options.textured != 0) {
+            glActiveTexture(GL_TEXTURE0);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glBindSampler(0, sampler);
+        }
+        SetOpaqueState();
+        if (draw.options.transparent != 0) {
+            SetTransparentState();
+        }
+        BindInstanceOffsets(draw.instanced != 0 ? instanceBuffer : 0, 0);
+        // Indexed, as the 3D pass draws its meshes.
+        if (draw.instanced != 0) {
+            glDrawElementsInstanced(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr, 1);
+        } else {
+            glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
+        }
+        ++drawn;
+    }
+    return drawn;
+}
+
+} // namespace
+
+std::size_t PrimeModelShaderDraws(std::span<const ModelShaderDraw> draws, const std::atomic<bool>& stop)
+{
+    if (draws.empty()) {
+        return 0;
+    }
+    GpuVertex vertices[6]{};
+    const float corners[6][2] = {{-0.5f, -0.5f}, {0.5f, -0.5f}, {-0.5f, 0.5f}, {-0.5f, -0.5f}, {-0.5f, 0.5f}, {0.5f, -0.5f}};
+    for (int i = 0; i < 6; ++i) {
+        vertices[i].position[0] = corners[i][0];
+        vertices[i].position[1] = corners[i][1];
+        vertices[i].position[2] = 0.5f;
+        vertices[i].normal[1] = 1.0f;
+        vertices[i].texCoord[0] = corners[i][0] + 0.5f;
+        vertices[i].texCoord[1] = corners[i][1] + 0.5f;
+        std::memset(vertices[i].color, 0xFF, 4);
+    }
+    const float offset[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    GLuint vertexArray = 0;
+    const std::uint32_t indices[6] = {0, 1, 2, 3, 4, 5};
+    GLuint buffers[3] = {0, 0, 0}; // vertices, instance offsets, indices
+    glGenVertexArrays(1, &vertexArray);
+    glGenBuffers(3, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(offset), offset, GL_STATIC_DRAW);
+    glBindVertexArray(vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(vertices), vertices, GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[2]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(indices), indices, GL_STATIC_DRAW);
+    SetVertexLayout();
+
+    // The textured variants sample as the 3D pass does at a whole scale (nearest, repeat).
+    const std::uint8_t texel[2 * 2 * 4] = {255, 255, 255, 255, 255, 255, 255, 255,
+                                           255, 255, 255, 255, 255, 255, 255, 255};
+    GLuint texture = 0;
+    GLuint sampler = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_REPEAT);
+
+    std::array<GLuint, 128> programs{};
+    std::array<bool, 128> tried{};
+    const std::size_t drawn = PrimeInto(draws, programs, tried, buffers[1], texture, sampler, stop);
+
+    glBindVertexArray(0);
+    glBindSampler(0, 0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    for (const GLuint program : programs) {
+        if (program != 0) {
+            glDeleteProgram(program);
+        }
+    }
+    glDeleteTextures(1, &texture);
+    glDeleteSamplers(1, &sampler);
+    glDeleteBuffers(3, buffers);
+    glDeleteVertexArrays(1, &vertexArray);
+    return drawn;
+}
+
+std::vector<ModelShaderDraw> ModelShaderDrawsSoFar()
+{
+    std::vector<ModelShaderDraw> draws;
+    const GlState& state = State();
+    for (unsigned index = 0; index < 128; ++index) {
+        for (std::uint8_t instanced = 0; instanced < 2; ++instanced) {
+            if ((state.drawnKinds[index] & (1u << instanced)) == 0) {
+                continue;
+            }
+            ModelShaderDraw draw;
+            std::uint8_t* bytes = &draw.options.skinned;
+            for (unsigned bit = 0; bit < 7; ++bit) {
+                bytes[bit] = (index >> bit) & 1u;
+            }
+            draw.instanced = instanced;
+            draws.push_back(draw);
+        }
+    }
+    return draws;
 }
 
 } // namespace Lumora::Internal
