@@ -178,6 +178,32 @@ void SetQuadBlendState()
 }
 
 // Mode 0's texel-exact sampling at whole scales.
+// Bilinear from level 0 alone: what a mipmapped texture's own filter gives wherever it is not
+// minified, at a fraction of the software sampler's cost (no level of detail per pixel, one
+// level read instead of two).
+void SetLevelZeroSampling(GLuint sampler)
+{
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+// Whether no quad in [first, stop) shows its texels smaller than one pixel each: unturned,
+// and at least as large as its source in logical pixels (its texture then has at least as
+// many pixels as texels at the frame's scale, whichever of the picture's textures is drawn).
+bool NoneMinified(const std::vector<Quad>& quads, std::size_t first, std::size_t stop)
+{
+    for (std::size_t i = first; i < stop; ++i) {
+        const Quad& quad = quads[i];
+        if (quad.rotation != 0 || std::abs(quad.destination.width) < std::abs(quad.source.width) ||
+            std::abs(quad.destination.height) < std::abs(quad.source.height)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void SetNearestSampling(GLuint sampler)
 {
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -239,6 +265,7 @@ private:
     std::size_t indexCapacityQuads_ = 0;
     std::size_t vertexCapacityBytes_ = 0;
     GLuint nearestSampler_ = 0;
+    GLuint levelZeroSampler_ = 0;
     OffscreenTarget target_; // its depth buffer is for 3D scene passes
     std::int32_t targetWidth_ = 0;
     std::int32_t targetHeight_ = 0;
@@ -259,6 +286,7 @@ GlBackend::~GlBackend()
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(1, &nearestSampler_);
+    glDeleteSamplers(1, &levelZeroSampler_);
     DeleteOffscreenTarget(target_);
 }
 
@@ -301,6 +329,8 @@ bool GlBackend::Setup()
 
     glGenSamplers(1, &nearestSampler_);
     SetNearestSampling(nearestSampler_);
+    glGenSamplers(1, &levelZeroSampler_);
+    SetLevelZeroSampling(levelZeroSampler_);
     return true;
 }
 
@@ -552,8 +582,17 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
                     glUniform2f(program->screenSize, static_cast<float>(width), static_cast<float>(height));
                 }
                 glBindTexture(GL_TEXTURE_2D, texture.gpuName);
-                // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
-                glBindSampler(0, head.blendMode == 0 && wholeScale ? nearestSampler_ : 0);
+                // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge,
+                // except where a 2x texture at a whole scale is nowhere minified: its mipmaps
+                // would give level 0's bilinear anyway.
+                GLuint sampler = 0;
+                if (head.blendMode == 0 && wholeScale) {
+                    sampler = nearestSampler_;
+                } else if (wholeScale && &texture != &base && texture.Options().filter == TextureFilter::LinearMipmaps &&
+                           NoneMinified(quads, first, stop)) {
+                    sampler = levelZeroSampler_;
+                }
+                glBindSampler(0, sampler);
                 // Quads carry 1x texel coordinates; a 2x texture is addressed through its
                 // base's size, and its clamp is half of its own (smaller) texel.
                 glUniform2f(program->textureSize, static_cast<float>(base.GetWidth()),
@@ -726,6 +765,9 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
     GLuint nearest = 0;
     glGenSamplers(1, &nearest);
     SetNearestSampling(nearest);
+    GLuint levelZero = 0;
+    glGenSamplers(1, &levelZero);
+    SetLevelZeroSampling(levelZero);
     // The text program draws font pages only, whose sides are powers of two (the baker's).
     const ProgramSlots programs[2] = {MakeProgram(PictureFragmentSource), MakeProgram(TextFragmentSource)};
     glDisable(GL_DEPTH_TEST);
@@ -778,9 +820,11 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
                 glUniform2f(program.textureSize, static_cast<float>(side[0]), static_cast<float>(side[1]));
                 glUniform1f(program.insetTexels, 0.5f);
                 // The texture's own sampling, then mode 0's nearest sampler over it (the same
-                // for a nearest texture as for a linear one: one level either way).
-                for (const GLuint sampler : {GLuint{0}, nearest}) {
-                    if (sampler != 0 && filter == TextureFilter::Linear) {
+                // for a nearest texture as for a linear one: one level either way), and the
+                // level-zero sampler over a mipmapped one (a 2x picture nowhere minified).
+                for (const GLuint sampler : {GLuint{0}, nearest, levelZero}) {
+                    if ((sampler == nearest && filter == TextureFilter::Linear) ||
+                        (sampler == levelZero && filter != TextureFilter::LinearMipmaps)) {
                         continue;
                     }
                     glBindSampler(0, sampler);
@@ -798,6 +842,7 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
         glDeleteProgram(program.program);
     }
     glDeleteSamplers(1, &nearest);
+    glDeleteSamplers(1, &levelZero);
     glDeleteBuffers(2, buffers);
     glDeleteVertexArrays(1, &vertexArray);
     return drawn;
