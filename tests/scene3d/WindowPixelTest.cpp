@@ -6,6 +6,7 @@
 
 #include "GraphicsDevice.h"
 #include "ImageCodec.h"
+#include "LftFont.h"
 #include "ModelShaderHost.h"
 
 #include <SDL.h>
@@ -356,6 +357,109 @@ TEST_F(WindowPictures, AFullscreenScaleThatIsNoWholeNumberFillsTheHeightFromThe2
     EXPECT_TRUE(SceneTest::NearRgb(At(54, 20), 0x00FF00, 8)) << std::hex << At(54, 20);
     EXPECT_TRUE(SceneTest::NearRgb(At(90, 20), 0x0000FF, 8)) << std::hex << At(90, 20);
     EXPECT_TRUE(SceneTest::NearRgb(At(126, 20), 0xFFFF00, 8)) << std::hex << At(126, 20);
+}
+
+// Text in a 2x window from the font's 2x page: a glyph whose edge is one half-covered texel
+// on each side, on the 1x page and on the 2x page alike (the baker's antialiasing is a pixel
+// wide at either size). Drawn at the window's resolution the row across it is the 2x page's
+// row, texel for pixel, so each edge is one pixel wide; the 1x page enlarged makes it two.
+class WindowText : public WindowPictures {
+protected:
+    // Coverage of the glyph's columns (every row the same), 0 to 255, on a page of `scale`
+    // times the 1x size: the same shape, each edge one texel of its own page.
+    static std::vector<std::uint8_t> Coverage(int scale)
+    {
+        if (scale == 1) {
+            return {0, 0, 128, 255, 255, 255, 128, 0};
+        }
+        return {0, 0, 0, 0, 0, 128, 255, 255, 255, 255, 255, 255, 128, 0, 0, 0};
+    }
+
+    // A page of side 16 x scale: the glyph's cell at the top left, channel 0 its coverage,
+    // channel 1 (the outline) full, as the baker hands a grey + alpha page.
+    static std::vector<std::uint8_t> Page(int scale)
+    {
+        const int side = 16 * scale;
+        const std::vector<std::uint8_t> columns = Coverage(scale);
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(side * side) * 4, 0);
+        for (int y = 0; y < 8 * scale; ++y) {
+            for (int x = 0; x < 8 * scale; ++x) {
+                std::uint8_t* p = &rgba[static_cast<std::size_t>(y * side + x) * 4];
+                p[0] = p[1] = p[2] = columns[static_cast<std::size_t>(x)];
+                p[3] = 255;
+            }
+        }
+        return rgba;
+    }
+
+    Lumora::IFont* MakeFont()
+    {
+        using namespace Lumora::Internal;
+        LftFontData data;
+        data.lineHeight = 16;
+        data.ascent = 12;
+        data.pageCount = 1;
+        data.pageWidth = 16;
+        data.pageHeight = 16;
+        data.outlineWidth = 2;
+        data.fallbackCode = '?';
+        data.glyphs.push_back(LftGlyph{'?', 0, 8, 8, 8, 8, 0, 12, 8});
+        data.glyphs.push_back(LftGlyph{'A', 0, 0, 0, 8, 8, 0, 12, 8});
+        files->Put("Test.lft", EncodeLft(data));
+        files->Put("Test_0.tga", RenderTest::Tga(16, 16, Page(1)));
+        files->Put("Test_0@2x.tga", RenderTest::Tga(32, 32, Page(2)));
+        return render->CreateFont("Test.lft", "tga", 64, 1, 64);
+    }
+
+    // 'A' at (100, 50), red fill over a black outline on black: a pixel's red is the fill
+    // coverage it was drawn with.
+    void DrawGlyph(Lumora::IFont* font)
+    {
+        PressF12();
+        render->SetClearColor(0xFF000000);
+        render->BeginFrame();
+        font->Begin(0);
+        font->DrawText("A", 100, 50, 0xFFFF0000, 0xFF000000);
+        font->End();
+        font->Render();
+        render->EndFrame();
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushScreenshots();
+    }
+
+    // Pixels of a row whose coverage is neither none nor full.
+    template <typename Values>
+    static int EdgePixels(const Values& values)
+    {
+        return static_cast<int>(std::count_if(values.begin(), values.end(), [](int v) { return v > 8 && v < 247; }));
+    }
+};
+
+TEST_F(WindowText, AGlyphRowInA2xWindowIsThe2xPagesRowWithEdgesAsNarrow)
+{
+    SizeWindow(1280, 960);
+    Lumora::IFont* font = MakeFont();
+    ASSERT_NE(font, nullptr);
+    ASSERT_EQ(font->IsInvalid(), 0);
+    // The page is decoded on its first use, and its 2x page asked for when it is drawn.
+    for (int frame = 0; frame < 3; ++frame) {
+        DrawGlyph(font);
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    }
+    DrawGlyph(font);
+    ReadNewestShot();
+    font->Release();
+    ASSERT_EQ(shot.width, 1280);
+    const std::vector<std::uint8_t> page = Coverage(2);
+    std::vector<int> drawn;
+    for (int x = 0; x < 16; ++x) {
+        drawn.push_back(static_cast<int>(At(200 + x, 108) >> 16));
+    }
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_NEAR(drawn[static_cast<std::size_t>(x)], page[static_cast<std::size_t>(x)], 4) << "column " << x;
+    }
+    // One pixel of edge on each side, as on the 2x page (the 1x page doubled: two).
+    EXPECT_EQ(EdgePixels(drawn), EdgePixels(page));
+    EXPECT_EQ(EdgePixels(page), 2);
 }
 
 // The 3D scene at a window's resolution, not enlarged: a blue square turned 45 degrees on a
