@@ -359,6 +359,56 @@ TEST_F(WindowPictures, AFullscreenScaleThatIsNoWholeNumberFillsTheHeightFromThe2
     EXPECT_TRUE(SceneTest::NearRgb(At(126, 20), 0xFFFF00, 8)) << std::hex << At(126, 20);
 }
 
+// A mipmapped picture in a 2x window, smooth mode (its own filter): drawn at its size its 2x
+// texels land one on a pixel whatever the sampler; shrunk 6.4 times it must still come from
+// the smaller levels (an even grey), not from level 0 alone.
+TEST_F(WindowPictures, A2xPictureShrunkStillSamplesItsMipmapsAndOneAtItsSizeShowsEachTexel)
+{
+    SizeWindow(1280, 960);
+    const auto checker = [](int side) {
+        std::vector<std::uint8_t> texels;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const std::uint8_t v = (x + y) % 2 == 0 ? 0 : 255;
+                texels.insert(texels.end(), {v, v, v, 255});
+            }
+        }
+        return texels;
+    };
+    files->Put("checker.png", RenderTest::Png(64, 64, checker(64)));
+    files->Put("checker@2x.png", RenderTest::Png(128, 128, checker(128)));
+    render->SetTextureLoadOptions(3, 0, 1, 0);
+    picture = render->CreateTextureFromFile("checker.png");
+    ASSERT_NE(picture, nullptr);
+    const auto draw = [&](const Rect& where) {
+        PressF12();
+        render->SetClearColor(0xFFFF0000);
+        render->BeginFrame();
+        render->SetBlendMode(1);
+        render->DrawTexture(where, 0xFFFFFFFF, Rect(0, 0, 64, 64), picture, 0, {});
+        render->EndFrame();
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushScreenshots();
+    };
+    draw(Rect(100, 100, 10, 10));
+    static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    ASSERT_NE(static_cast<Lumora::Internal::Texture*>(picture)->HighResolution(), nullptr);
+    draw(Rect(100, 100, 10, 10));
+    ReadNewestShot();
+    ASSERT_EQ(shot.width, 1280);
+    for (int y = 200; y < 220; ++y) {
+        for (int x = 200; x < 220; ++x) {
+            EXPECT_TRUE(SceneTest::NearRgb(At(x, y), 0x808080, 4)) << std::hex << At(x, y) << " at " << std::dec << x << "," << y;
+        }
+    }
+    draw(Rect(300, 100, 64, 64));
+    ReadNewestShot();
+    for (int y = 200; y < 328; y += 7) {
+        for (int x = 600; x < 728; x += 5) {
+            EXPECT_EQ(At(x, y), (x + y) % 2 == 0 ? 0u : 0xFFFFFFu) << x << "," << y;
+        }
+    }
+}
+
 // Text in a 2x window from the font's 2x page: a glyph whose edge is one half-covered texel
 // on each side, on the 1x page and on the 2x page alike (the baker's antialiasing is a pixel
 // wide at either size). Drawn at the window's resolution the row across it is the 2x page's
