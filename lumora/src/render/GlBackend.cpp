@@ -228,6 +228,7 @@ private:
     RenderScale ScaleFor(std::int32_t width, std::int32_t height);
     bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
     bool BackBufferHasSize(std::int32_t width, std::int32_t height);
+    void ClearOutside(std::int32_t width, std::int32_t height);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
     void FinishTiming();
@@ -248,6 +249,15 @@ private:
     double testPixelCostNanoseconds_ = 0.0;
     HighResolutionLoader* highResolution_ = nullptr;
     bool windowHasDepth_ = false;
+    // Where the picture's bottom-left pixel lies in the window's back buffer when it is drawn
+    // there letterboxed (fullscreen's 1440 x 1080 in 1920 x 1080), GL's way up; 0 otherwise.
+    std::int32_t originX_ = 0;
+    std::int32_t originY_ = 0;
+    std::int32_t barsWidth_ = 0; // the window's size around the picture
+    std::int32_t barsHeight_ = 0;
+    // The drawable's size at the last swap: the back buffer's from then on.
+    std::int32_t swappedWidth_ = 0;
+    std::int32_t swappedHeight_ = 0;
     // The last drawable size whose back buffer was checked, and the answer.
     std::int32_t checkedWidth_ = 0;
     std::int32_t checkedHeight_ = 0;
@@ -378,11 +388,27 @@ bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDe
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    return windowWidth == width && windowHeight == height && BackBufferHasSize(width, height);
+    // A picture shown at its own size fits, centred as Present would place it; one that
+    // Present must enlarge (a lowered scale, a 1x picture in a 2x window) does not.
+    const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, width, height);
+    if (shownWidth_ > 0 || view.width != width || view.height != height ||
+        !BackBufferHasSize(windowWidth, windowHeight)) {
+        return false;
+    }
+    originX_ = view.x;
+    originY_ = windowHeight - view.y - view.height;
+    barsWidth_ = windowWidth;
+    barsHeight_ = windowHeight;
+    return true;
 }
 
 bool GlBackend::BackBufferHasSize(std::int32_t width, std::int32_t height)
 {
+    // The software renderer resizes a window's back buffer only at a swap: the first frame
+    // after a resize would be drawn into the old one. Until a swap at this size, the target.
+    if (width != swappedWidth_ || height != swappedHeight_) {
+        return false;
+    }
     if (width == checkedWidth_ && height == checkedHeight_) {
         return checkedFits_;
     }
@@ -483,6 +509,7 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
         frameStart_ = std::chrono::steady_clock::now();
     }
     GLuint target = 0;
+    originX_ = originY_ = 0;
     if (!WindowFits(scale.width, scale.height, !scenes.empty())) {
         if (!EnsureTarget(scale.width, scale.height)) {
             drawnAny_ = false;
@@ -506,14 +533,22 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     glBindFramebuffer(GL_FRAMEBUFFER, target);
     // Quads keep their logical coordinates (the shader maps them through screenSize); the
     // viewport alone decides how many pixels they cover.
-    glViewport(0, 0, pixelWidth, pixelHeight);
+    glViewport(originX_, originY_, pixelWidth, pixelHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
+    const bool letterboxed = target == 0 && (pixelWidth != barsWidth_ || pixelHeight != barsHeight_);
+    if (letterboxed) {
+        ClearOutside(pixelWidth, pixelHeight);
+        // A clear ignores the viewport: the frame's colour goes inside the picture only.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(originX_, originY_, pixelWidth, pixelHeight);
+    }
     const std::uint32_t clear = frame.clearColor;
     glClearColor(static_cast<float>((clear >> 16) & 0xFF) / 255.0f, static_cast<float>((clear >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(clear & 0xFF) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
 
     if (quads.empty() && scenes.empty()) {
         return;
@@ -534,9 +569,9 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
         while (nextScene < scenes.size() && scenes[nextScene].quadIndex <= quadIndex) {
             glDisable(GL_BLEND);
             glBindSampler(0, 0);
-            scenes[nextScene++].pass->DrawWithGl(width, height, pixelWidth, pixelHeight);
+            scenes[nextScene++].pass->DrawWithGl(width, height, pixelWidth, pixelHeight, originX_, originY_);
             glBindFramebuffer(GL_FRAMEBUFFER, target);
-            glViewport(0, 0, pixelWidth, pixelHeight);
+            glViewport(originX_, originY_, pixelWidth, pixelHeight);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_CULL_FACE);
             glDepthMask(GL_TRUE);
@@ -617,6 +652,27 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     }
 }
 
+void GlBackend::ClearOutside(std::int32_t width, std::int32_t height)
+{
+    // Black bars: the strips of the back buffer beside (or above and below) the picture,
+    // each cleared alone so the picture's pixels are cleared once, to the frame's colour.
+    const std::int32_t right = originX_ + width;
+    const std::int32_t top = originY_ + height;
+    const std::int32_t strips[4][4] = {{0, 0, originX_, barsHeight_},
+                                       {right, 0, barsWidth_ - right, barsHeight_},
+                                       {originX_, 0, width, originY_},
+                                       {originX_, top, width, barsHeight_ - top}};
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_SCISSOR_TEST);
+    for (const auto& strip : strips) {
+        if (strip[2] > 0 && strip[3] > 0) {
+            glScissor(strip[0], strip[1], strip[2], strip[3]);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
 void GlBackend::FinishTiming()
 {
     if (!timingFrame_) {
@@ -640,14 +696,16 @@ void GlBackend::Present()
     if (surface_ == nullptr || !drawnAny_) {
         return;
     }
+    std::int32_t windowWidth = 0;
+    std::int32_t windowHeight = 0;
+    surface_->GetDrawableSize(windowWidth, windowHeight);
+    swappedWidth_ = windowWidth;
+    swappedHeight_ = windowHeight;
     if (drawnInto_ == 0) {
         FinishTiming();
         surface_->SwapBuffers(); // the frame is already in the window
         return;
     }
-    std::int32_t windowWidth = 0;
-    std::int32_t windowHeight = 0;
-    surface_->GetDrawableSize(windowWidth, windowHeight);
     // A lowered picture fills the place of the window's own; anything else is letterboxed.
     ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
     if (shownWidth_ > 0 && shownWidth_ <= windowWidth && shownHeight_ <= windowHeight) {
@@ -688,7 +746,8 @@ bool GlBackend::ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width,
         glReadBuffer(GL_BACK);
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(drawnInto_ == 0 ? originX_ : 0, drawnInto_ == 0 ? originY_ : 0, width, height, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     // GL hands rows bottom first; callers want them from the top.
     rowScratch_.resize(rowBytes);
