@@ -6,6 +6,7 @@
 
 #include "GraphicsDevice.h"
 #include "ImageCodec.h"
+#include "LftFont.h"
 #include "ModelShaderHost.h"
 
 #include <SDL.h>
@@ -73,7 +74,7 @@ protected:
     // A red ground (far) and a small blue square 10 units nearer the eye, from above as the
     // puzzle's top view; the model placed first is drawn first. A white fill before the scene
     // (covered by its clear), a red top row and a blue bottom panel after it.
-    void DrawScene(bool nearFirst)
+    void DrawScene(bool nearFirst, int frames = 1)
     {
         MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
         SceneTest::QuadSpec red;
@@ -89,6 +90,14 @@ protected:
         files->Put("white.png", RenderTest::Png(1, 1, {255, 255, 255, 255}));
         Lumora::ITexture* white = render->CreateTextureFromFile("white.png");
         ASSERT_NE(white, nullptr);
+        for (int frame = 0; frame < frames; ++frame) {
+            DrawSceneFrame(nearFirst, white, ground, square);
+        }
+        white->Release();
+    }
+
+    void DrawSceneFrame(bool nearFirst, Lumora::ITexture* white, Lumora::IActor* ground, Lumora::IActor* square)
+    {
         render->SetClearColor(0xFF000000);
         render->BeginFrame();
         render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFFFFFF, Rect(0, 0, 1, 1), white, 0, {});
@@ -109,7 +118,6 @@ protected:
         render->DrawTexture(Rect(0, 0, 640, 1), 0xFFFF0000, Rect(0, 0, 1, 1), white, 0, {});
         render->DrawTexture(Rect(0, 380, 640, 100), 0xFF0000FF, Rect(0, 0, 1, 1), white, 0, {});
         render->EndFrame();
-        white->Release();
     }
 
     // Releases the scene, render and device (which waits for the screenshot writer) and
@@ -187,6 +195,41 @@ TEST_F(WindowPixels, AScaledWindowShowsTheSamePictureAtItsOwnResolution)
     DrawScene(false);
     ReadShot();
     ExpectTheScene(2);
+}
+
+// A renderer too slow for the window's scale, made so by the test-only cost per 3D pixel
+// (40 ns: 49 ms a frame at 2x, 12 ms at 1x, besides the real drawing): after its frames have
+// been measured the picture is drawn at 1x and enlarged into the same place, and the choice
+// is said in one line.
+class SlowRenderer : public WindowPixels {
+protected:
+    void SetUp() override
+    {
+        setenv("LUMORA_TEST_3D_PIXEL_COST_NS", "40", 1);
+        WindowPixels::SetUp();
+    }
+    void TearDown() override
+    {
+        WindowPixels::TearDown();
+        unsetenv("LUMORA_TEST_3D_PIXEL_COST_NS");
+    }
+};
+
+TEST_F(SlowRenderer, FallsBackToTheLargestScaleThatHoldsTheFrameBudgetAndSaysSoOnce)
+{
+    SizeWindow(1280, 960);
+    testing::internal::CaptureStderr();
+    // Warm-up and median at 2x, then at the step the measured time points to, and beyond.
+    DrawScene(false, 4 * 30 + 20);
+    PressF12();
+    DrawScene(false);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ReadShot();
+    // F12 keeps the picture as drawn: the logical size.
+    ExpectTheScene(1);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("at the window's 2.00x"), std::string::npos) << said;
+    EXPECT_NE(said.find("drawing at 1.00x"), std::string::npos) << said;
 }
 
 // Pictures in a large window: drawing code keeps its 1x rectangles, the engine draws them
@@ -314,6 +357,159 @@ TEST_F(WindowPictures, AFullscreenScaleThatIsNoWholeNumberFillsTheHeightFromThe2
     EXPECT_TRUE(SceneTest::NearRgb(At(54, 20), 0x00FF00, 8)) << std::hex << At(54, 20);
     EXPECT_TRUE(SceneTest::NearRgb(At(90, 20), 0x0000FF, 8)) << std::hex << At(90, 20);
     EXPECT_TRUE(SceneTest::NearRgb(At(126, 20), 0xFFFF00, 8)) << std::hex << At(126, 20);
+}
+
+// A mipmapped picture in a 2x window, smooth mode (its own filter): drawn at its size its 2x
+// texels land one on a pixel whatever the sampler; shrunk 6.4 times it must still come from
+// the smaller levels (an even grey), not from level 0 alone.
+TEST_F(WindowPictures, A2xPictureShrunkStillSamplesItsMipmapsAndOneAtItsSizeShowsEachTexel)
+{
+    SizeWindow(1280, 960);
+    const auto checker = [](int side) {
+        std::vector<std::uint8_t> texels;
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const std::uint8_t v = (x + y) % 2 == 0 ? 0 : 255;
+                texels.insert(texels.end(), {v, v, v, 255});
+            }
+        }
+        return texels;
+    };
+    files->Put("checker.png", RenderTest::Png(64, 64, checker(64)));
+    files->Put("checker@2x.png", RenderTest::Png(128, 128, checker(128)));
+    render->SetTextureLoadOptions(3, 0, 1, 0);
+    picture = render->CreateTextureFromFile("checker.png");
+    ASSERT_NE(picture, nullptr);
+    const auto draw = [&](const Rect& where) {
+        PressF12();
+        render->SetClearColor(0xFFFF0000);
+        render->BeginFrame();
+        render->SetBlendMode(1);
+        render->DrawTexture(where, 0xFFFFFFFF, Rect(0, 0, 64, 64), picture, 0, {});
+        render->EndFrame();
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushScreenshots();
+    };
+    draw(Rect(100, 100, 10, 10));
+    static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    ASSERT_NE(static_cast<Lumora::Internal::Texture*>(picture)->HighResolution(), nullptr);
+    draw(Rect(100, 100, 10, 10));
+    ReadNewestShot();
+    ASSERT_EQ(shot.width, 1280);
+    for (int y = 200; y < 220; ++y) {
+        for (int x = 200; x < 220; ++x) {
+            EXPECT_TRUE(SceneTest::NearRgb(At(x, y), 0x808080, 4)) << std::hex << At(x, y) << " at " << std::dec << x << "," << y;
+        }
+    }
+    draw(Rect(300, 100, 64, 64));
+    ReadNewestShot();
+    for (int y = 200; y < 328; y += 7) {
+        for (int x = 600; x < 728; x += 5) {
+            EXPECT_EQ(At(x, y), (x + y) % 2 == 0 ? 0u : 0xFFFFFFu) << x << "," << y;
+        }
+    }
+}
+
+// Text in a 2x window from the font's 2x page: a glyph whose edge is one half-covered texel
+// on each side, on the 1x page and on the 2x page alike (the baker's antialiasing is a pixel
+// wide at either size). Drawn at the window's resolution the row across it is the 2x page's
+// row, texel for pixel, so each edge is one pixel wide; the 1x page enlarged makes it two.
+class WindowText : public WindowPictures {
+protected:
+    // Coverage of the glyph's columns (every row the same), 0 to 255, on a page of `scale`
+    // times the 1x size: the same shape, each edge one texel of its own page.
+    static std::vector<std::uint8_t> Coverage(int scale)
+    {
+        if (scale == 1) {
+            return {0, 0, 128, 255, 255, 255, 128, 0};
+        }
+        return {0, 0, 0, 0, 0, 128, 255, 255, 255, 255, 255, 255, 128, 0, 0, 0};
+    }
+
+    // A page of side 16 x scale: the glyph's cell at the top left, channel 0 its coverage,
+    // channel 1 (the outline) full, as the baker hands a grey + alpha page.
+    static std::vector<std::uint8_t> Page(int scale)
+    {
+        const int side = 16 * scale;
+        const std::vector<std::uint8_t> columns = Coverage(scale);
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(side * side) * 4, 0);
+        for (int y = 0; y < 8 * scale; ++y) {
+            for (int x = 0; x < 8 * scale; ++x) {
+                std::uint8_t* p = &rgba[static_cast<std::size_t>(y * side + x) * 4];
+                p[0] = p[1] = p[2] = columns[static_cast<std::size_t>(x)];
+                p[3] = 255;
+            }
+        }
+        return rgba;
+    }
+
+    Lumora::IFont* MakeFont()
+    {
+        using namespace Lumora::Internal;
+        LftFontData data;
+        data.lineHeight = 16;
+        data.ascent = 12;
+        data.pageCount = 1;
+        data.pageWidth = 16;
+        data.pageHeight = 16;
+        data.outlineWidth = 2;
+        data.fallbackCode = '?';
+        data.glyphs.push_back(LftGlyph{'?', 0, 8, 8, 8, 8, 0, 12, 8});
+        data.glyphs.push_back(LftGlyph{'A', 0, 0, 0, 8, 8, 0, 12, 8});
+        files->Put("Test.lft", EncodeLft(data));
+        files->Put("Test_0.tga", RenderTest::Tga(16, 16, Page(1)));
+        files->Put("Test_0@2x.tga", RenderTest::Tga(32, 32, Page(2)));
+        return render->CreateFont("Test.lft", "tga", 64, 1, 64);
+    }
+
+    // 'A' at (100, 50), red fill over a black outline on black: a pixel's red is the fill
+    // coverage it was drawn with.
+    void DrawGlyph(Lumora::IFont* font)
+    {
+        PressF12();
+        render->SetClearColor(0xFF000000);
+        render->BeginFrame();
+        font->Begin(0);
+        font->DrawText("A", 100, 50, 0xFFFF0000, 0xFF000000);
+        font->End();
+        font->Render();
+        render->EndFrame();
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushScreenshots();
+    }
+
+    // Pixels of a row whose coverage is neither none nor full.
+    template <typename Values>
+    static int EdgePixels(const Values& values)
+    {
+        return static_cast<int>(std::count_if(values.begin(), values.end(), [](int v) { return v > 8 && v < 247; }));
+    }
+};
+
+TEST_F(WindowText, AGlyphRowInA2xWindowIsThe2xPagesRowWithEdgesAsNarrow)
+{
+    SizeWindow(1280, 960);
+    Lumora::IFont* font = MakeFont();
+    ASSERT_NE(font, nullptr);
+    ASSERT_EQ(font->IsInvalid(), 0);
+    // The page is decoded on its first use, and its 2x page asked for when it is drawn.
+    for (int frame = 0; frame < 3; ++frame) {
+        DrawGlyph(font);
+        static_cast<Lumora::Internal::GraphicsDevice*>(device)->FlushHighResolution();
+    }
+    DrawGlyph(font);
+    ReadNewestShot();
+    font->Release();
+    ASSERT_EQ(shot.width, 1280);
+    const std::vector<std::uint8_t> page = Coverage(2);
+    std::vector<int> drawn;
+    for (int x = 0; x < 16; ++x) {
+        drawn.push_back(static_cast<int>(At(200 + x, 108) >> 16));
+    }
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_NEAR(drawn[static_cast<std::size_t>(x)], page[static_cast<std::size_t>(x)], 4) << "column " << x;
+    }
+    // One pixel of edge on each side, as on the 2x page (the 1x page doubled: two).
+    EXPECT_EQ(EdgePixels(drawn), EdgePixels(page));
+    EXPECT_EQ(EdgePixels(page), 2);
 }
 
 // The 3D scene at a window's resolution, not enlarged: a blue square turned 45 degrees on a

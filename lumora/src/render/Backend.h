@@ -86,5 +86,7 @@ struct RenderScale {
 };
 RenderScale ComputeRenderScale(std::int32_t windowWidth, std::int32_t windowHeight, std::int32_t logicalWidth,
                                std::int32_t logicalHeight);
+// The picture at a given scale, as ComputeRenderScale makes it (under 1.5: the logical size).
+RenderScale RenderScaleAt(float scale, std::int32_t logicalWidth, std::int32_t logicalHeight);
 
 } // namespace Lumora::Internal

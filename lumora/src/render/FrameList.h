@@ -28,10 +28,11 @@ public:
     virtual void DropPass() = 0;
     // Draws the scene with OpenGL into the bound target, which holds the logical screen
     // (screenWidth x screenHeight logical pixels) in targetWidth x targetHeight pixels: the
-    // same picture, more pixels when the window is larger. The 2D state is the caller's to
-    // restore afterwards.
+    // same picture, more pixels when the window is larger. The picture's bottom-left pixel
+    // is (originX, originY) of the target, GL's way up (not 0 when it is letterboxed in the
+    // window's back buffer). The 2D state is the caller's to restore afterwards.
     virtual void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
-                            std::int32_t targetHeight) = 0;
+                            std::int32_t targetHeight, std::int32_t originX, std::int32_t originY) = 0;
     // Describes the scene for the headless record.
     virtual void Record(Testing::RecordedScene& scene) const = 0;
 

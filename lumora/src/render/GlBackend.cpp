@@ -4,21 +4,29 @@
 // exactly the logical size (see CreateGlBackend). In a shown window of 1.5x and more the
 // target has the window picture's own pixel size (ComputeRenderScale), so 3D edges and text
 // are drawn at the window's resolution rather than enlarged afterwards, and pictures come
-// from their 2x textures once loaded.
+// from their 2x textures once loaded. A target of exactly the window's drawable size (a
+// 1280 x 960 window at 2x) is the window's back buffer itself: the copy of a full window
+// costs more than the 3D scene in software. When the renderer is measured too slow for the
+// window's scale, a lower one is drawn and enlarged (ScaleGovernor).
 #include "Backend.h"
 #include "GlPriming.h"
 #include "GlProgram.h"
 #include "GlTexture.h"
 #include "HighResolutionLoader.h"
+#include "ScaleGovernor.h"
 #include "SceneFactory.h"
 #include "Texture.h"
 
+#include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace Lumora::Internal {
 namespace {
@@ -170,6 +178,32 @@ void SetQuadBlendState()
 }
 
 // Mode 0's texel-exact sampling at whole scales.
+// Bilinear from level 0 alone: what a mipmapped texture's own filter gives wherever it is not
+// minified, at a fraction of the software sampler's cost (no level of detail per pixel, one
+// level read instead of two).
+void SetLevelZeroSampling(GLuint sampler)
+{
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+// Whether no quad in [first, stop) shows its texels smaller than one pixel each: unturned,
+// and at least as large as its source in logical pixels (its texture then has at least as
+// many pixels as texels at the frame's scale, whichever of the picture's textures is drawn).
+bool NoneMinified(const std::vector<Quad>& quads, std::size_t first, std::size_t stop)
+{
+    for (std::size_t i = first; i < stop; ++i) {
+        const Quad& quad = quads[i];
+        if (quad.rotation != 0 || std::abs(quad.destination.width) < std::abs(quad.source.width) ||
+            std::abs(quad.destination.height) < std::abs(quad.source.height)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void SetNearestSampling(GLuint sampler)
 {
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -193,13 +227,41 @@ private:
     bool EnsureTarget(std::int32_t width, std::int32_t height);
     RenderScale ScaleFor(std::int32_t width, std::int32_t height);
     bool WindowFits(std::int32_t width, std::int32_t height, bool needsDepth);
+    bool BackBufferHasSize(std::int32_t width, std::int32_t height);
+    void ClearOutside(std::int32_t width, std::int32_t height);
     void WriteVertices(const std::vector<Quad>& quads);
     void EnsureIndexCapacity(std::size_t quadCount);
+    void FinishTiming();
 
     PresentSurface* surface_;
     bool drawIntoWindow_;
+    ScaleGovernor governor_;
+    // The window's own picture size when the governor draws a smaller one (0: not lowered);
+    // Present enlarges the target to it.
+    std::int32_t shownWidth_ = 0;
+    std::int32_t shownHeight_ = 0;
+    // A 3D frame being timed for the governor: from DrawFrame's start to the end of its GL
+    // work, just before the swap.
+    bool timingFrame_ = false;
+    std::chrono::steady_clock::time_point frameStart_;
+    // For tests only (LUMORA_TEST_3D_PIXEL_COST_NS): nanoseconds of waiting added to a frame
+    // with a 3D pass per pixel of its picture, a stand-in for a renderer too slow for it.
+    double testPixelCostNanoseconds_ = 0.0;
     HighResolutionLoader* highResolution_ = nullptr;
     bool windowHasDepth_ = false;
+    // Where the picture's bottom-left pixel lies in the window's back buffer when it is drawn
+    // there letterboxed (fullscreen's 1440 x 1080 in 1920 x 1080), GL's way up; 0 otherwise.
+    std::int32_t originX_ = 0;
+    std::int32_t originY_ = 0;
+    std::int32_t barsWidth_ = 0; // the window's size around the picture
+    std::int32_t barsHeight_ = 0;
+    // The drawable's size at the last swap: the back buffer's from then on.
+    std::int32_t swappedWidth_ = 0;
+    std::int32_t swappedHeight_ = 0;
+    // The last drawable size whose back buffer was checked, and the answer.
+    std::int32_t checkedWidth_ = 0;
+    std::int32_t checkedHeight_ = 0;
+    bool checkedFits_ = false;
     // Where the last frame went: 0 (the window's back buffer) or target_.framebuffer.
     GLuint drawnInto_ = 0;
     bool drawnAny_ = false;
@@ -213,6 +275,7 @@ private:
     std::size_t indexCapacityQuads_ = 0;
     std::size_t vertexCapacityBytes_ = 0;
     GLuint nearestSampler_ = 0;
+    GLuint levelZeroSampler_ = 0;
     OffscreenTarget target_; // its depth buffer is for 3D scene passes
     std::int32_t targetWidth_ = 0;
     std::int32_t targetHeight_ = 0;
@@ -233,6 +296,7 @@ GlBackend::~GlBackend()
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(1, &nearestSampler_);
+    glDeleteSamplers(1, &levelZeroSampler_);
     DeleteOffscreenTarget(target_);
 }
 
@@ -269,8 +333,14 @@ bool GlBackend::Setup()
         windowHasDepth_ = depthBits > 0;
     }
 
+    if (const char* cost = std::getenv("LUMORA_TEST_3D_PIXEL_COST_NS")) {
+        testPixelCostNanoseconds_ = std::max(0.0, std::atof(cost));
+    }
+
     glGenSamplers(1, &nearestSampler_);
     SetNearestSampling(nearestSampler_);
+    glGenSamplers(1, &levelZeroSampler_);
+    SetLevelZeroSampling(levelZeroSampler_);
     return true;
 }
 
@@ -298,7 +368,16 @@ RenderScale GlBackend::ScaleFor(std::int32_t width, std::int32_t height)
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    return ComputeRenderScale(windowWidth, windowHeight, width, height);
+    const RenderScale own = ComputeRenderScale(windowWidth, windowHeight, width, height);
+    governor_.SetWindowScale(own.scale);
+    const float chosen = governor_.Scale();
+    if (chosen >= own.scale) {
+        shownWidth_ = shownHeight_ = 0;
+        return own;
+    }
+    shownWidth_ = own.width;
+    shownHeight_ = own.height;
+    return RenderScaleAt(chosen, width, height);
 }
 
 bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDepth)
@@ -309,7 +388,47 @@ bool GlBackend::WindowFits(std::int32_t width, std::int32_t height, bool needsDe
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    return windowWidth == width && windowHeight == height;
+    // A picture shown at its own size fits, centred as Present would place it; one that
+    // Present must enlarge (a lowered scale, a 1x picture in a 2x window) does not.
+    const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, width, height);
+    if (shownWidth_ > 0 || view.width != width || view.height != height ||
+        !BackBufferHasSize(windowWidth, windowHeight)) {
+        return false;
+    }
+    originX_ = view.x;
+    originY_ = windowHeight - view.y - view.height;
+    barsWidth_ = windowWidth;
+    barsHeight_ = windowHeight;
+    return true;
+}
+
+bool GlBackend::BackBufferHasSize(std::int32_t width, std::int32_t height)
+{
+    // The software renderer resizes a window's back buffer only at a swap: the first frame
+    // after a resize would be drawn into the old one. Until a swap at this size, the target.
+    if (width != swappedWidth_ || height != swappedHeight_) {
+        return false;
+    }
+    if (width == checkedWidth_ && height == checkedHeight_) {
+        return checkedFits_;
+    }
+    checkedWidth_ = width;
+    checkedHeight_ = height;
+    checkedFits_ = true;
+    // Under GLX the back buffer follows the X window (whose size the drawable size is). An
+    // EGL surface may keep the size it was made with (SDL's offscreen driver draws into a
+    // pbuffer made at the window's first size): ask the surface itself.
+    if (epoxy_has_egl() && eglGetCurrentContext() != EGL_NO_CONTEXT) {
+        EGLint surfaceWidth = 0;
+        EGLint surfaceHeight = 0;
+        const EGLDisplay display = eglGetCurrentDisplay();
+        const EGLSurface drawn = eglGetCurrentSurface(EGL_DRAW);
+        if (drawn != EGL_NO_SURFACE && eglQuerySurface(display, drawn, EGL_WIDTH, &surfaceWidth) == EGL_TRUE &&
+            eglQuerySurface(display, drawn, EGL_HEIGHT, &surfaceHeight) == EGL_TRUE) {
+            checkedFits_ = surfaceWidth == width && surfaceHeight == height;
+        }
+    }
+    return checkedFits_;
 }
 
 void GlBackend::EnsureIndexCapacity(std::size_t quadCount)
@@ -384,10 +503,14 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     }
     const std::vector<Quad>& quads = frame.Quads();
     const std::vector<ScenePassEntry>& scenes = frame.ScenePasses();
+    const RenderScale scale = ScaleFor(width, height);
+    timingFrame_ = governor_.Measuring() && !scenes.empty();
+    if (timingFrame_) {
+        frameStart_ = std::chrono::steady_clock::now();
+    }
     GLuint target = 0;
-    RenderScale scale{1.0f, width, height};
-    if (!WindowFits(width, height, !scenes.empty())) {
-        scale = ScaleFor(width, height);
+    originX_ = originY_ = 0;
+    if (!WindowFits(scale.width, scale.height, !scenes.empty())) {
         if (!EnsureTarget(scale.width, scale.height)) {
             drawnAny_ = false;
             return;
@@ -410,14 +533,22 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     glBindFramebuffer(GL_FRAMEBUFFER, target);
     // Quads keep their logical coordinates (the shader maps them through screenSize); the
     // viewport alone decides how many pixels they cover.
-    glViewport(0, 0, pixelWidth, pixelHeight);
+    glViewport(originX_, originY_, pixelWidth, pixelHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
+    const bool letterboxed = target == 0 && (pixelWidth != barsWidth_ || pixelHeight != barsHeight_);
+    if (letterboxed) {
+        ClearOutside(pixelWidth, pixelHeight);
+        // A clear ignores the viewport: the frame's colour goes inside the picture only.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(originX_, originY_, pixelWidth, pixelHeight);
+    }
     const std::uint32_t clear = frame.clearColor;
     glClearColor(static_cast<float>((clear >> 16) & 0xFF) / 255.0f, static_cast<float>((clear >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(clear & 0xFF) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
 
     if (quads.empty() && scenes.empty()) {
         return;
@@ -438,9 +569,9 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
         while (nextScene < scenes.size() && scenes[nextScene].quadIndex <= quadIndex) {
             glDisable(GL_BLEND);
             glBindSampler(0, 0);
-            scenes[nextScene++].pass->DrawWithGl(width, height, pixelWidth, pixelHeight);
+            scenes[nextScene++].pass->DrawWithGl(width, height, pixelWidth, pixelHeight, originX_, originY_);
             glBindFramebuffer(GL_FRAMEBUFFER, target);
-            glViewport(0, 0, pixelWidth, pixelHeight);
+            glViewport(originX_, originY_, pixelWidth, pixelHeight);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_CULL_FACE);
             glDepthMask(GL_TRUE);
@@ -486,8 +617,17 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
                     glUniform2f(program->screenSize, static_cast<float>(width), static_cast<float>(height));
                 }
                 glBindTexture(GL_TEXTURE_2D, texture.gpuName);
-                // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge.
-                glBindSampler(0, head.blendMode == 0 && wholeScale ? nearestSampler_ : 0);
+                // Mode 0 samples texel-exact; mode 1 leaves the texture's own filter in charge,
+                // except where a 2x texture at a whole scale is nowhere minified: its mipmaps
+                // would give level 0's bilinear anyway.
+                GLuint sampler = 0;
+                if (head.blendMode == 0 && wholeScale) {
+                    sampler = nearestSampler_;
+                } else if (wholeScale && &texture != &base && texture.Options().filter == TextureFilter::LinearMipmaps &&
+                           NoneMinified(quads, first, stop)) {
+                    sampler = levelZeroSampler_;
+                }
+                glBindSampler(0, sampler);
                 // Quads carry 1x texel coordinates; a 2x texture is addressed through its
                 // base's size, and its clamp is half of its own (smaller) texel.
                 glUniform2f(program->textureSize, static_cast<float>(base.GetWidth()),
@@ -506,6 +646,49 @@ void GlBackend::DrawFrame(const FrameList& frame, std::int32_t width, std::int32
     glBindSampler(0, 0);
     glDisable(GL_BLEND);
     glBindVertexArray(0);
+    if (testPixelCostNanoseconds_ > 0.0 && !scenes.empty()) {
+        const double pixels = static_cast<double>(pixelWidth) * static_cast<double>(pixelHeight);
+        std::this_thread::sleep_for(std::chrono::nanoseconds(static_cast<std::int64_t>(pixels * testPixelCostNanoseconds_)));
+    }
+}
+
+void GlBackend::ClearOutside(std::int32_t width, std::int32_t height)
+{
+    // Black bars: the strips of the back buffer beside (or above and below) the picture,
+    // each cleared alone so the picture's pixels are cleared once, to the frame's colour.
+    const std::int32_t right = originX_ + width;
+    const std::int32_t top = originY_ + height;
+    const std::int32_t strips[4][4] = {{0, 0, originX_, barsHeight_},
+                                       {right, 0, barsWidth_ - right, barsHeight_},
+                                       {originX_, 0, width, originY_},
+                                       {originX_, top, width, barsHeight_ - top}};
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_SCISSOR_TEST);
+    for (const auto& strip : strips) {
+        if (strip[2] > 0 && strip[3] > 0) {
+            glScissor(strip[0], strip[1], strip[2], strip[3]);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void GlBackend::FinishTiming()
+{
+    if (!timingFrame_) {
+        return;
+    }
+    timingFrame_ = false;
+    // The software renderer works on its own threads until the swap; the frame's cost is
+    // only known once they are done. Only frames under measurement wait for it.
+    glFinish();
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - frameStart_).count();
+    governor_.AddFrame(milliseconds);
+    const std::string report = governor_.TakeReport();
+    if (!report.empty()) {
+        std::fprintf(stderr, "%s\n", report.c_str());
+    }
 }
 
 void GlBackend::Present()
@@ -513,14 +696,21 @@ void GlBackend::Present()
     if (surface_ == nullptr || !drawnAny_) {
         return;
     }
-    if (drawnInto_ == 0) {
-        surface_->SwapBuffers(); // the frame is already in the window
-        return;
-    }
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
     surface_->GetDrawableSize(windowWidth, windowHeight);
-    const ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
+    swappedWidth_ = windowWidth;
+    swappedHeight_ = windowHeight;
+    if (drawnInto_ == 0) {
+        FinishTiming();
+        surface_->SwapBuffers(); // the frame is already in the window
+        return;
+    }
+    // A lowered picture fills the place of the window's own; anything else is letterboxed.
+    ViewportRect view = ComputeLetterbox(windowWidth, windowHeight, targetWidth_, targetHeight_);
+    if (shownWidth_ > 0 && shownWidth_ <= windowWidth && shownHeight_ <= windowHeight) {
+        view = ViewportRect{(windowWidth - shownWidth_) / 2, (windowHeight - shownHeight_) / 2, shownWidth_, shownHeight_};
+    }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
     // Black bars only where the picture does not reach; a window the picture fills needs no
@@ -538,6 +728,7 @@ void GlBackend::Present()
                           GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    FinishTiming();
     surface_->SwapBuffers();
 }
 
@@ -555,7 +746,8 @@ bool GlBackend::ReadPixels(std::vector<std::uint8_t>& rgba, std::int32_t& width,
         glReadBuffer(GL_BACK);
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(drawnInto_ == 0 ? originX_ : 0, drawnInto_ == 0 ? originY_ : 0, width, height, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     // GL hands rows bottom first; callers want them from the top.
     rowScratch_.resize(rowBytes);
@@ -632,6 +824,9 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
     GLuint nearest = 0;
     glGenSamplers(1, &nearest);
     SetNearestSampling(nearest);
+    GLuint levelZero = 0;
+    glGenSamplers(1, &levelZero);
+    SetLevelZeroSampling(levelZero);
     // The text program draws font pages only, whose sides are powers of two (the baker's).
     const ProgramSlots programs[2] = {MakeProgram(PictureFragmentSource), MakeProgram(TextFragmentSource)};
     glDisable(GL_DEPTH_TEST);
@@ -684,9 +879,11 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
                 glUniform2f(program.textureSize, static_cast<float>(side[0]), static_cast<float>(side[1]));
                 glUniform1f(program.insetTexels, 0.5f);
                 // The texture's own sampling, then mode 0's nearest sampler over it (the same
-                // for a nearest texture as for a linear one: one level either way).
-                for (const GLuint sampler : {GLuint{0}, nearest}) {
-                    if (sampler != 0 && filter == TextureFilter::Linear) {
+                // for a nearest texture as for a linear one: one level either way), and the
+                // level-zero sampler over a mipmapped one (a 2x picture nowhere minified).
+                for (const GLuint sampler : {GLuint{0}, nearest, levelZero}) {
+                    if ((sampler == nearest && filter == TextureFilter::Linear) ||
+                        (sampler == levelZero && filter != TextureFilter::LinearMipmaps)) {
                         continue;
                     }
                     glBindSampler(0, sampler);
@@ -704,6 +901,7 @@ std::size_t PrimePictureDraws(const std::atomic<bool>& stop)
         glDeleteProgram(program.program);
     }
     glDeleteSamplers(1, &nearest);
+    glDeleteSamplers(1, &levelZero);
     glDeleteBuffers(2, buffers);
     glDeleteVertexArrays(1, &vertexArray);
     return drawn;

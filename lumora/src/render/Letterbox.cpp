@@ -47,4 +47,13 @@ RenderScale ComputeRenderScale(std::int32_t windowWidth, std::int32_t windowHeig
     return result;
 }
 
+RenderScale RenderScaleAt(float scale, std::int32_t logicalWidth, std::int32_t logicalHeight)
+{
+    if (scale < 1.5f) {
+        return RenderScale{1.0f, logicalWidth, logicalHeight};
+    }
+    return RenderScale{scale, std::max(1, static_cast<std::int32_t>(std::lround(logicalWidth * static_cast<double>(scale)))),
+                       std::max(1, static_cast<std::int32_t>(std::lround(logicalHeight * static_cast<double>(scale))))};
+}
+
 } // namespace Lumora::Internal

@@ -442,7 +442,7 @@ void ReleaseSceneGlResources()
 }
 
 void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
-                              std::int32_t targetHeight)
+                              std::int32_t targetHeight, std::int32_t originX, std::int32_t originY)
 {
     GlState& state = State();
     DrainDeletions();
@@ -462,9 +462,9 @@ void SceneManager::DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeigh
     const std::int32_t width = toTarget(logicalWidth, screenWidth, targetWidth);
     const std::int32_t height = toTarget(logicalHeight, screenHeight, targetHeight);
     // The viewport's top-left is the screen's; GL counts rows from the bottom.
-    glViewport(0, targetHeight - height, width, height);
+    glViewport(originX, originY + targetHeight - height, width, height);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, targetHeight - height, width, height);
+    glScissor(originX, originY + targetHeight - height, width, height);
     glDepthMask(GL_TRUE);
     if (s.clearBackground) {
         const std::uint32_t argb = s.backgroundArgb;

@@ -187,7 +187,7 @@ public:
     void HoldPass() override { AddRef(); }
     void DropPass() override { Release(); }
     void DrawWithGl(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t targetWidth,
-                    std::int32_t targetHeight) override; // SceneGl.cpp
+                    std::int32_t targetHeight, std::int32_t originX, std::int32_t originY) override; // SceneGl.cpp
     void Record(Testing::RecordedScene& scene) const override;
 
     // Used by actors: queueing, and their slots, which let a queued entry tell that its
