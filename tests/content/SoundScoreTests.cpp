@@ -123,6 +123,10 @@ TEST(SoundScoreErrors, NameTheFileLineAndProblem)
     EXPECT_NE(ErrorOf("tempo fast\n").find("test.score:5: expected a number for tempo"), std::string::npos);
     EXPECT_NE(ErrorOf("volume 3\n").find("unknown statement \"volume\""), std::string::npos);
     EXPECT_NE(ErrorOf("instrument lead kind=fm\n").find("declared twice"), std::string::npos);
+    // A loop made shorter after a track was read would leave its notes outside: found by the
+    // fuzzer as "bar 3" after a track of a 4-beat bar.
+    EXPECT_EQ(ErrorOf("track lead\n  C4:8\nend\nbar 3\n"), "test.score:8: \"bar\" must come before the first track");
+    EXPECT_EQ(ErrorOf("track lead\n  C4:8\nend\nbars 1\n"), "test.score:8: \"bars\" must come before the first track");
 }
 
 TEST(SoundScoreErrors, RunawayRepeatsStopAtTheLoopsEnd)

@@ -266,6 +266,11 @@ Score Parser::Run()
             }
             return Number(lineNumber, words[1], what);
         };
+        // The tracks read so far were measured against the loop as it stood: a new bar length
+        // or bar count after them would leave their notes outside it.
+        if ((keyword == "bar" || keyword == "bars") && !score_.tracks.empty()) {
+            Fail(lineNumber, "\"" + keyword + "\" must come before the first track");
+        }
         if (keyword == "tempo") {
             score_.tempo = single("tempo");
             if (score_.tempo < 20.0 || score_.tempo > 400.0) {
