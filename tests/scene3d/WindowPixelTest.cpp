@@ -76,6 +76,13 @@ protected:
     // (covered by its clear), a red top row and a blue bottom panel after it.
     void DrawScene(bool nearFirst, int frames = 1)
     {
+        // A later call in the same test replaces the scene an earlier one made.
+        for (Lumora::IActor*& actor : actors) {
+            Lumora::SafeRelease(actor);
+        }
+        actors.clear();
+        Lumora::SafeRelease(camera);
+        Lumora::SafeRelease(scene);
         MakeScene(16, {0, 100, -10}, {0, 0, 0}, 1000.0f);
         SceneTest::QuadSpec red;
         red.halfSize = 20.0f;
