@@ -245,11 +245,7 @@ void Core::PrimeModelShaders(const ModelShaderDraw* draws, std::int32_t count)
     if (const char* off = std::getenv("LUMORA_NO_SHADER_PRIMING"); off != nullptr && *off != '\0') {
         return;
     }
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    GetDrawableSize(width, height);
-    const bool windowFirst = width == screen_->logicalWidth && height == screen_->logicalHeight;
-    primer_.Start(window_, glContext_, windowFirst, std::vector<ModelShaderDraw>(draws, draws + count));
+    primer_.Start(window_, glContext_, std::vector<ModelShaderDraw>(draws, draws + count));
 }
 
 IGraphicsDevice* Core::CreateGraphicsDevice(std::int32_t)

@@ -13,8 +13,9 @@ namespace Lumora::Internal {
 namespace {
 
 // The 2D states first (the title needs them soonest), then the model shaders, into the
-// target the window is drawn into now, then into the other kind. Returns the draws made.
-std::size_t PrimeEverything(std::span<const ModelShaderDraw> draws, bool windowFirst, const std::atomic<bool>& stop)
+// window first (a whole-scale window and fullscreen are drawn straight into it), then into
+// the offscreen target (any other size). Returns the draws made.
+std::size_t PrimeEverything(std::span<const ModelShaderDraw> draws, const std::atomic<bool>& stop)
 {
     OffscreenTarget offscreen;
     const bool offscreenReady = ShapeOffscreenTarget(offscreen, 16, 16);
@@ -24,7 +25,7 @@ std::size_t PrimeEverything(std::span<const ModelShaderDraw> draws, bool windowF
     const bool windowHasDepth = kind != GL_NONE;
     std::size_t drawn = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        const bool window = (pass == 0) == windowFirst;
+        const bool window = pass == 0;
         if (!window && !offscreenReady) {
             continue;
         }
@@ -56,7 +57,7 @@ std::size_t PrimeEverything(std::span<const ModelShaderDraw> draws, bool windowF
 
 } // namespace
 
-bool ShaderPrimer::Start(SDL_Window* mainWindow, void* mainContext, bool windowFirst, std::vector<ModelShaderDraw> draws)
+bool ShaderPrimer::Start(SDL_Window* mainWindow, void* mainContext, std::vector<ModelShaderDraw> draws)
 {
     if (window_ != nullptr || draws.empty()) {
         return false;
@@ -77,11 +78,11 @@ bool ShaderPrimer::Start(SDL_Window* mainWindow, void* mainContext, bool windowF
     draws_ = std::move(draws);
     finished_ = false;
     stop_ = false;
-    thread_ = std::thread([this, windowFirst] {
+    thread_ = std::thread([this] {
         // The frames come first: on a busy machine the priming waits, not the player.
         System::SetThreadBackground();
         if (SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_)) == 0) {
-            PrimeEverything(draws_, windowFirst, stop_);
+            PrimeEverything(draws_, stop_);
             SDL_GL_MakeCurrent(window_, nullptr);
         }
         // SDL keeps the current context in thread-local storage it frees by itself only for

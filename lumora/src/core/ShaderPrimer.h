@@ -25,10 +25,9 @@ public:
     ~ShaderPrimer() { Stop(); }
 
     // `mainWindow` and `mainContext` are current on the calling thread and are so again on
-    // return. `windowFirst`: the frame is drawn straight into the window now (it is
-    // exactly the logical size), so that kind of target is primed before the offscreen one. False, with nothing started, when the hidden window or its context cannot be
+    // return. False, with nothing started, when the hidden window or its context cannot be
     // made (the first 3D frame then compiles as it always did).
-    bool Start(SDL_Window* mainWindow, void* mainContext, bool windowFirst, std::vector<ModelShaderDraw> draws);
+    bool Start(SDL_Window* mainWindow, void* mainContext, std::vector<ModelShaderDraw> draws);
     void Poll();
     void Stop();
     // True from a successful Start until Poll or Stop has given the window back.
