@@ -96,11 +96,7 @@ TEST_F(ScenePixels, TwoDDrawsAfterTheSceneLieOnTopAndOnesBeforeAreCovered)
     ASSERT_NE(white, nullptr);
     render->BeginFrame();
     render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFFFFFF, Rect(0, 0, 1, 1), white, 0, {});
-    scene->Reset();
-    scene->SetBackgroundColor(0xFF408000, 1);
-    scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
-    scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
-    scene->Begin(0);
+    BeginLitScene();
     Place(ground, 0, 0, 0);
     scene->Render(0);
     render->DrawTexture(Rect(0, 380, 640, 100), 0xFF0000FF, Rect(0, 0, 1, 1), white, 0, {});
@@ -141,11 +137,7 @@ TEST_F(ScenePixels, AnAnimatedModelIsDrawnInThePoseOfItsFrameAndTurnedActorsMatc
     actors = {actor};
     auto frame = [&](float at, std::int32_t angle) {
         render->BeginFrame();
-        scene->Reset();
-        scene->SetBackgroundColor(0xFF408000, 1);
-        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
-        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
-        scene->Begin(0);
+        BeginLitScene();
         actor->SetAnimation(3, at);
         Place(actor, 0, 0, 0, angle);
         scene->Render(0);

@@ -92,6 +92,15 @@ void SceneEngine::MakeScene(std::int32_t capacity, const Lumora::Math::Vector3D&
     camera->Update();
 }
 
+void SceneEngine::BeginLitScene(std::uint32_t background)
+{
+    scene->Reset();
+    scene->SetBackgroundColor(background, 1);
+    scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
+    scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
+    scene->Begin(0);
+}
+
 void SceneEngine::Place(Lumora::IActor* actor, float x, float y, float z, std::int32_t angle)
 {
     actor->ResetTransform();

@@ -46,6 +46,9 @@ protected:
                    float farPlane = 700.0f);
     // Places an actor: ResetTransform, [RotateY], Translate, UpdateTransform, Render.
     static void Place(Lumora::IActor* actor, float x, float y, float z, std::int32_t angle = 0);
+    // Starts the scene's frame as most pixel tests light it: Reset, `background`, a white light
+    // of 0.6 straight down and an ambient of 0.2, Begin(0). The frame's 2D is the caller's.
+    void BeginLitScene(std::uint32_t background = 0xFF408000);
 
     Lumora::ISceneManager* scene = nullptr;
     Lumora::ICamera* camera = nullptr;

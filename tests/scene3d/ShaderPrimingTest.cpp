@@ -113,11 +113,7 @@ protected:
         ASSERT_NE(white, nullptr);
         render->BeginFrame();
         render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFFFFFF, Rect(0, 0, 1, 1), white, 0, {});
-        scene->Reset();
-        scene->SetBackgroundColor(0xFF408000, 1);
-        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
-        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
-        scene->Begin(0);
+        BeginLitScene();
         for (Lumora::IActor* actor : actors) {
             Place(actor, 0, 0, 0);
         }

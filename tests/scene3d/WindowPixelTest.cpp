@@ -108,11 +108,7 @@ protected:
         render->SetClearColor(0xFF000000);
         render->BeginFrame();
         render->DrawTexture(Rect(0, 0, 640, 480), 0xFFFFFFFF, Rect(0, 0, 1, 1), white, 0, {});
-        scene->Reset();
-        scene->SetBackgroundColor(0xFF408000, 1);
-        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
-        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
-        scene->Begin(0);
+        BeginLitScene();
         if (nearFirst) {
             Place(square, 0, 0, 0);
             Place(ground, 0, 0, 0);
@@ -540,11 +536,7 @@ protected:
         PressF12();
         render->SetClearColor(0xFF000000);
         render->BeginFrame();
-        scene->Reset();
-        scene->SetBackgroundColor(0xFF000000, 1);
-        scene->SetDirectionalLight({0, -1, 0}, {0.6f, 0.6f, 0.6f});
-        scene->SetAmbientLight({0.2f, 0.2f, 0.2f}, {0.2f, 0.2f, 0.2f});
-        scene->Begin(0);
+        BeginLitScene(0xFF000000);
         Place(square, 0, 0, 0, 8192);
         scene->End();
         scene->Render(0);
