@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 using Lumora::Math::Rect;
 
 namespace {
@@ -32,7 +34,8 @@ protected:
         }
         Lumora::Internal::SetModelShaderPluginDirectory(SCENE_GAME_DIR);
         cache = fs::path(::testing::TempDir()) /
-                ("lumora-priming-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                ("lumora-priming-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                 std::to_string(getpid())); // another build's suite may run this test at the same time
         fs::remove_all(cache);
         fs::create_directories(cache);
         // Read by Mesa when the first context is made, in BootWindowed.

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #if SCENE_TEST_X11
 // Last: it brings Xlib and its macros.
 #include <SDL_syswm.h>
@@ -33,7 +35,8 @@ protected:
     {
         Lumora::Internal::SetModelShaderPluginDirectory(SCENE_GAME_DIR);
         folder = std::filesystem::path(::testing::TempDir()) /
-                 ("lumora-window-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                 ("lumora-window-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(getpid())); // another build's suite may run this test at the same time
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         Lumora::System::SetScreenshotFolder(folder.c_str());

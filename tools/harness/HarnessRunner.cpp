@@ -42,6 +42,11 @@ namespace {
 
 // The longest real time `idle` waits for the loader.
 constexpr auto kIdleTimeout = std::chrono::seconds(10);
+// The longest real time `wait-solver` and `wait-editor` wait for the game's searches. Those run
+// at background priority, so on a machine busy with other work (two sanitizer tests side by
+// side) they get a small share of a core: a guard against a search that never ends, not a
+// timing.
+constexpr auto kBackgroundTimeout = std::chrono::seconds(40);
 // The longest real time `wait-file` waits for another process's marker; that process may be
 // starting the whole game on a busy machine.
 constexpr auto kWaitFileTimeout = std::chrono::seconds(60);
@@ -379,10 +384,10 @@ private:
 
     bool WaitSolver()
     {
-        const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+        const Clock::time_point deadline = Clock::now() + kBackgroundTimeout;
         while (SolverBusy()) {
             if (Clock::now() > deadline) {
-                return Fail("the solver was still busy after 10 s");
+                return Fail("the solver was still busy after 40 s");
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (!Update(0)) {
@@ -669,7 +674,7 @@ private:
             return CheckEditor(*editor, command, options_.shotDirectory, error) || Fail(error);
         }
         case Kind::WaitEditor: {
-            const Clock::time_point deadline = Clock::now() + kIdleTimeout;
+            const Clock::time_point deadline = Clock::now() + kBackgroundTimeout;
             for (;;) {
                 auto* editor = dynamic_cast<SceneEditor*>(CurrentScreen());
                 if (editor == nullptr) {
@@ -680,7 +685,7 @@ private:
                     return true;
                 }
                 if (Clock::now() > deadline) {
-                    return Fail("the editor's figures were still searching after 10 s");
+                    return Fail("the editor's figures were still searching after 40 s");
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 if (!Update(0)) {

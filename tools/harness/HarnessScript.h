@@ -70,7 +70,8 @@
 //                           has nothing left to do for the current screen: on the puzzle
 //                           screen the position the player rests in is answered, on the
 //                           stage select every extra stage is answered and shown; then one
-//                           more update. Fails after 10 s of real time
+//                           more update. Fails after 40 s of real time (the search runs
+//                           at background priority)
 //   expect-hint MOVE        the hint on the puzzle screen shows MOVE, in the notation of
 //                           content/stages/solutions.txt (U D L R, PU..PR, TU..TR), or
 //                           `none`: no hint is shown
@@ -139,7 +140,7 @@
 //                             message TEXT        the one-line message contains TEXT (UTF-8)
 //                             modified yes|no     whether there are unsaved changes
 //   wait-editor             updates (1 ms of real time apart) until the editor's figures
-//                           belong to the board shown, then one more; fails after 10 s
+//                           belong to the board shown, then one more; fails after 40 s
 #pragma once
 
 #include <cstdint>
