@@ -11,10 +11,11 @@
 // next WindowFrames decides: at or under the budget, the step is kept and measuring ends;
 // over it, the governor drops to the largest lower step that can hold it as far as the
 // measured time tells (time falling at most with the pixel count: the quadratic drop of the
-// scale), and measures again. When even the lowest step is over the budget, the fastest
-// step measured is kept (cost that does not shrink with the picture, such as the window's
-// own copy, is no reason to draw coarser). It only ever goes down until it settles, and
-// never moves after, so it cannot flap. A decision is kept for its window scale: a window
+// scale), and measures again. When even the lowest step is over the budget, the largest
+// step measured within NothingHoldsMargin of the fastest is kept (cost that does not shrink
+// with the picture, such as the window's own copy, is no reason to draw coarser). It only
+// goes down while measuring, and settling moves at most once more, back to a step it
+// measured; it never moves after, so it cannot flap. A decision is kept for its window scale: a window
 // that returns to a size already decided draws at that size's scale unmeasured, unreported.
 #pragma once
 
@@ -31,6 +32,9 @@ public:
     static constexpr double BudgetMilliseconds = 16.0; // one frame at 60 Hz, with room for the rest
     static constexpr std::size_t WarmUpFrames = 30;    // 3D frames not counted at each step
     static constexpr std::size_t WindowFrames = 30;    // 3D frames in one median
+    // When no step holds the budget, a step is kept if its median is at most this many times
+    // the fastest step's: a lower scale must make frames more than a quarter faster.
+    static constexpr double NothingHoldsMargin = 1.25;
 
     // The window's own scale (1 below 1.5x). One not decided before starts a decision.
     void SetWindowScale(float windowScale);
